@@ -1,0 +1,7 @@
+#include "model/session.h"
+
+namespace kav {
+
+Session session;
+
+} // namespace kav

@@ -1,0 +1,159 @@
+#include "support/testSupport.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/startup.h"
+#include "model/session.h"
+
+namespace kav::test {
+
+DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked) {
+  DES des = allocStates(size);
+  for (const Edge& e : edges) insertTransition(des[e.from], e.event, e.to);
+  for (std::int64_t m : marked) des[m].marked = 1;
+  return des;
+}
+
+DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializer_list<std::int64_t> marked) {
+  return makeDES(size, std::vector<Edge>(edges), std::vector<std::int64_t>(marked));
+}
+
+std::vector<Edge> edgesOf(const DES& des) {
+  std::vector<Edge> edges;
+  for (std::int64_t s = 0; s < des.size(); ++s)
+    for (const Transition& t : transitionsOf(des[s])) edges.push_back({s, t.event, t.target});
+  return edges;
+}
+
+std::vector<std::int64_t> markedOf(const DES& des) {
+  std::vector<std::int64_t> marked;
+  for (std::int64_t s = 0; s < des.size(); ++s)
+    if (des[s].marked) marked.push_back(s);
+  return marked;
+}
+
+std::string describe(const DES& des) {
+  std::ostringstream out;
+  out << des.size() << ":";
+  for (const Edge& e : edgesOf(des)) out << " " << e.from << "-" << e.event << "->" << e.to;
+  out << " | marked";
+  for (std::int64_t m : markedOf(des)) out << " " << m;
+  return out.str();
+}
+
+DES randomDES(std::mt19937& rng, std::int64_t size, int edges, int labels, int markEvery, bool deterministic) {
+  DES des = allocStates(size);
+  if (size == 0) return des;
+  for (int k = 0; k < edges; ++k) {
+    const auto from = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(size));
+    const auto event = static_cast<std::uint16_t>(rng() % static_cast<std::uint32_t>(labels));
+    const auto to = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(size));
+    if (deterministic && hasEvent(des[from], event)) continue;
+    insertTransition(des[from], event, to);
+  }
+  for (StateRecord& s : des.states) s.marked = rng() % static_cast<std::uint32_t>(markEvery) == 0;
+  return des;
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kav-test-XXXXXX").string();
+  path = ::mkdtemp(pattern.data()) ? pattern + "/" : std::string();
+}
+
+TempDir::~TempDir() {
+  if (path.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+ProgramDir::ProgramDir() {
+  binary = dir.path + "kav";
+  std::filesystem::copy_file(KAV_BINARY, binary);
+  userDir = dir.path + "user/";
+  ::mkdir(userDir.c_str(), 0755);
+  writeFile(dir.path + "orva.ini", dir.path + "user\nCLOCK 0\n");
+  savedUserDir = session.userDir;
+  savedProgramPath = session.programPath;
+  setUserDirectory(dir.path + "user");
+  session.programPath = binary;
+}
+
+ProgramDir::~ProgramDir() {
+  session.userDir = savedUserDir;
+  session.programPath = savedProgramPath;
+}
+
+RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
+                     unsigned long long addressLimit) {
+  TempDir capture;
+  const std::string outPath = capture.path + "output";
+  RunResult result;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    if (addressLimit) {
+      rlimit limit{addressLimit, addressLimit};
+      ::setrlimit(RLIMIT_AS, &limit);
+    }
+    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(binary.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.output = readFile(outPath);
+  return result;
+}
+
+RunResult runBatchChild(const ProgramDir& program, int code, const std::string& body,
+                        unsigned long long addressLimit) {
+  writeFile(program.user("orva.prm"), "0\n1\n" + std::to_string(code) + "\n" + body);
+  return runBinary(program.binary, {"-cmdline"}, program.dir.path, addressLimit);
+}
+
+bool sanitizedBuild() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+#else
+  return false;
+#endif
+}
+
+} // namespace kav::test

@@ -1,0 +1,84 @@
+#pragma once
+
+// Helpers shared by the tests: small DES written inline, temporary
+// directories, and a program directory holding a copy of kav with its own
+// orva.ini, in which the real binary runs as the batch child.
+
+#include <cstdint>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "model/des.h"
+
+namespace kav::test {
+
+struct Edge {
+  std::int64_t from;
+  std::uint16_t event;
+  std::int64_t to;
+};
+
+// makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {2}): states 0..2, marked 2.
+DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializer_list<std::int64_t> marked = {});
+DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked);
+std::vector<Edge> edgesOf(const DES& des);
+std::vector<std::int64_t> markedOf(const DES& des);
+// "3: 0-1->1 1-2->2 | marked 2" for SCOPED_TRACE.
+std::string describe(const DES& des);
+
+// A random DES from raw mt19937 output (distributions differ between
+// standard libraries): size states, about `edges` transitions over labels
+// 0..labels-1, each state marked with probability 1/markEvery.
+DES randomDES(std::mt19937& rng, std::int64_t size, int edges, int labels, int markEvery, bool deterministic);
+
+// A fresh directory under the system's temporary folder, removed with
+// everything in it when the object goes.
+struct TempDir {
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string path; // ends in '/'
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+bool exists(const std::string& path);
+
+// A program directory with a copy of kav and an orva.ini naming its user
+// directory "user/" beside it. session.userDir and session.programPath are
+// pointed at them while the object lives, so library calls of the parent
+// side (writeParameters, runChild) use this copy.
+struct ProgramDir {
+  ProgramDir();
+  ~ProgramDir();
+  TempDir dir;
+  std::string binary;  // the copy of kav
+  std::string userDir; // ends in '/'
+  std::string savedUserDir;
+  std::string savedProgramPath;
+
+  std::string user(const std::string& file) const { return userDir + file; }
+};
+
+struct RunResult {
+  int status = -1;    // exit status, or 128 + signal
+  std::string output; // standard output and error
+};
+
+// Runs the binary with args in directory cwd; with addressLimit > 0 the
+// process gets that RLIMIT_AS.
+RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
+                     unsigned long long addressLimit = 0);
+
+// Writes orva.prm (debug 0, selector 1, code, body) and runs "kav -cmdline".
+RunResult runBatchChild(const ProgramDir& program, int code, const std::string& body,
+                        unsigned long long addressLimit = 0);
+
+// True in builds with AddressSanitizer, whose allocator never reaches the
+// new-handler.
+bool sanitizedBuild();
+
+} // namespace kav::test
