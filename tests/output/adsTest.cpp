@@ -1,0 +1,298 @@
+#include "output/ads.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/testSupport.h"
+
+namespace kav {
+namespace {
+
+using test::TempDir;
+
+// The template, line by line; filledTemplate inserts entries after the
+// comment blocks the way a user completes it.
+const std::vector<std::string> TEMPLATE_LINES = {
+    "# ORVA ADS Template",
+    "",
+    "NAME",
+    "",
+    "State size (State set will be (0,1....,size-1)):",
+    "# <-- Enter state size, in range 0 to 2000000, on line below.",
+    "",
+    "Marker states:",
+    "# <-- Enter marker states, one per line.",
+    "# To mark all states, enter *.",
+    "# If no marker states, leave line blank.",
+    "# End marker list with blank line.",
+    "",
+    "Vocal states:",
+    "# <-- Enter vocal output states, one per line.",
+    "# Format: State  Vocal_Output.  Vocal_Output in range 10 to 99.",
+    "# Example: 0 10",
+    "# If no vocal states, leave line blank.",
+    "# End vocal list with blank line.",
+    "",
+    "Transitions:",
+    "# <-- Enter transition triple, one per line.",
+    "# Format: Exit_(Source)_State  Transition_Label  Entrance_(Target)_State.",
+    "# Transition_Label in range 0 to 999.",
+    "# Example: 2 0 1 (for transition labeled 0 from state 2 to state 1).",
+    "",
+};
+
+std::string joinLines(const std::vector<std::string>& lines, const char* end = "\n") {
+  std::string text;
+  for (const std::string& line : lines) text += line + end;
+  return text;
+}
+
+// Size on line 7, markers from line 13, vocals after the vocal comments,
+// transitions after the transition comments (from line 26 when the other
+// lists are empty).
+std::vector<std::string> filledTemplate(const std::string& size, const std::vector<std::string>& markers,
+                                        const std::vector<std::string>& vocals,
+                                        const std::vector<std::string>& transitions) {
+  std::vector<std::string> lines(TEMPLATE_LINES.begin(), TEMPLATE_LINES.begin() + 12);
+  lines[6] = size;
+  lines.insert(lines.end(), markers.begin(), markers.end());
+  lines.insert(lines.end(), TEMPLATE_LINES.begin() + 12, TEMPLATE_LINES.begin() + 19);
+  lines.insert(lines.end(), vocals.begin(), vocals.end());
+  lines.insert(lines.end(), TEMPLATE_LINES.begin() + 19, TEMPLATE_LINES.begin() + 25);
+  lines.insert(lines.end(), transitions.begin(), transitions.end());
+  return lines;
+}
+
+// "code@line" or "code@line/second", blank-separated, so a mismatch shows
+// every record.
+std::string describe(const std::vector<AdsError>& errors) {
+  std::string text;
+  for (const AdsError& e : errors) {
+    if (!text.empty()) text += ' ';
+    text += std::to_string(e.code) + "@" + (e.line == ADS_NO_LINE ? "-" : std::to_string(e.line));
+    if (e.secondLine != ADS_NO_LINE) {
+      text += '/';
+      text += std::to_string(e.secondLine);
+    }
+  }
+  return text;
+}
+
+std::string parseAll(const std::string& text, DES& out) {
+  TempDir dir;
+  test::writeFile(dir.path + "T.ADS", text);
+  return describe(parseAdsFile(dir.path + "T.ADS", out));
+}
+
+AdsError parseFirst(const std::string& text, DES& out) {
+  std::FILE* stream = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::rewind(stream);
+  return parseAdsStream(stream, out);
+}
+
+// Vocal outputs by state, for comparing DES.
+std::vector<int> vocalsOf(const DES& des) {
+  std::vector<int> vocals;
+  for (const StateRecord& s : des.states) vocals.push_back(s.vocal);
+  return vocals;
+}
+
+TEST(WriteAdsTemplate, WritesTheTemplateVerbatimAndClosesTheStream) {
+  TempDir dir;
+  writeAdsTemplate(std::fopen((dir.path + "NAME.ADS").c_str(), "w"), "NAME");
+  EXPECT_EQ(test::readFile(dir.path + "NAME.ADS"), joinLines(TEMPLATE_LINES));
+}
+
+TEST(WriteAdsListing, WritesEntriesInFixedColumnsAfterTheirComments) {
+  DES des = test::makeDES(3, {{0, 1, 1}, {2, 20, 0}, {2, 999, 2}}, {0, 2});
+  des[1].vocal = 10;
+  TempDir dir;
+  std::FILE* stream = std::fopen((dir.path + "L.ADS").c_str(), "w");
+  writeAdsListing(stream, "NAME", des);
+  std::fclose(stream);
+  std::vector<std::string> lines = filledTemplate("3", {"0", "2"}, {"1     10  "},
+                                                  {"0     1   1    ", "2     20  0    ", "2     999 2    ", ""});
+  lines[0] = "# ORVA ADS auto-generated";
+  EXPECT_EQ(test::readFile(dir.path + "L.ADS"), joinLines(lines));
+}
+
+TEST(WriteAdsListing, GivesADESWithoutStatesTheEmptyLineRightAfterTheComments) {
+  TempDir dir;
+  std::FILE* stream = std::fopen((dir.path + "E.ADS").c_str(), "w");
+  writeAdsListing(stream, "NAME", DES{});
+  std::fclose(stream);
+  std::vector<std::string> lines = filledTemplate("0", {}, {}, {""});
+  lines[0] = "# ORVA ADS auto-generated";
+  EXPECT_EQ(test::readFile(dir.path + "E.ADS"), joinLines(lines));
+}
+
+TEST(WriteAdsListing, ParsesBackToTheSameDeterministicDES) {
+  for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+    std::mt19937 rng(seed);
+    DES des = test::randomDES(rng, 1 + rng() % 40, static_cast<int>(rng() % 120), 1000, 3, true);
+    for (StateRecord& s : des.states)
+      if (rng() % 4 == 0) s.vocal = static_cast<std::int16_t>(10 + rng() % 90);
+    SCOPED_TRACE("seed " + std::to_string(seed) + ": " + test::describe(des));
+    TempDir dir;
+    std::FILE* stream = std::fopen((dir.path + "R.ADS").c_str(), "w");
+    writeAdsListing(stream, "R", des);
+    std::fclose(stream);
+    DES back;
+    ASSERT_EQ(describe(parseAdsFile(dir.path + "R.ADS", back)), "");
+    ASSERT_TRUE(isValidDES(back));
+    EXPECT_EQ(test::describe(back), test::describe(des));
+    EXPECT_EQ(vocalsOf(back), vocalsOf(des));
+  }
+}
+
+TEST(ParseAdsFile, ReadsMarkersVocalsAndSortedTransitions) {
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("3", {"2", "0", "2"}, {"1 42"}, {"2 5 0", "0 7 1", "0 3 2"})), des),
+            "");
+  EXPECT_EQ(test::describe(des), test::describe(test::makeDES(3, {{0, 3, 2}, {0, 7, 1}, {2, 5, 0}}, {0, 2})));
+  EXPECT_EQ(vocalsOf(des), (std::vector<int>{0, 42, 0}));
+}
+
+TEST(ParseAdsFile, ReportsInvalidStateNumberOnEachSectionLineOfAnUneditedTemplate) {
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(TEMPLATE_LINES), des), "18@8 18@14 18@21");
+  EXPECT_TRUE(des.empty());
+}
+
+TEST(ParseAdsFile, ReportsUnexpectedEndAtTheLastLineReadWhenTransitionsNeverCome) {
+  std::vector<std::string> lines = filledTemplate("2", {"1"}, {}, {});
+  lines.resize(20); // up to the empty line before "Transitions:"
+  lines.push_back("# trailing comment");
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(lines), des), "2@21");
+  EXPECT_EQ(parseAll("", des), "2@0");
+  EXPECT_TRUE(des.empty());
+}
+
+TEST(ParseAdsFile, ReportsNondeterminismWithBothLinesAndAcceptsAnExactRepetition) {
+  // Comment and empty lines count: the conflicting pair lands on 30 and 31.
+  DES des;
+  std::string text = joinLines(filledTemplate("3", {}, {}, {"0 2 1", "1 2 0", "# note", "", "0 1 1", "0 1 2", "0 1 1"}));
+  EXPECT_EQ(parseAll(text, des), "26@31/30");
+  TempDir dir;
+  test::writeFile(dir.path + "N.ADS", text);
+  EXPECT_EQ(adsErrorListing("N.ADS", parseAdsFile(dir.path + "N.ADS", des)),
+            (std::vector<std::string>{"Error(s) reading file: N.ADS",
+                                      "  Nondeterministic transition at lines 30 and 31."}));
+  AdsError first = parseFirst(text, des);
+  EXPECT_EQ(describe({first}), "26@31/30");
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("3", {}, {}, {"0 1 1", "0 1 1"})), des), "");
+  EXPECT_EQ(test::describe(des), test::describe(test::makeDES(3, {{0, 1, 1}})));
+}
+
+TEST(ParseAdsFile, NamesTheLastRepetitionAsTheEarlierLineOfAConflict) {
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("3", {}, {}, {"0 1 1", "0 4 2", "0 1 1", "0 1 2", "0 1 0"})), des),
+            "26@29/28 26@30/28");
+}
+
+TEST(ParseAdsFile, ChecksEveryFieldOfATransitionLine) {
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("3", {}, {},
+                                              {"0 1000 1", "-1 1 1", "3 -1 5", "0 1 -1", "0 1", "0 x 1",
+                                               "1 1 99999999999999999999999", "-99999999999999999999 1 0",
+                                               "0 -99999999999999999999 0", "0 1 3"})),
+                     des),
+            "17@26 22@27 23@28 16@28 25@28 24@29 21@30 21@31 25@32 22@33 16@34 25@35");
+  EXPECT_EQ(describe({parseFirst(joinLines(filledTemplate("3", {}, {}, {"0 1 1", "3 -1 5"})), des)}), "23@27");
+}
+
+TEST(ParseAdsFile, ChecksStateAndOutputOfAVocalLine) {
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("2", {}, {"0 9", "1 100", "2 50", "-1 5", "1", "0 99999999999"}, {})),
+                     des),
+            "13@20 14@21 8@22 7@23 13@23 20@24 14@25");
+}
+
+TEST(ParseAdsFile, TakesATransitionsLineWithATrailingBlankForAVocalEntry) {
+  std::vector<std::string> lines = filledTemplate("2", {}, {}, {"0 1 1"});
+  lines[20] = "Transitions: ";
+  DES des;
+  EXPECT_EQ(describe({parseFirst(joinLines(lines), des)}), "20@21");
+}
+
+TEST(ParseAdsFile, ChecksTheStateSizeAndTheMarkers) {
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("-1", {}, {}, {})), des).substr(0, 4), "7@7 ");
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("2000001", {}, {}, {})), des).substr(0, 4), "8@7 ");
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("123456789012345678901234", {}, {}, {})), des).substr(0, 4), "8@7 ");
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("2", {"2", "-2", "x", "  *", "1"}, {}, {})), des),
+            "11@13 10@14 19@15 19@16");
+}
+
+TEST(ParseAdsFile, MarksEveryStateWithAStarAndThenExpectsVocalStates) {
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("3", {" *"}, {}, {})), des), "");
+  EXPECT_EQ(test::markedOf(des), (std::vector<std::int64_t>{0, 1, 2}));
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("3", {"*", "1"}, {}, {})), des), "12@14");
+}
+
+TEST(ParseAdsFile, ReadsStateSizeZeroAsAnEmptyDES) {
+  DES des = test::makeDES(1, {});
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("0", {}, {}, {})), des), "");
+  EXPECT_TRUE(des.empty());
+}
+
+TEST(ParseAdsFile, AcceptsCrlfLineEndsAndALastLineWithoutEnd) {
+  DES des;
+  std::string text = joinLines(filledTemplate("2", {"1"}, {"0 10"}, {"0 1 1"}), "\r\n") + "1 2 0";
+  EXPECT_EQ(parseAll(text, des), "");
+  EXPECT_EQ(test::describe(des), test::describe(test::makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {1})));
+  EXPECT_EQ(des[0].vocal, 10);
+}
+
+TEST(ParseAdsFile, ReadsAVeryLongCommentAsOneLine) {
+  // A reader that cut lines at a fixed length would parse the comment's
+  // tail as a transition line and number the later lines wrongly.
+  const std::string comment = "#" + std::string(100000, 'x') + " 0 5 7";
+  DES des;
+  EXPECT_EQ(parseAll(joinLines(filledTemplate("2", {}, {}, {comment, "0 1 1", "0 1 0"})), des), "26@28/27");
+}
+
+TEST(ParseAdsFile, ReportsAFileThatCannotBeReadAsCodeFourWithoutLines) {
+  TempDir dir;
+  DES des;
+  EXPECT_EQ(describe(parseAdsFile(dir.path + "MISSING.ADS", des)), "4@-");
+  EXPECT_EQ(describe(parseAdsFile(dir.path, des)), "4@-");
+  EXPECT_EQ(describe({parseAdsStream(nullptr, des)}), "4@-");
+}
+
+TEST(ParseAdsStream, StopsAtTheFirstErrorAndReturnsTheDESOnSuccess) {
+  DES des;
+  EXPECT_EQ(describe({parseFirst(joinLines(TEMPLATE_LINES), des)}), "18@8");
+  AdsError ok = parseFirst(joinLines(filledTemplate("2", {}, {}, {"1 3 0"})), des);
+  EXPECT_EQ(ok.code, ADS_OK);
+  EXPECT_EQ(test::describe(des), test::describe(test::makeDES(2, {{1, 3, 0}})));
+}
+
+TEST(AdsErrorListing, ShowsAtMostTenRecordsInTheirThreeForms) {
+  std::vector<AdsError> errors = {{ADS_NONDETERMINISTIC, 31, 30}, {ADS_UNEXPECTED_END, 9, ADS_NO_LINE}};
+  errors.resize(12, AdsError{ADS_NO_FILE_NAME, ADS_NO_LINE, ADS_NO_LINE});
+  const std::vector<std::string> lines = adsErrorListing("/u/A.ADS", errors);
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_EQ(lines[0], "Error(s) reading file: /u/A.ADS");
+  EXPECT_EQ(lines[1], "  Nondeterministic transition at lines 30 and 31.");
+  EXPECT_EQ(lines[2], "  Unexpected end of file at line 9.");
+  EXPECT_EQ(lines[3], "  No file name present");
+  EXPECT_STREQ(adsErrorMessage(ADS_LABEL_TOO_LARGE), "Transition label too large");
+}
+
+TEST(AdsCreateLogEntry, ListsMarkersVocalsAndTransitionsWithoutShortening) {
+  DES des = test::makeDES(2, {{0, 1, 1}, {1, EPSILON_LABEL, 0}}, {0, 1});
+  des[1].vocal = 12;
+  EXPECT_EQ(adsCreateLogEntry("A", des), "A = Create(A,[mark 0,1],[voc [1,12]],[tran [0,1,1],[1,e,0]])  (2,2)\n\n");
+  EXPECT_EQ(adsCreateLogEntry("X", DES{}), "X = Create(X)  (0,0)\n\n");
+}
+
+} // namespace
+} // namespace kav
