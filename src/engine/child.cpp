@@ -1,0 +1,119 @@
+#include "engine/child.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "engine/protocol.h"
+#include "model/memory.h"
+#include "model/session.h"
+
+extern char** environ;
+
+namespace kav {
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool SANITIZED_BUILD = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool SANITIZED_BUILD = true;
+#else
+constexpr bool SANITIZED_BUILD = false;
+#endif
+#else
+constexpr bool SANITIZED_BUILD = false;
+#endif
+
+int waitFor(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Spawns with default signal handling and an empty signal mask, so a
+// child never inherits the interactive session's ignored Ctrl-C.
+int spawn(pid_t& pid, const std::vector<std::string>& args, const posix_spawn_file_actions_t* actions,
+          bool searchPath) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t all;
+  sigfillset(&all);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  const int rc = searchPath ? ::posix_spawnp(&pid, argv[0], actions, &attributes, argv.data(), environ)
+                            : ::posix_spawn(&pid, argv[0], actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  return rc;
+}
+
+} // namespace
+
+unsigned long long childAddressSpaceLimit() {
+  const std::uint64_t physical = physicalMemoryBytes();
+  return physical ? physical : RLIM_INFINITY;
+}
+
+int spawnBatchChild() {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const std::string outPath = protocolPath(CHILD_OUTPUT_FILE);
+  const std::string errPath = protocolPath(CHILD_ERROR_FILE);
+  if (!session.debugMode) {
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
+  // The limit is inherited at exec; the parent holds it only for the spawn.
+  // Sanitizer runtimes reserve vast address ranges, so they go without.
+  rlimit saved{};
+  const bool limited = !SANITIZED_BUILD && ::getrlimit(RLIMIT_AS, &saved) == 0;
+  if (limited) {
+    rlimit lowered = saved;
+    const rlim_t wanted = childAddressSpaceLimit();
+    if (lowered.rlim_cur == RLIM_INFINITY || lowered.rlim_cur > wanted) lowered.rlim_cur = wanted;
+    ::setrlimit(RLIMIT_AS, &lowered);
+  }
+  std::fflush(nullptr);
+  pid_t pid = -1;
+  const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false);
+  if (limited) ::setrlimit(RLIMIT_AS, &saved);
+  posix_spawn_file_actions_destroy(&actions);
+  const int status = rc == 0 ? waitFor(pid) : -1;
+  if (!session.debugMode) {
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+  }
+  return status;
+}
+
+int runChild() {
+  // A stale result must never pass for this child's.
+  std::remove(protocolPath(RESULT_FILE).c_str());
+  if (spawnBatchChild() != 0) return RESULT_CHILD_FAILED;
+  return readResult();
+}
+
+int runProgram(const std::vector<std::string>& argv, bool wait) {
+  if (argv.empty()) return -1;
+  std::fflush(nullptr);
+  pid_t pid = -1;
+  if (spawn(pid, argv, nullptr, argv[0].find('/') == std::string::npos) != 0) return -1;
+  return wait ? waitFor(pid) : 0;
+}
+
+} // namespace kav

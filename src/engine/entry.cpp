@@ -1,0 +1,80 @@
+#include "engine/entry.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/batch.h"
+#include "engine/startup.h"
+#include "model/session.h"
+
+namespace kav {
+
+namespace {
+
+const char* const USAGE =
+    "Usage: kav                 start the interactive session\n"
+    "       kav -autotest FILE  run the interactive session with keys read from FILE\n"
+    "       kav -cmdline        run one procedure from orva.prm in the user directory,\n"
+    "                           leaving its result code in orva.rst\n"
+    "       kav FILE            type out a text file up to its first Ctrl-Z\n"
+    "       kav --help | --version\n";
+
+void ignoreInterrupt(int) { std::signal(SIGINT, ignoreInterrupt); }
+
+int typeOut(const char* name) {
+  std::FILE* in = std::fopen(name, "rb");
+  if (!in) {
+    std::printf("Error reading %s\n", name);
+    return 1;
+  }
+  for (int c; (c = std::fgetc(in)) != EOF;) {
+    std::putchar(c);
+    if (c == 26) break;
+  }
+  std::fclose(in);
+  std::fflush(stdout);
+  return 0;
+}
+
+} // namespace
+
+int runEntry(int argc, char** argv, InteractiveSession interactive) {
+  const char* argv0 = argc > 0 ? argv[0] : "kav";
+  if (argc >= 2) {
+    const char* first = argv[1];
+    if (std::strcmp(first, "--help") == 0) {
+      std::fputs(USAGE, stdout);
+      return 0;
+    }
+    if (std::strcmp(first, "--version") == 0) {
+      std::printf("%s %s\n", PROGRAM_NAME, KAV_VERSION);
+      return 0;
+    }
+    if (std::strcmp(first, "-cmdline") == 0) {
+      session.batchMode = true;
+      initSession(argv0);
+      return runBatch();
+    }
+    if (std::strcmp(first, "-autotest") == 0) {
+      const char* script = argc >= 3 ? argv[2] : "";
+      session.scriptFile = argc >= 3 ? std::fopen(script, "rb") : nullptr;
+      if (!session.scriptFile) {
+        std::printf("Error reading %s\n", script);
+        return 1;
+      }
+      session.autotest = true;
+      session.clockingMode = true;
+      session.bellOn = false;
+      session.debugMode = false;
+      initSession(argv0);
+      return interactive();
+    }
+    return typeOut(first);
+  }
+  std::signal(SIGINT, ignoreInterrupt);
+  initSession(argv0);
+  return interactive();
+}
+
+} // namespace kav

@@ -1,0 +1,73 @@
+#include "engine/protocol.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "model/session.h"
+#include "model/userfiles.h"
+
+namespace kav {
+
+namespace {
+
+// Opens orva.rst for a reader: RESULT_OK with the stream, or the code.
+int openResult(std::FILE*& stream) {
+  const std::string path = protocolPath(RESULT_FILE);
+  if (!fileExists(path)) return RESULT_NO_RESULT;
+  stream = std::fopen(path.c_str(), "rb");
+  return stream ? RESULT_OK : RESULT_UNOPENABLE_RESULT;
+}
+
+int closeResult(std::FILE* stream, int code) {
+  std::fclose(stream);
+  std::remove(protocolPath(RESULT_FILE).c_str());
+  return code;
+}
+
+} // namespace
+
+std::string protocolPath(const char* fileName) { return session.userDir + fileName; }
+
+bool writeResultFile(int code, std::string_view extra) {
+  std::FILE* stream = std::fopen(protocolPath(RESULT_FILE).c_str(), "wb");
+  if (!stream) return false;
+  bool ok = std::fprintf(stream, "%d\n", code) > 0;
+  if (!extra.empty()) ok = std::fwrite(extra.data(), 1, extra.size(), stream) == extra.size() && ok;
+  return std::fclose(stream) == 0 && ok;
+}
+
+int readResult() {
+  std::FILE* stream = nullptr;
+  if (int rc = openResult(stream)) return rc;
+  int code;
+  if (std::fscanf(stream, "%d", &code) != 1) return closeResult(stream, RESULT_NO_NUMBER);
+  return closeResult(stream, code);
+}
+
+int readResultWithFigures(long& value, double& figure) {
+  std::FILE* stream = nullptr;
+  if (int rc = openResult(stream)) return rc;
+  int code;
+  if (std::fscanf(stream, "%d", &code) != 1) return closeResult(stream, RESULT_NO_NUMBER);
+  long v;
+  if (std::fscanf(stream, "%ld", &v) == 1) {
+    value = v;
+    double f;
+    if (std::fscanf(stream, "%lf", &f) == 1) figure = f;
+  }
+  return closeResult(stream, code);
+}
+
+int readResultIntegers(std::vector<long>& values) {
+  std::FILE* stream = nullptr;
+  if (int rc = openResult(stream)) return rc;
+  int code;
+  if (std::fscanf(stream, "%d", &code) != 1) return closeResult(stream, RESULT_NO_NUMBER);
+  values.clear();
+  long v;
+  while (std::fscanf(stream, "%ld", &v) == 1) values.push_back(v);
+  return closeResult(stream, code);
+}
+
+} // namespace kav

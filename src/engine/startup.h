@@ -1,0 +1,44 @@
+#pragma once
+
+// Start-up of both modes: where the program is, where orva.ini lives, and
+// which user directory it names.
+//
+// orva.ini holds two lines: the user directory, and "CLOCK %d" with the
+// clocking switch. It lives beside the executable, or, when that directory
+// is not writable (an installed program), in the per-user configuration
+// folder ($XDG_CONFIG_HOME/kav, else ~/.config/kav). The interactive
+// process and every child apply the same rule, so they agree on the user
+// directory.
+
+#include <string>
+
+namespace kav {
+
+// Fills session.programPath, programDir, iniPath and infoPath from the
+// running executable (argv0 when /proc/self/exe cannot be read), then
+// loadIni(session.iniPath).
+void initSession(const char* argv0);
+
+// Where orva.ini lives for a program in programDir: programDir itself when
+// it is writable, else the per-user configuration folder (created).
+std::string iniDirectoryFor(const std::string& programDir);
+
+// Reads the user directory and the clocking switch from the file at path.
+// When the file is missing or names a directory that cannot be entered,
+// the user directory falls back to "user" below the current directory
+// (neither checked nor created). The case of the path is kept. Then
+// rewrites orva.ini with saveIni.
+void loadIni(const std::string& path);
+
+// Rewrites orva.ini with session.userDirLine and session.clockingMode.
+// A file that cannot be written is silently left alone.
+void saveIni();
+
+// Sets the user directory from a path as typed or read (a trailing '/' is
+// dropped from userDirLine and userDir gets exactly one).
+void setUserDirectory(const std::string& path);
+
+// True when path names a directory this process may enter.
+bool isEnterableDirectory(const std::string& path);
+
+} // namespace kav

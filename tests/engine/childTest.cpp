@@ -1,0 +1,115 @@
+#include "engine/child.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+
+#include "engine/params.h"
+#include "engine/protocol.h"
+#include "model/session.h"
+#include "support/testSupport.h"
+
+namespace kav {
+namespace {
+
+using test::exists;
+using test::ProgramDir;
+using test::writeFile;
+
+// Puts a shell script in place of the child, for the ways a child can fail.
+void fakeChild(const ProgramDir& program, const std::string& script) {
+  session.programPath = program.dir.path + "fake";
+  writeFile(session.programPath, "#!/bin/sh\n" + script + "\n");
+  ::chmod(session.programPath.c_str(), 0755);
+}
+
+TEST(RunChild, RunsTheRealChildAndCleansUpItsFiles) {
+  ProgramDir program;
+  ParameterLines lines;
+  addName(lines, "A");
+  addNumber(lines, 0);
+  EXPECT_EQ(writeParameters(PROC_STATISTICS, lines), RESULT_OK);
+  EXPECT_FALSE(exists(program.user("orva.prm")));
+  EXPECT_FALSE(exists(program.user("orva.rst")));
+  EXPECT_FALSE(exists(program.user("orva.out")));
+  EXPECT_FALSE(exists(program.user("orva.err")));
+}
+
+TEST(RunChild, ReadsFiguresAfterTheCode) {
+  ProgramDir program;
+  fakeChild(program, "printf '0\\n17 \\n0.25\\n' > \"" + program.user("orva.rst") + "\"");
+  long value = -1;
+  double figure = -1;
+  ASSERT_EQ(spawnBatchChild(), 0);
+  EXPECT_EQ(readResultWithFigures(value, figure), 0);
+  EXPECT_EQ(value, 17);
+  EXPECT_DOUBLE_EQ(figure, 0.25);
+  EXPECT_FALSE(exists(program.user("orva.rst")));
+}
+
+TEST(RunChild, ReportsAChildThatFailsOrLeavesNoResult) {
+  ProgramDir program;
+  fakeChild(program, "kill -9 $$");
+  EXPECT_EQ(runChild(), RESULT_CHILD_FAILED);
+  fakeChild(program, "exit 1");
+  EXPECT_EQ(runChild(), RESULT_CHILD_FAILED);
+
+  // A stale orva.rst from an earlier run never passes for a result.
+  writeFile(program.user("orva.rst"), "0\n");
+  fakeChild(program, "exit 0");
+  EXPECT_EQ(runChild(), RESULT_NO_RESULT);
+
+  fakeChild(program, "echo nonsense > \"" + program.user("orva.rst") + "\"");
+  EXPECT_EQ(runChild(), RESULT_NO_NUMBER);
+  EXPECT_FALSE(exists(program.user("orva.rst")));
+
+  session.programPath = program.dir.path + "missing";
+  EXPECT_EQ(runChild(), RESULT_CHILD_FAILED);
+}
+
+TEST(RunChild, StartsNoChildWhenTheParameterFileCannotBeWritten) {
+  ProgramDir program;
+  session.userDir = program.dir.path + "nowhere/";
+  fakeChild(program, "touch \"" + program.dir.path + "started\"");
+  EXPECT_EQ(writeParameters(PROC_TRIM, ParameterLines{}), RESULT_NO_PARAMETER_FILE);
+  EXPECT_FALSE(exists(program.dir.path + "started"));
+}
+
+TEST(RunChild, GivesTheChildAnAddressSpaceLimitAndDefaultSignals) {
+  ProgramDir program;
+  const std::string out = program.dir.path + "limits";
+  fakeChild(program, "cat /proc/$$/limits /proc/$$/status > \"" + out + "\"");
+  // The interactive session ignores Ctrl-C; its children must not.
+  auto previous = std::signal(SIGINT, SIG_IGN);
+  ASSERT_EQ(spawnBatchChild(), 0);
+  std::signal(SIGINT, previous);
+  const std::string seen = test::readFile(out);
+  // The soft limit is the first figure after the row's label.
+  const std::size_t row = seen.find("Max address space");
+  ASSERT_NE(row, std::string::npos);
+  std::istringstream limits(seen.substr(row + 17));
+  std::string soft;
+  limits >> soft;
+  if (!test::sanitizedBuild()) {
+    EXPECT_NE(soft, "unlimited");
+  }
+  const std::size_t ignored = seen.find("SigIgn:");
+  ASSERT_NE(ignored, std::string::npos);
+  const unsigned long long mask = std::stoull(seen.substr(ignored + 7, 20), nullptr, 16);
+  EXPECT_EQ(mask & (1ull << (SIGINT - 1)), 0u) << seen.substr(ignored, 30);
+}
+
+TEST(RunProgram, StartsOutsideProgramsWithoutAShell) {
+  test::TempDir dir;
+  // The argument would be split or expanded by a shell; here it arrives whole.
+  const std::string name = dir.path + "a b;$(x)";
+  EXPECT_EQ(runProgram({"touch", name}, true), 0);
+  EXPECT_TRUE(exists(name));
+  EXPECT_EQ(runProgram({"/nonexistent/program"}, true), -1);
+}
+
+} // namespace
+} // namespace kav

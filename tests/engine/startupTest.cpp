@@ -1,0 +1,89 @@
+#include "engine/startup.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "model/session.h"
+#include "support/testSupport.h"
+
+namespace kav {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+// Runs loadIni on an orva.ini in a temporary directory that is also the
+// current directory, restoring the session afterwards.
+class LoadIni : public ::testing::Test {
+protected:
+  void SetUp() override {
+    saved = session;
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(::chdir(dir.path.c_str()), 0);
+    session.iniPath = dir.path + "orva.ini";
+    session.clockingMode = false;
+  }
+  void TearDown() override {
+    [[maybe_unused]] int rc = ::chdir(cwd);
+    session = saved;
+  }
+  TempDir dir;
+  Session saved;
+  char cwd[4096];
+};
+
+TEST_F(LoadIni, FallsBackToUserBelowTheCurrentDirectoryAndWritesIt) {
+  loadIni(session.iniPath);
+  const std::string expected = dir.path + "user";
+  EXPECT_EQ(session.userDirLine, expected);
+  EXPECT_EQ(session.userDir, expected + "/");
+  EXPECT_EQ(readFile(session.iniPath), expected + "\nCLOCK 0\n");
+}
+
+TEST_F(LoadIni, KeepsTheCaseOfAnExistingDirectoryAndReadsTheClock) {
+  const std::string mixed = dir.path + "Models/Lower";
+  std::filesystem::create_directories(mixed);
+  writeFile(session.iniPath, mixed + "/\r\nCLOCK 1\n");
+  loadIni(session.iniPath);
+  EXPECT_EQ(session.userDirLine, mixed);
+  EXPECT_EQ(session.userDir, mixed + "/");
+  EXPECT_TRUE(session.clockingMode);
+  EXPECT_EQ(readFile(session.iniPath), mixed + "\nCLOCK 1\n");
+}
+
+TEST_F(LoadIni, OneLineFileKeepsTheClockingValueInForce) {
+  writeFile(session.iniPath, dir.path + "\n");
+  session.clockingMode = true; // as script mode sets it
+  loadIni(session.iniPath);
+  EXPECT_TRUE(session.clockingMode);
+  writeFile(session.iniPath, dir.path + "\nCLOCKS 0\n");
+  loadIni(session.iniPath);
+  EXPECT_TRUE(session.clockingMode);
+}
+
+TEST_F(LoadIni, MissingDirectoryFallsBackButKeepsTheClock) {
+  writeFile(session.iniPath, dir.path + "nowhere\nCLOCK 1\n");
+  loadIni(session.iniPath);
+  EXPECT_EQ(session.userDirLine, dir.path + "user");
+  EXPECT_TRUE(session.clockingMode);
+}
+
+TEST(IniDirectoryFor, UsesTheUserConfigurationFolderWhenTheProgramDirectoryIsNotWritable) {
+  TempDir config;
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", config.path.c_str(), 1);
+  EXPECT_EQ(iniDirectoryFor("/nonexistent/program/"), config.path + "/kav/");
+  EXPECT_TRUE(isEnterableDirectory(config.path + "/kav"));
+  EXPECT_EQ(iniDirectoryFor(config.path), config.path);
+  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+} // namespace kav
