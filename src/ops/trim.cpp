@@ -13,24 +13,29 @@ namespace {
 // Breadth-first search that reports every newly reached state to `onReach`
 // in order of discovery. Each state enters the queue at most once, so a
 // plain array with a head index serves as the queue; 32-bit entries when
-// the state numbers fit halve its memory traffic.
+// the state numbers fit halve its memory traffic. The visited marks live
+// in a byte array during the search (a sixteenth of the state records, so
+// it stays in cache) and are copied into the `reached` flags afterwards.
 template <typename Index, typename OnReach>
 void breadthFirstWith(std::int64_t start, DES& des, OnReach onReach) {
+  std::vector<std::uint8_t> seen(des.states.size());
+  for (std::size_t i = 0; i < seen.size(); ++i) seen[i] = des.states[i].reached;
   std::vector<Index> queue;
   queue.push_back(static_cast<Index>(start));
   std::int64_t counter = 0;
   for (std::size_t head = 0; head < queue.size(); ++head) {
     const StateRecord& s = des[static_cast<std::int64_t>(queue[head])];
     for (const Transition& t : transitionsOf(s)) {
-      StateRecord& target = des[t.target];
-      if (target.reached) continue;
-      target.reached = 1;
-      queue.push_back(static_cast<Index>(t.target));
-      onReach(static_cast<std::int64_t>(t.target));
+      const auto target = static_cast<std::size_t>(t.target);
+      if (seen[target]) continue;
+      seen[target] = 1;
+      queue.push_back(static_cast<Index>(target));
+      onReach(static_cast<std::int64_t>(target));
       if (counter % 10000 == 0) reportProgressf("B_REACH: %ld", static_cast<long>(counter));
       ++counter;
     }
   }
+  for (std::size_t i = 0; i < seen.size(); ++i) des.states[i].reached = seen[i];
 }
 
 template <typename OnReach>
@@ -77,25 +82,26 @@ void markCoreachableWith(DES& des) {
       for (const Transition& t : transitionsOf(des.states[i]))
         predecessors[static_cast<std::size_t>(fill[static_cast<std::size_t>(t.target)]++)] = static_cast<Index>(i);
   }
-  // Backwards breadth-first search from all marked states at once.
+  // Backwards breadth-first search from all marked states at once, with
+  // the marks in a byte array as in the forward search.
+  std::vector<std::uint8_t> coreached(n);
   std::vector<Index> queue;
   for (std::size_t i = 0; i < n; ++i) {
-    StateRecord& s = des.states[i];
-    s.coreached = s.marked;
-    if (s.marked) queue.push_back(static_cast<Index>(i));
+    coreached[i] = des.states[i].marked;
+    if (coreached[i]) queue.push_back(static_cast<Index>(i));
   }
   std::int64_t steps = 0;
   for (std::size_t head = 0; head < queue.size(); ++head) {
     const auto v = static_cast<std::size_t>(queue[head]);
     for (Index p = first[v]; p < first[v + 1]; ++p) {
-      const Index u = predecessors[static_cast<std::size_t>(p)];
+      const auto u = static_cast<std::size_t>(predecessors[static_cast<std::size_t>(p)]);
       if (++steps % 1000 == 0) reportProgressf("COREACH1: %ld", static_cast<long>(steps));
-      StateRecord& s = des.states[static_cast<std::size_t>(u)];
-      if (s.coreached) continue;
-      s.coreached = 1;
-      queue.push_back(u);
+      if (coreached[u]) continue;
+      coreached[u] = 1;
+      queue.push_back(static_cast<Index>(u));
     }
   }
+  for (std::size_t i = 0; i < n; ++i) des.states[i].coreached = coreached[i];
 }
 
 void clearReached(DES& des) {
