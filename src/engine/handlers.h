@@ -10,6 +10,11 @@ namespace kav {
 
 BatchOutcome handleCreate(ParamReader& params);     // 0
 BatchOutcome handleTrim(ParamReader& params);       // 2
+BatchOutcome handleSync(ParamReader& params);       // 3
+BatchOutcome handleMeet(ParamReader& params);       // 4
+BatchOutcome handleSupcon(ParamReader& params);     // 5
+BatchOutcome handleCondat(ParamReader& params);     // 7
+BatchOutcome handleMinstate(ParamReader& params);   // 9
 BatchOutcome handleBfsRecode(ParamReader& params);  // 29
 BatchOutcome handleStatistics(ParamReader& params); // 31
 

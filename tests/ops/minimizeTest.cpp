@@ -1,0 +1,204 @@
+#include "ops/minimize.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "model/progress.h"
+#include "model/session.h"
+#include "support/testSupport.h"
+
+namespace kav {
+namespace {
+
+using test::describe;
+using test::makeDES;
+
+// Reference written without library code: the naive fixpoint. Classes
+// start from (marked, vocal, transition count) and are refined by the set
+// of (label, class of target) of each state until their number stays.
+std::vector<std::int64_t> referenceClasses(const DES& d) {
+  const std::size_t n = d.states.size();
+  std::vector<std::int64_t> cls(n);
+  std::map<std::tuple<int, int, int>, std::int64_t> first;
+  for (std::size_t s = 0; s < n; ++s) {
+    const StateRecord& r = d.states[s];
+    cls[s] = first.emplace(std::tuple{int(r.marked), int(r.vocal), int(r.transitionCount)}, first.size()).first->second;
+  }
+  for (std::size_t count = first.size();;) {
+    std::map<std::pair<std::int64_t, std::set<std::pair<int, std::int64_t>>>, std::int64_t> next;
+    std::vector<std::int64_t> refined(n);
+    for (std::size_t s = 0; s < n; ++s) {
+      std::set<std::pair<int, std::int64_t>> moves;
+      for (const Transition& t : transitionsOf(d.states[s])) moves.emplace(t.event, cls[t.target]);
+      refined[s] = next.emplace(std::pair{cls[s], moves}, next.size()).first->second;
+    }
+    cls = refined;
+    if (next.size() == count) break;
+    count = next.size();
+  }
+  // Number the classes by their smallest member.
+  std::map<std::int64_t, std::int64_t> number;
+  for (std::int64_t& c : cls) c = number.emplace(c, number.size()).first->second;
+  return cls;
+}
+
+DES referenceQuotient(const DES& d) {
+  const std::vector<std::int64_t> cls = referenceClasses(d);
+  const std::int64_t classes = cls.empty() ? 0 : *std::max_element(cls.begin(), cls.end()) + 1;
+  if (classes == d.size()) return copyDES(d);
+  std::vector<test::Edge> edges;
+  std::vector<std::int64_t> marked;
+  for (std::int64_t s = 0; s < d.size(); ++s) {
+    if (d[s].marked) marked.push_back(cls[s]);
+    for (const Transition& t : transitionsOf(d[s])) edges.push_back({cls[s], t.event, cls[t.target]});
+  }
+  DES q = makeDES(classes, edges, marked);
+  for (std::int64_t s = 0; s < d.size(); ++s) q[cls[s]].vocal = d[s].vocal;
+  return q;
+}
+
+// Merging two targets of one label shrinks a list, which can make more
+// states equivalent: quotient until nothing merges.
+DES referenceMinimize(const DES& d) {
+  DES current = copyDES(d);
+  for (;;) {
+    DES next = referenceQuotient(current);
+    if (next.size() == current.size()) return next;
+    current = std::move(next);
+  }
+}
+
+DES minimized(const DES& d, bool pairwise) {
+  DES copy = copyDES(d);
+  if (pairwise) minimizePairwise(copy);
+  else minimizeHopcroft(copy);
+  EXPECT_TRUE(isValidDES(copy));
+  return copy;
+}
+
+std::string withVocals(const DES& d) {
+  std::string text = describe(d) + " | vocal";
+  for (const StateRecord& s : d.states) {
+    text += ' ';
+    text += std::to_string(s.vocal);
+  }
+  return text;
+}
+
+// Both minimizers, one expectation.
+void expectMinimized(const DES& input, const std::string& expected) {
+  EXPECT_EQ(describe(minimized(input, false)), expected);
+  EXPECT_EQ(describe(minimized(input, true)), expected);
+}
+
+TEST(MinimizeDES, NumbersClassesByTheirSmallestState) {
+  // 1 and 3 are equivalent: 0, 1, 2, 3, 4 become 0, 1, 2, 1, 3.
+  expectMinimized(makeDES(5, {{0, 1, 1}, {0, 3, 3}, {1, 2, 2}, {3, 2, 2}, {2, 5, 4}}, {4}),
+                  "4: 0-1->1 0-3->1 1-2->2 2-5->3 | marked 3");
+}
+
+TEST(MinimizeDES, LeavesSmallAndMinimalDesUnchanged) {
+  expectMinimized(DES{}, "0: | marked");
+  expectMinimized(makeDES(1, {{0, 1, 0}}, {0}), "1: 0-1->0 | marked 0");
+  // Minimal, and numbered against the breadth-first order: kept as it is.
+  expectMinimized(makeDES(3, {{0, 1, 2}, {2, 1, 1}}, {1}), "3: 0-1->2 2-1->1 | marked 1");
+  // Differing only in the target of one label.
+  expectMinimized(makeDES(4, {{0, 1, 1}, {0, 3, 2}, {1, 5, 3}, {2, 5, 0}}, {3}),
+                  "4: 0-1->1 0-3->2 1-5->3 2-5->0 | marked 3");
+}
+
+TEST(MinimizeDES, MergesStatesWithoutTransitionsOnlyWithEqualVocalOutput) {
+  DES des = makeDES(3, {{0, 1, 1}, {0, 3, 2}}, {});
+  des[1].vocal = des[2].vocal = 10;
+  EXPECT_EQ(withVocals(minimized(des, false)), "2: 0-1->1 0-3->1 | marked | vocal 0 10");
+  des[2].vocal = 11;
+  EXPECT_EQ(withVocals(minimized(des, false)), withVocals(des));
+  EXPECT_EQ(withVocals(minimized(des, true)), withVocals(des));
+}
+
+TEST(MinimizeDES, CollapsesStatesAlikeInEverythingToOneWithSelfloops) {
+  expectMinimized(makeDES(3, {{0, 1, 1}, {0, 2, 2}, {1, 1, 2}, {1, 2, 0}, {2, 1, 0}, {2, 2, 1}}, {}),
+                  "1: 0-1->0 0-2->0 | marked");
+}
+
+TEST(MinimizeDES, MatchesNondeterministicTargetsAsSetsNotByPosition) {
+  // 0 and 3 both go by label 1 to a marked and an unmarked dead end, but in
+  // the opposite order of their numbers.
+  expectMinimized(makeDES(6, {{0, 1, 1}, {0, 1, 2}, {3, 1, 4}, {3, 1, 5}}, {1, 5}), "3: 0-1->1 0-1->2 | marked 1");
+}
+
+TEST(MinimizeDES, RepeatsWhenMergingShrinksATransitionList) {
+  // 1 and 2 merge, so 0's two 1-transitions become one and 0 then matches
+  // 3 (transition counts 2 and 1 kept them apart at first).
+  expectMinimized(makeDES(4, {{0, 1, 1}, {0, 1, 2}, {3, 1, 1}}, {1, 2}), "2: 0-1->1 | marked 1");
+}
+
+std::vector<std::string> progressLines;
+void captureProgress(const char* text) { progressLines.emplace_back(text); }
+
+TEST(MinimizeDES, FollowsTheSelectorAndReportsProgress) {
+  const DES des = makeDES(5, {{0, 1, 1}, {0, 3, 3}, {1, 2, 2}, {3, 2, 2}, {2, 5, 4}}, {4});
+  setProgressHook(captureProgress);
+  session.debugMode = true;
+  for (int selector : {1, 0}) {
+    progressLines.clear();
+    session.minimizerSelector = selector;
+    DES copy = copyDES(des);
+    minimizeDES(copy);
+    EXPECT_EQ(copy.size(), 4);
+    ASSERT_FALSE(progressLines.empty());
+    EXPECT_EQ(progressLines.front(), selector ? "MINIMIZE: 3 5" : "MINIMIZE: 0 5");
+    EXPECT_EQ(progressLines.back(), selector ? "MINIMIZE: 4 5" : "MINIMIZE: 4 1");
+  }
+  session.minimizerSelector = 1;
+  session.debugMode = false;
+  setProgressHook(nullptr);
+}
+
+// Same closed and marked behaviour: every pair of states reached by one
+// string agrees on marking and on the labels offered. Deterministic DES.
+bool sameBehaviour(const DES& a, const DES& b) {
+  if (a.empty() || b.empty()) return a.empty() == b.empty();
+  std::set<std::pair<std::int64_t, std::int64_t>> seen{{0, 0}};
+  std::vector<std::pair<std::int64_t, std::int64_t>> todo{{0, 0}};
+  while (!todo.empty()) {
+    const auto [x, y] = todo.back();
+    todo.pop_back();
+    if (a[x].marked != b[y].marked || a[x].transitionCount != b[y].transitionCount) return false;
+    for (std::size_t k = 0; k < a[x].transitionCount; ++k) {
+      const Transition ta = a[x].transitions[k], tb = b[y].transitions[k];
+      if (ta.event != tb.event) return false;
+      if (seen.emplace(ta.target, tb.target).second) todo.emplace_back(ta.target, tb.target);
+    }
+  }
+  return true;
+}
+
+TEST(MinimizeDES, AgreesWithTheNaiveFixpointOnRandomDes) {
+  for (std::uint32_t seed = 1; seed <= 400; ++seed) {
+    std::mt19937 rng(seed);
+    const bool deterministic = seed % 2 == 0;
+    DES input = test::randomDES(rng, 1 + rng() % 12, static_cast<int>(rng() % 30), 1 + rng() % 3, 3, deterministic);
+    for (StateRecord& s : input.states) s.vocal = rng() % 5 == 0 ? 10 : 0;
+    SCOPED_TRACE("seed " + std::to_string(seed) + ": " + withVocals(input));
+    const DES fast = minimized(input, false);
+    const std::string expected = withVocals(referenceMinimize(input));
+    EXPECT_EQ(withVocals(fast), expected);
+    EXPECT_EQ(withVocals(minimized(input, true)), expected);
+    // No two states of the result are equivalent, and once is enough.
+    const std::vector<std::int64_t> cls = referenceClasses(fast);
+    for (std::size_t s = 0; s < cls.size(); ++s) EXPECT_EQ(cls[s], static_cast<std::int64_t>(s));
+    EXPECT_EQ(withVocals(minimized(fast, false)), withVocals(fast));
+    if (deterministic) {
+      EXPECT_TRUE(sameBehaviour(input, fast));
+    }
+  }
+}
+
+} // namespace
+} // namespace kav

@@ -1,0 +1,203 @@
+#include "ops/supcon.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/progress.h"
+#include "model/session.h"
+#include "support/testSupport.h"
+
+namespace kav {
+namespace {
+
+using test::describe;
+using test::makeDES;
+
+std::vector<std::string> progressLines;
+void captureProgress(const char* text) {
+  if (std::string(text).starts_with("SHAVE1")) progressLines.emplace_back(text);
+}
+
+DES supconOf(const DES& plant, const DES& spec, std::vector<std::string>* lines = nullptr) {
+  progressLines.clear();
+  setProgressHook(captureProgress);
+  session.debugMode = true;
+  DES result;
+  EXPECT_TRUE(supconDES(plant, spec, result));
+  session.debugMode = false;
+  setProgressHook(nullptr);
+  if (lines) *lines = progressLines;
+  EXPECT_TRUE(isValidDES(result));
+  return result;
+}
+
+TEST(SupconDES, OfATrimPlantWithItselfIsThePlant) {
+  const DES plant = makeDES(3, {{0, 1, 1}, {1, 2, 2}, {1, 3, 0}, {2, 4, 0}, {2, 2, 2}}, {0});
+  EXPECT_EQ(describe(supconOf(plant, plant)), describe(plant));
+}
+
+TEST(SupconDES, IsEmptyWhenTheSpecificationForbidsAnUncontrollableEventAtTheStart) {
+  const DES plant = makeDES(2, {{0, 2, 1}, {0, 1, 1}}, {1});
+  EXPECT_TRUE(supconOf(plant, makeDES(2, {{0, 1, 1}}, {1})).empty());
+  EXPECT_TRUE(supconOf(plant, DES{}).empty());
+  EXPECT_TRUE(supconOf(DES{}, plant).empty());
+}
+
+TEST(SupconDES, RemovesStatesReachableOnlyThroughABadStateInTheSameRound) {
+  // Product: 0 -1-> 1 -3-> 3 -7-> 2 and 0 -5-> 2 (marked). State 1 is bad
+  // (the plant's 2 is forbidden), and so is 3 (its 4); 3 hangs on 1.
+  const DES plant = makeDES(4, {{0, 1, 1}, {0, 5, 3}, {1, 2, 2}, {1, 3, 2}, {2, 4, 3}, {2, 7, 3}}, {3});
+  const DES spec = makeDES(4, {{0, 1, 1}, {0, 5, 2}, {1, 3, 3}, {3, 7, 2}}, {2});
+  std::vector<std::string> lines;
+  EXPECT_EQ(describe(supconOf(plant, spec, &lines)), "2: 0-5->1 | marked 1");
+  EXPECT_EQ(lines, (std::vector<std::string>{"SHAVE1 4 4", "SHAVE1 4 2"}));
+}
+
+TEST(SupconDES, ShavesAgainWhenALowerStateLeadsIntoALaterBadOne) {
+  // 0 -1-> 1 -2-> 2, 1 -3-> 0, 2 -5-> 0; 2 is bad (4 forbidden). State 1
+  // is judged before 2 in the first round and falls in the second.
+  const DES plant = makeDES(3, {{0, 1, 1}, {1, 2, 2}, {1, 3, 0}, {2, 4, 0}, {2, 5, 0}}, {0});
+  const DES spec = makeDES(3, {{0, 1, 1}, {1, 2, 2}, {1, 3, 0}, {2, 5, 0}}, {0});
+  std::vector<std::string> lines;
+  EXPECT_EQ(describe(supconOf(plant, spec, &lines)), "1: | marked 0");
+  EXPECT_EQ(lines, (std::vector<std::string>{"SHAVE1 3 3", "SHAVE1 3 2", "SHAVE1 2 1"}));
+}
+
+TEST(SupconDES, CountsAnUncontrollableSelfloopAsLeadingToAGoodState) {
+  const DES plant = makeDES(2, {{0, 2, 0}, {0, 1, 1}}, {0});
+  EXPECT_EQ(describe(supconOf(plant, makeDES(1, {{0, 2, 0}}, {0}))), "1: 0-2->0 | marked 0");
+}
+
+// --- Laws on random tiny DES, checked against an exhaustive search -------
+
+struct Product {
+  DES des;
+  std::vector<std::int64_t> plantState; // plant component of each state
+};
+
+// Reference product of deterministic DES, breadth-first over pairs.
+Product referenceProduct(const DES& g, const DES& e) {
+  std::map<std::pair<std::int64_t, std::int64_t>, std::int64_t> number{{{0, 0}, 0}};
+  std::vector<std::pair<std::int64_t, std::int64_t>> pairs{{0, 0}};
+  std::vector<test::Edge> edges;
+  std::vector<std::int64_t> marked;
+  for (std::size_t k = 0; k < pairs.size(); ++k) {
+    const auto [x, y] = pairs[k];
+    if (g[x].marked && e[y].marked) marked.push_back(static_cast<std::int64_t>(k));
+    for (const Transition& a : transitionsOf(g[x]))
+      for (const Transition& b : transitionsOf(e[y]))
+        if (a.event == b.event) {
+          auto [it, added] = number.emplace(std::pair{a.target, b.target}, static_cast<std::int64_t>(pairs.size()));
+          if (added) pairs.emplace_back(a.target, b.target);
+          edges.push_back({static_cast<std::int64_t>(k), a.event, it->second});
+        }
+  }
+  Product p{makeDES(static_cast<std::int64_t>(pairs.size()), edges, marked), {}};
+  for (const auto& pair : pairs) p.plantState.push_back(pair.first);
+  return p;
+}
+
+// States reachable from 0 and coreachable, by fixpoint.
+std::vector<bool> liveStates(const DES& d) {
+  const std::size_t n = d.states.size();
+  std::vector<bool> reach(n, false), co(n, false);
+  if (n == 0) return reach;
+  reach[0] = true;
+  for (std::size_t s = 0; s < n; ++s) co[s] = d.states[s].marked;
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (std::size_t s = 0; s < n; ++s)
+      for (const Transition& t : transitionsOf(d.states[s])) {
+        if (reach[s] && !reach[t.target]) reach[t.target] = changed = true;
+        if (co[t.target] && !co[s]) co[s] = changed = true;
+      }
+  }
+  for (std::size_t s = 0; s < n; ++s) reach[s] = reach[s] && co[s];
+  return reach;
+}
+
+// Walks the pairs (s, t) of states of `small` and `big` reached by the same
+// strings; calls visit on each. Both deterministic.
+template <typename Visit>
+void walkPairs(const DES& small, const DES& big, Visit visit) {
+  std::map<std::pair<std::int64_t, std::int64_t>, bool> seen{{{0, 0}, true}};
+  std::vector<std::pair<std::int64_t, std::int64_t>> todo{{0, 0}};
+  while (!todo.empty()) {
+    const auto [s, t] = todo.back();
+    todo.pop_back();
+    visit(s, t);
+    for (const Transition& a : transitionsOf(small[s]))
+      for (const Transition& b : transitionsOf(big[t]))
+        if (a.event == b.event && seen.emplace(std::pair{a.target, b.target}, true).second)
+          todo.emplace_back(a.target, b.target);
+  }
+}
+
+// Is the language of `small` (closed and marked) contained in that of `big`?
+bool contained(const DES& small, const DES& big) {
+  if (small.empty()) return true;
+  if (big.empty()) return false;
+  bool ok = true;
+  walkPairs(small, big, [&](std::int64_t s, std::int64_t t) {
+    if (small[s].marked && !big[t].marked) ok = false;
+    for (const Transition& a : transitionsOf(small[s]))
+      if (!hasEvent(big[t], a.event)) ok = false;
+  });
+  return ok;
+}
+
+// Every uncontrollable event the plant offers after a string of `sup` is
+// offered by sup too.
+bool controllable(const DES& sup, const DES& plant) {
+  if (sup.empty()) return true;
+  bool ok = true;
+  walkPairs(sup, plant, [&](std::int64_t s, std::int64_t g) {
+    for (const Transition& u : transitionsOf(plant[g]))
+      if (u.event % 2 == 0 && !hasEvent(sup[s], u.event)) ok = false;
+  });
+  return ok;
+}
+
+TEST(SupconDES, IsTheLargestControllableNonblockingSublanguageOfTheProduct) {
+  int searched = 0;
+  for (std::uint32_t seed = 1; searched < 150 && seed < 5000; ++seed) {
+    std::mt19937 rng(seed);
+    const DES plant = test::randomDES(rng, 2 + rng() % 2, 6, 4, 2, true);
+    const DES spec = test::randomDES(rng, 2 + rng() % 2, 6, 4, 2, true);
+    const Product product = referenceProduct(plant, spec);
+    const std::vector<test::Edge> edges = test::edgesOf(product.des);
+    if (edges.size() > 12) continue;
+    ++searched;
+    SCOPED_TRACE("seed " + std::to_string(seed) + "\nplant " + describe(plant) + "\nspec " + describe(spec));
+    const DES sup = supconOf(plant, spec);
+    for (bool live : liveStates(sup)) EXPECT_TRUE(live); // nonblocking: trim
+    EXPECT_TRUE(controllable(sup, plant));
+    EXPECT_TRUE(contained(sup, product.des));
+    // Every sub-automaton of the product that is, once trimmed,
+    // controllable must lie inside the supervisor.
+    for (std::uint32_t subset = 0; subset < (1u << edges.size()); ++subset) {
+      std::vector<test::Edge> kept;
+      for (std::size_t i = 0; i < edges.size(); ++i)
+        if (subset >> i & 1) kept.push_back(edges[i]);
+      DES candidate = makeDES(product.des.size(), kept, test::markedOf(product.des));
+      const std::vector<bool> live = liveStates(candidate);
+      if (!live[0]) continue;
+      std::vector<test::Edge> trimmed;
+      for (const test::Edge& e : kept)
+        if (live[e.from] && live[e.to]) trimmed.push_back(e);
+      std::vector<std::int64_t> marked;
+      for (std::int64_t m : test::markedOf(product.des))
+        if (live[m]) marked.push_back(m);
+      candidate = makeDES(product.des.size(), trimmed, marked);
+      if (!controllable(candidate, plant)) continue;
+      EXPECT_TRUE(contained(candidate, sup)) << "subset " << subset;
+    }
+  }
+  EXPECT_EQ(searched, 150);
+}
+
+} // namespace
+} // namespace kav
