@@ -2,15 +2,34 @@
 
 #include <cstdio>
 
+#include "console/directoryLock.h"
+#include "console/menus.h"
+#include "console/screen.h"
 #include "model/session.h"
 
 namespace kav {
 
 int runInteractiveSession() {
-  std::printf("%s 2017.05.01\n", PROGRAM_NAME);
-  std::printf("The interactive console is not part of this build yet.\n"
-              "Drive the engine through orva.prm and \"kav -cmdline\" in %s (see README.md).\n",
-              session.userDir.c_str());
+  // Checked before the screen is taken over, so the message stays readable
+  // in the terminal after the program has ended.
+  if (lockUserDirectory(session.userDir) == DIRECTORY_BUSY) {
+    std::printf("The user directory %s is in use by another %s session.\n"
+                "Only one session at a time may work in a user directory: end the other session,\n"
+                "or name another directory on the first line of %s.\n",
+                session.userDirLine.c_str(), PROGRAM_NAME, session.iniPath.c_str());
+    return 1;
+  }
+  startScreen();
+  clearScreen();
+  drawStartupPicture();
+  gotoXY(1, 1);
+  readKey();
+  clearScreen();
+  runMainMenu();
+  clearScreen();
+  refreshScreen();
+  endScreen();
+  unlockUserDirectory();
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -31,6 +32,8 @@ constexpr bool SANITIZED_BUILD = false;
 #else
 constexpr bool SANITIZED_BUILD = false;
 #endif
+
+ChildWaitPoll waitPoll = nullptr;
 
 int waitFor(pid_t pid) {
   int status = 0;
@@ -62,7 +65,25 @@ int spawn(pid_t& pid, const std::vector<std::string>& args, const posix_spawn_fi
   return rc;
 }
 
+// Waits for the child while asking the poll between short waits; the
+// poll's first waits are short so a quick child costs little latency.
+int waitPolling(pid_t pid, ChildWaitPoll poll) {
+  int status = 0;
+  for (int wait = 5;; wait = std::min(wait * 2, 100)) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (done < 0 && errno != EINTR) return -1;
+    if (poll(wait)) {
+      ::kill(pid, SIGKILL);
+      waitFor(pid);
+      return CHILD_ENDED_ON_REQUEST;
+    }
+  }
+}
+
 } // namespace
+
+void setChildWaitPoll(ChildWaitPoll poll) { waitPoll = poll; }
 
 unsigned long long childAddressSpaceLimit() {
   const std::uint64_t physical = physicalMemoryBytes();
@@ -93,7 +114,7 @@ int spawnBatchChild() {
   const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false);
   if (limited) ::setrlimit(RLIMIT_AS, &saved);
   posix_spawn_file_actions_destroy(&actions);
-  const int status = rc == 0 ? waitFor(pid) : -1;
+  const int status = rc != 0 ? -1 : waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);
   if (!session.debugMode) {
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
@@ -101,18 +122,42 @@ int spawnBatchChild() {
   return status;
 }
 
-int runChild() {
+namespace {
+
+int runChildAndRead(std::vector<long>* values) {
+  if (values) values->clear();
   // A stale result must never pass for this child's.
   std::remove(protocolPath(RESULT_FILE).c_str());
-  if (spawnBatchChild() != 0) return RESULT_CHILD_FAILED;
-  return readResult();
+  const int status = spawnBatchChild();
+  if (status == CHILD_ENDED_ON_REQUEST) {
+    std::remove(protocolPath(RESULT_FILE).c_str());
+    std::remove(protocolPath(PARAMETER_FILE).c_str());
+    return RESULT_CANCELLED;
+  }
+  if (status != 0) return RESULT_CHILD_FAILED;
+  return values ? readResultIntegers(*values) : readResult();
 }
 
-int runProgram(const std::vector<std::string>& argv, bool wait) {
+} // namespace
+
+int runChild() { return runChildAndRead(nullptr); }
+
+int runChildReadingValues(std::vector<long>& values) { return runChildAndRead(&values); }
+
+int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet) {
   if (argv.empty()) return -1;
   std::fflush(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quiet) {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  }
   pid_t pid = -1;
-  if (spawn(pid, argv, nullptr, argv[0].find('/') == std::string::npos) != 0) return -1;
+  const int rc = spawn(pid, argv, &actions, argv[0].find('/') == std::string::npos);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
   return wait ? waitFor(pid) : 0;
 }
 

@@ -13,19 +13,38 @@
 namespace kav {
 
 // Deletes any leftover orva.rst, runs the child, deletes orva.out and
-// orva.err, and returns readResult(), or RESULT_CHILD_FAILED when the child
-// could not be started or did not end with status 0.
+// orva.err, and returns readResult(), RESULT_CHILD_FAILED when the child
+// could not be started or did not end with status 0, or RESULT_CANCELLED
+// when the wait poll asked to end it (orva.rst is then deleted unread).
 [[nodiscard]] int runChild();
 
+// runChild for procedures that answer with figures: the result code, and
+// every integer after it in orva.rst into `values` (cleared first).
+[[nodiscard]] int runChildReadingValues(std::vector<long>& values);
+
+// Asked again and again while a child runs, with the time in milliseconds
+// it may spend waiting (it should wait about that long, for a key say);
+// true ends the child at once. The interactive session installs one so
+// that Escape cancels a long computation; without one the parent simply
+// blocks until the child ends.
+using ChildWaitPoll = bool (*)(int milliseconds);
+void setChildWaitPoll(ChildWaitPoll poll);
+
+// Value of spawnBatchChild for a child ended on the poll's request.
+inline constexpr int CHILD_ENDED_ON_REQUEST = -2;
+
 // Runs the child and waits, without reading orva.rst: the exit status
-// (0..255), or -1 when it could not start or was killed by a signal.
+// (0..255), -1 when it could not start or was killed by a signal, or
+// CHILD_ENDED_ON_REQUEST.
 int spawnBatchChild();
 
 // Starts an outside program (dot, lpr, xdg-open) with an argument vector;
 // argv[0] is looked up on PATH when it holds no '/'. Waits when `wait` is
 // set and returns its exit status; -1 when it could not start or was killed.
-// Without `wait` it returns 0 once the program has started.
-int runProgram(const std::vector<std::string>& argv, bool wait);
+// Without `wait` it returns 0 once the program has started. With `quiet`
+// its standard input, output and error are /dev/null (a viewer started from
+// the full-screen console must not write over it).
+int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet = false);
 
 // The address-space limit given to every child, in bytes.
 unsigned long long childAddressSpaceLimit();

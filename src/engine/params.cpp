@@ -94,13 +94,25 @@ void addPair(ParameterLines& lines, long a, long b) {
   lines.text += std::to_string(a) + ' ' + std::to_string(b) + '\n';
 }
 
-int writeParameters(int code, const ParameterLines& lines) {
+namespace {
+
+bool writeParameterFile(int code, const ParameterLines& lines) {
   std::FILE* stream = std::fopen(protocolPath(PARAMETER_FILE).c_str(), "wb");
-  if (!stream) return RESULT_NO_PARAMETER_FILE;
+  if (!stream) return false;
   std::fprintf(stream, "%d\n%d\n%d\n", session.debugMode ? 1 : 0, session.minimizerSelector, code);
   const bool written = std::fwrite(lines.text.data(), 1, lines.text.size(), stream) == lines.text.size();
-  if (std::fclose(stream) != 0 || !written) return RESULT_NO_PARAMETER_FILE;
-  return runChild();
+  return std::fclose(stream) == 0 && written;
+}
+
+} // namespace
+
+int writeParameters(int code, const ParameterLines& lines) {
+  return writeParameterFile(code, lines) ? runChild() : RESULT_NO_PARAMETER_FILE;
+}
+
+int writeParametersReadingValues(int code, const ParameterLines& lines, std::vector<long>& values) {
+  values.clear();
+  return writeParameterFile(code, lines) ? runChildReadingValues(values) : RESULT_NO_PARAMETER_FILE;
 }
 
 } // namespace kav

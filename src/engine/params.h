@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/sortedlists.h"
 
@@ -48,5 +49,8 @@ void addPair(ParameterLines& lines, long a, long b);
 // the batch child. Returns the child's result code, or RESULT_NO_PARAMETER_FILE
 // when orva.prm cannot be created (no child is started).
 [[nodiscard]] int writeParameters(int code, const ParameterLines& lines);
+// The same for procedures that answer with figures: every integer after
+// the result code in orva.rst goes into `values`.
+[[nodiscard]] int writeParametersReadingValues(int code, const ParameterLines& lines, std::vector<long>& values);
 
 } // namespace kav

@@ -31,6 +31,7 @@ enum ResultCode {
   RESULT_NO_RESULT = -3,            // parent: the child left no orva.rst
   RESULT_NO_NUMBER = -4,            // parent: orva.rst holds no readable number
   RESULT_UNOPENABLE_RESULT = -5,    // parent: orva.rst exists but cannot be opened
+  RESULT_CANCELLED = -6,            // parent: the user ended the child while it ran
 };
 
 // Procedure codes of the batch child.

@@ -70,6 +70,23 @@ TEST(RunChild, ReportsAChildThatFailsOrLeavesNoResult) {
   EXPECT_EQ(runChild(), RESULT_CHILD_FAILED);
 }
 
+TEST(RunChild, EndsTheChildWhenTheWaitPollAsksAndDiscardsWhatItLeft) {
+  ProgramDir program;
+  // A child that has written a result but goes on running.
+  fakeChild(program, "echo 0 > \"" + program.user("orva.rst") + "\"; exec sleep 60");
+  static int polls;
+  polls = 0;
+  setChildWaitPoll([](int milliseconds) {
+    EXPECT_GT(milliseconds, 0);
+    return ++polls == 3;
+  });
+  EXPECT_EQ(runChild(), RESULT_CANCELLED);
+  setChildWaitPoll(nullptr);
+  EXPECT_EQ(polls, 3);
+  EXPECT_FALSE(exists(program.user("orva.rst")));
+  EXPECT_FALSE(exists(program.user("orva.out")));
+}
+
 TEST(RunChild, StartsNoChildWhenTheParameterFileCannotBeWritten) {
   ProgramDir program;
   session.userDir = program.dir.path + "nowhere/";

@@ -1,0 +1,57 @@
+#pragma once
+
+// The dialogs the menus start. Each asks, validates, runs the engine and
+// shows the outcome; each returns DONE, CANCELLED or FAILED, and the menu
+// draws itself again afterwards.
+
+#include <string>
+
+#include "console/frontend.h"
+
+namespace kav {
+
+// --- Main options and the directory ----------------------------------------------
+DialogResult openIntroduction();    // I
+DialogResult resetUserDirectory();  // R
+DialogResult showUserDirectory();   // UD
+DialogResult openSessionLog();      // MA
+DialogResult showTxt();             // SX
+
+// How a text pager ended.
+enum PagerEnd { PAGER_FINISHED, PAGER_ESCAPED };
+// Shows a text file page by page from the top, or from its last page (the
+// session log, so that its newest entries come first). `shownName` heads
+// every page.
+PagerEnd pageTextFile(const std::string& path, const std::string& shownName, bool startAtLastPage);
+
+// True when documents can be opened with the desktop's viewer: a graphical
+// session and xdg-open on the PATH.
+bool hasDocumentViewer();
+
+// --- Procedures whose dialogs are not part of this version ---------------------------
+// Shows "<name> is not available in this version." and waits for Enter.
+DialogResult showUnavailable(const char* name);
+
+// --- Core procedure dialogs ------------------------------------------------------
+DialogResult selfloopDialog();    // 1 Enter
+DialogResult trimDialog();        // 2
+DialogResult syncDialog();        // 3
+DialogResult meetDialog();        // 4
+DialogResult supconDialog();      // 5
+DialogResult mutexDialog();       // 6
+DialogResult condatDialog();      // 7
+DialogResult minstateDialog();    // 9
+DialogResult complementDialog();  // 10
+DialogResult forceDialog();       // 12
+DialogResult projectDialog();     // P0
+DialogResult relabelDialog();     // R0
+DialogResult vocalizeDialog();    // H0
+DialogResult outconsisDialog();   // H1
+DialogResult hiconsisDialog();    // H2
+DialogResult higenDialog();       // H3
+DialogResult alleventsDialog();   // H4
+DialogResult isomorphDialog();    // I
+DialogResult nonconflictDialog(); // NC
+DialogResult bfsRecodeDialog();   // B
+
+} // namespace kav

@@ -1,0 +1,287 @@
+// The main options that are dialogs (introduction document, user-directory
+// reset), the user-directory listing and the session log.
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/dialogs/dialogs.h"
+#include "console/directoryLock.h"
+#include "console/lineEditors.h"
+#include "console/screen.h"
+#include "console/sessionLog.h"
+#include "engine/child.h"
+#include "engine/startup.h"
+#include "model/session.h"
+#include "model/userfiles.h"
+
+namespace kav {
+
+namespace {
+
+void twoBreaks() {
+  newLineIfRoom();
+  newLineIfRoom();
+}
+
+bool isNonEmptyVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value && value[0];
+}
+
+bool isOnPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  if (!path) return false;
+  std::string list(path);
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    const std::string dir = end > start ? list.substr(start, end - start) : std::string(".");
+    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Opens a document with the desktop's viewer, without waiting for it.
+bool openWithViewer(const std::string& path) {
+  return hasDocumentViewer() && runProgram({"xdg-open", path}, false, true) == 0;
+}
+
+// "FILE ... NOT FOUND!" and the like: two headlines and a path from row 7.
+void writeFileNotice(const char* headline, const char* label, const std::string& path) {
+  clearScreen();
+  gotoXY(1, 8);
+  writeText(headline);
+  twoBreaks();
+  writeText(label);
+  twoBreaks();
+  printAbbreviated(path, 62);
+  twoBreaks();
+  waitForEnterToReturn();
+}
+
+std::string currentDirectory() {
+  char buffer[PATH_MAX];
+  return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string(".");
+}
+
+// --- The directory listing -----------------------------------------------------
+
+struct DirectoryEntry {
+  std::string name;
+  bool isDirectory;
+};
+
+bool listUserDirectory(std::vector<DirectoryEntry>& entries) {
+  DIR* listing = ::opendir(session.userDir.c_str());
+  if (!listing) return false;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    struct stat info;
+    const bool isDirectory =
+        ::lstat((session.userDir + entry->d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    entries.push_back({entry->d_name, isDirectory});
+  }
+  ::closedir(listing);
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+  return true;
+}
+
+// One cell of the listing, 20, 40 or 80 characters wide: a file padded,
+// a subdirectory in brackets. Names too long for a one-column cell are cut
+// so that every cell keeps its width and the pages their row count.
+std::string listingCell(const DirectoryEntry& entry, int cellWidth) {
+  const auto width = static_cast<std::size_t>(cellWidth - 2);
+  std::string text;
+  if (entry.isDirectory) {
+    std::string inner = entry.name.substr(0, width - 2);
+    inner.resize(width - 2, ' ');
+    text = "[" + inner + "]";
+  } else {
+    text = entry.name.substr(0, width);
+    text.resize(width, ' ');
+  }
+  return text + "  ";
+}
+
+void writeListingHeading() {
+  clearScreen();
+  writeFormat("FILES IN: %s", session.userDirLine.c_str());
+}
+
+// --- Resetting the user directory ---------------------------------------------------
+
+void writeResetIntroduction() {
+  clearScreen();
+  twoBreaks();
+  writeText("            RESETTING USER FILE DIRECTORY PATH");
+  twoBreaks();
+  static const char* const LINES[] = {
+      "Files that you create while using KAV will be stored, by default,",
+      "in a subdirectory (subfolder) USER of the KAV directory.  However,",
+      "it is recommended that you store these files in a new directory,",
+      "say NEWFILES, specific to the current project or session.",
+      "",
+      "For this, after creating NEWFILES in your operating system,",
+      "enter the corresponding path in response to the prompts below.",
+  };
+  for (const char* line : LINES) {
+    writeText(line);
+    newLineIfRoom();
+  }
+}
+
+void pauseWithoutTo() {
+  writeStatusLine(23, std::string("Press <Enter> to return ") + PROGRAM_NAME + " Procedures  ");
+  while (readKey() != ENTER_KEY) {
+  }
+}
+
+} // namespace
+
+bool hasDocumentViewer() {
+  return (isNonEmptyVariable("DISPLAY") || isNonEmptyVariable("WAYLAND_DISPLAY")) && isOnPath("xdg-open");
+}
+
+DialogResult showUnavailable(const char* name) {
+  clearScreen();
+  twoBreaks();
+  writeFormat("%s is not available in this version.", name);
+  waitForEnterToReturn();
+  return DONE;
+}
+
+DialogResult openIntroduction() {
+  const std::string expected = session.infoPath + ".PDF";
+  // Beside the program first, then in the working directory.
+  std::string document = fileExists(expected) ? expected : resolveFilePath(currentDirectory() + "/", "KAV_Info.PDF");
+  if (!fileExists(document)) {
+    writeFileNotice("FILE KAV_INFO.PDF NOT FOUND!", "FILE EXPECTED AT: ", expected);
+    return FAILED;
+  }
+  if (openWithViewer(document)) {
+    clearScreen();
+    return DONE;
+  }
+  writeFileNotice("NO VIEWER AVAILABLE FOR KAV_INFO.PDF!", "THE DOCUMENT IS AT: ", document);
+  return FAILED;
+}
+
+DialogResult resetUserDirectory() {
+  writeResetIntroduction();
+  writeFormat("Current directory path is %s. OK?  (*y/n)  ", session.userDirLine.c_str());
+  int key = readKey();
+  if (key != 'n' && key != 'N') return CANCELLED;
+  echoKey(key);
+  twoBreaks();
+  writeText("Have you created an alternative user directory? (*y/n)  ");
+  key = readKey();
+  if (key == ESCAPE_KEY) return CANCELLED;
+  if (key == 'n' || key == 'N') {
+    echoKey(key);
+    twoBreaks();
+    writeFormat("Create new directory in your operating system, then restart %s.", PROGRAM_NAME);
+    twoBreaks();
+    writeText("Press any key to exit.  ");
+    readKey();
+    clearScreen();
+    endSession(0);
+  }
+  echoKey(key);
+  twoBreaks();
+  writeText("Enter path for new user directory:  ");
+  showEscHint();
+  std::string path;
+  if (readText(path, 79) == ESCAPE_KEY) return CANCELLED;
+  // A relative path is taken from here, where the batch children start too,
+  // but kept absolute so orva.ini means the same from anywhere.
+  if (path[0] != '/') path = currentDirectory() + "/" + path;
+  if (!isEnterableDirectory(path)) {
+    twoBreaks();
+    writeFormat("Directory %s does not exist!", path.c_str());
+    pauseWithoutTo();
+    return FAILED;
+  }
+  if (lockUserDirectory(path) == DIRECTORY_BUSY) {
+    twoBreaks();
+    writeFormat("Directory %s is in use by another %s session!", path.c_str(), PROGRAM_NAME);
+    pauseWithoutTo();
+    return FAILED;
+  }
+  setUserDirectory(path);
+  saveIni();
+  return DONE;
+}
+
+DialogResult showUserDirectory() {
+  std::vector<DirectoryEntry> entries;
+  const bool listed = listUserDirectory(entries);
+  if (listed && entries.empty()) {
+    writeListingHeading();
+    gotoXY(1, 8);
+    writeFormat("NO FILES IN %s", session.userDirLine.c_str());
+    writeStatusLine(23, "Press <Enter> to return to ORVA Procedures  ");
+    while (readKey() != ENTER_KEY) {
+    }
+    return DONE;
+  }
+  std::size_t widest = 0;
+  for (const DirectoryEntry& e : entries) widest = std::max(widest, e.name.size() + (e.isDirectory ? 2 : 0));
+  const std::size_t w = widest + 2;
+  const int cellWidth = w <= 18 ? 20 : w <= 38 ? 40 : 80;
+
+  // The index of each page's first entry, so that U goes back exactly.
+  std::vector<std::size_t> pageStarts{0};
+  std::size_t page = 0;
+  for (;;) {
+    writeListingHeading();
+    gotoXY(1, 4);
+    std::size_t k = pageStarts[page];
+    while (k < entries.size() && whereY() < 22) writeText(listingCell(entries[k++], cellWidth));
+    const bool atEnd = k >= entries.size();
+    writeStatusLine(23, " D=PgDn  U=PgUp  Esc (Exit Directory)  ");
+    for (bool turned = false; !turned;) {
+      const int key = readKey();
+      if (key == ESCAPE_KEY) return DONE;
+      if (key == 'd' || key == 'D' || key == ENTER_KEY) {
+        if (atEnd) return DONE;
+        if (page + 1 == pageStarts.size()) pageStarts.push_back(k);
+        ++page;
+        turned = true;
+      } else if ((key == 'u' || key == 'U') && page > 0) {
+        --page;
+        turned = true;
+      }
+    }
+  }
+}
+
+DialogResult openSessionLog() {
+  const std::string path = sessionLogPath();
+  if (!fileExists(path)) {
+    if (std::FILE* created = std::fopen(path.c_str(), "ab")) std::fclose(created);
+  }
+  if (!fileExists(path)) {
+    writeFileNotice("FILE MAKEIT.TXT NOT FOUND!", "FILE EXPECTED AT: ", path);
+    return FAILED;
+  }
+  if (openWithViewer(path)) {
+    clearScreen();
+    return DONE;
+  }
+  if (pageTextFile(path, SESSION_LOG_NAME, true) == PAGER_ESCAPED) return CANCELLED;
+  waitForEnterToReturn();
+  return DONE;
+}
+
+} // namespace kav

@@ -1,0 +1,89 @@
+// Dialogs of the procedures that rename or erase events: Project and
+// Relabel.
+
+#include <string>
+
+#include "console/dialogs/dialogs.h"
+#include "console/lineEditors.h"
+#include "console/screen.h"
+#include "engine/protocol.h"
+#include "model/desfile.h"
+
+namespace kav {
+
+namespace {
+
+std::string labelText(long e) { return e == EPSILON_LABEL ? std::string("e") : std::to_string(e); }
+
+} // namespace
+
+DialogResult projectDialog() {
+  clearScreen();
+  showTitle("PROJECT", "DES2 = PROJECT (DES1, NULL/IMAGE/IMAGE_DES)");
+  std::string in, out;
+  if (promptExistingDes("Enter name of DES1 to project .........  ", in)) return CANCELLED;
+  if (promptFileName("Enter name of DES2 to project onto ....  ", ".DES", out, true)) return CANCELLED;
+  NullImageChoice choice;
+  if (chooseNullImage(0, choice)) return CANCELLED;
+  EventList events;
+  if (choice.kind != NULL_LIST) {
+    DES input;
+    std::int64_t init = 0;
+    if (loadDES(in, init, input) == LOAD_OK) collectEvents(input, events);
+  }
+  ParameterLines lines;
+  addName(lines, in);
+  addName(lines, out);
+  for (std::uint16_t e : nullEventsOf(choice, events)) addNumber(lines, e);
+  DES result;
+  if (DialogResult r = collectOutput(runComputation(PROC_PROJECT, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+      r != DONE)
+    return r;
+  return completeProcedure(out, out + " = Project(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
+                           true, result);
+}
+
+DialogResult relabelDialog() {
+  clearScreen();
+  showTitle("RELABEL", "DES2 = RELABEL (DES1, EVENT_MAP_PAIR_LIST)");
+  std::string in, out;
+  if (promptExistingDes("Enter name of DES1 ....  ", in)) return CANCELLED;
+  if (promptFileName("Enter name of DES2 ....  ", ".DES", out, true)) return CANCELLED;
+  const ListTexts texts{{"Enter list of event label pairs.", "Press <Enter> after each element and quit with -1:"},
+                        {"Continue to enter list of event label pairs."}};
+  StatePairList pairs;
+  beginList(texts);
+  for (;;) {
+    beginListRow(texts);
+    const int row = whereY();
+    int key = 0;
+    writeText("Old value:  ");
+    const long from = readEventOrE(key);
+    if (key == ESCAPE_KEY) return CANCELLED;
+    if (from == -1) break;
+    gotoXY(31, row + 1);
+    writeText("New value:  ");
+    const long to = readEventOrE(key);
+    if (key == ESCAPE_KEY) return CANCELLED;
+    if (to == -1) break;
+    insertStatePair(pairs, from, to);
+    newLineIfRoom();
+  }
+  newLineIfRoom();
+  newLineIfRoom();
+  ParameterLines lines;
+  addName(lines, in);
+  addName(lines, out);
+  std::string listed;
+  for (const StatePair& p : pairs) {
+    addPair(lines, static_cast<long>(p.a), static_cast<long>(p.b));
+    listed += (listed.empty() ? "[" : ",[") + labelText(p.a) + "," + labelText(p.b) + "]";
+  }
+  DES result;
+  if (DialogResult r = collectOutput(runComputation(PROC_RELABEL, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+      r != DONE)
+    return r;
+  return completeProcedure(out, out + " = Relabel(" + in + ",[" + listed + "])" + sizesText(result), true, result);
+}
+
+} // namespace kav

@@ -1,0 +1,479 @@
+#include "console/frontend.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <tuple>
+
+#include "console/lineEditors.h"
+#include "console/screen.h"
+#include "console/sessionLog.h"
+#include "engine/child.h"
+#include "engine/protocol.h"
+#include "model/desfile.h"
+#include "model/session.h"
+#include "model/userfiles.h"
+
+namespace kav {
+
+namespace {
+
+// The title of the dialog on screen, written again on every new page.
+struct DialogTitle {
+  std::string word;
+  std::string formula;
+};
+DialogTitle currentTitle;
+
+// Calendar times around the last batch child, whole seconds.
+std::time_t startTime = 0;
+std::time_t endTime = 0;
+
+// File names accepted by the prompts: at most this many characters.
+constexpr int NAME_LENGTH = 20;
+
+void writeTitle() {
+  writeText(currentTitle.word);
+  newLineIfRoom();
+  newLineIfRoom();
+  writeText(currentTitle.formula);
+  newLineIfRoom();
+  newLineIfRoom();
+}
+
+void writeLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    writeText(line);
+    newLineIfRoom();
+  }
+  newLineIfRoom();
+}
+
+void startListPage(const ListTexts& texts) {
+  clearScreen();
+  writeTitle();
+  showEscHint();
+  writeLines(texts.continuation);
+  setColumn(5);
+}
+
+std::string pathOf(const FileName& file) { return userPath(file.name, file.extension); }
+
+// The input the child could not read: the first one that does not load.
+std::string unreadableInput(const ProcedureFiles& files) {
+  for (const FileName& file : files.inputs) {
+    std::int64_t init = file.extension == ".DAT" ? -1 : 0;
+    DES probe;
+    if (loadDES(file.name, init, probe) == LOAD_MALFORMED) return pathOf(file);
+  }
+  return files.inputs.empty() ? std::string() : pathOf(files.inputs.front());
+}
+
+std::string failureMessage(int code, const ProcedureFiles& files) {
+  // Paths are shortened from the middle so the file name stays in sight.
+  switch (code) {
+  case RESULT_NO_PARAMETERS: return "Computation failed: the child found no parameter file orva.prm.";
+  case RESULT_INCOMPLETE_PARAMETERS: return "Computation failed: parameter file orva.prm incomplete or not acceptable.";
+  case RESULT_UNREADABLE_INPUT: return "Error reading file: " + abbreviate(unreadableInput(files), 59);
+  case RESULT_WRITE_FAILED: return "Error writing file: " + abbreviate(pathOf(files.output), 59);
+  case RESULT_TOO_MANY_TRANSITIONS: return "Computation failed: a state would carry more than 65535 transitions.";
+  case RESULT_NO_PARAMETER_FILE: return "Error writing file: " + abbreviate(protocolPath(PARAMETER_FILE), 59);
+  case RESULT_CHILD_FAILED: return "Computation failed: the child process did not end normally.";
+  case RESULT_NO_RESULT: return "Computation failed: the child process left no result file orva.rst.";
+  case RESULT_NO_NUMBER: return "Computation failed: the result file orva.rst holds no result code.";
+  case RESULT_UNOPENABLE_RESULT: return "Error reading file: " + abbreviate(protocolPath(RESULT_FILE), 59);
+  default: return "Computation failed with result code " + std::to_string(code) + ".";
+  }
+}
+
+bool escapeDuringWait(int milliseconds) { return pollEscape(milliseconds); }
+
+// A child ended on Escape may leave the temporary file of a save it had
+// begun; the user directory belongs to this session alone, so such files
+// are this session's own leftovers.
+void removeUnfinishedSaves() {
+  DIR* listing = ::opendir(session.userDir.c_str());
+  if (!listing) return;
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = ::readdir(listing))
+    if (std::strncmp(entry->d_name, ".kav-save-", 10) == 0) leftovers.push_back(session.userDir + entry->d_name);
+  ::closedir(listing);
+  for (const std::string& path : leftovers) std::remove(path.c_str());
+}
+
+} // namespace
+
+// --- Title and page ------------------------------------------------------------
+
+void showTitle(std::string_view word, std::string_view formula) {
+  currentTitle.word = word;
+  currentTitle.formula = formula;
+  writeTitle();
+}
+
+void setTitleFormula(std::string_view formula) { currentTitle.formula = formula; }
+
+void breakPageIfFull(int lastRow) {
+  if (whereY() <= lastRow) return;
+  clearScreen();
+  writeTitle();
+  newLineIfRoom();
+}
+
+// --- Names ------------------------------------------------------------------------
+
+int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
+  for (;;) {
+    breakPageIfFull();
+    writeText(prompt);
+    showEscHint();
+    std::string name;
+    if (readName(name, NAME_LENGTH) == ESCAPE_KEY) return PROMPT_CANCELLED;
+    newLineIfRoom();
+    name = std::string(trimNameBlanks(name));
+    const bool present = userFileExists(name, extension);
+    if (!mustBeNew) {
+      if (present) {
+        nameOut = name;
+        return PROMPT_OK;
+      }
+      newLineIfRoom();
+      writeFormat("Filename %s not in directory!", name.c_str());
+      newLineIfRoom();
+      newLineIfRoom();
+      continue;
+    }
+    if (present) {
+      newLineIfRoom();
+      writeFormat("Filename %s already exists.  OK to overwrite?  (*y/n)  ", name.c_str());
+      const int key = readAnswerKey();
+      if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+      if (key != 'y' && key != 'Y' && key != ENTER_KEY) continue;
+    }
+    newLineIfRoom();
+    nameOut = name;
+    return PROMPT_OK;
+  }
+}
+
+int promptExistingDes(std::string_view prompt, std::string& nameOut) {
+  return promptFileName(prompt, ".DES", nameOut, false);
+}
+
+int readAnswerKey() {
+  const int key = readKey();
+  if (key == ESCAPE_KEY) return key;
+  echoKey(key);
+  newLineIfRoom();
+  newLineIfRoom();
+  return key;
+}
+
+int askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
+              std::string& outputName) {
+  breakPageIfFull();
+  writeFormat(question, inputName.c_str());
+  showEscHint();
+  const int key = readAnswerKey();
+  if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+  if (key == 'n' || key == 'N') {
+    outputName = inputName;
+    return PROMPT_OK;
+  }
+  return promptFileName(newNamePrompt, ".DES", outputName, true);
+}
+
+// --- Lists ------------------------------------------------------------------------
+
+void beginList(const ListTexts& texts) {
+  breakPageIfFull();
+  showEscHint();
+  writeLines(texts.request);
+  setColumn(5);
+}
+
+void beginListCell(int width, const ListTexts& texts) {
+  if (whereX() >= SCREEN_COLUMNS - width) {
+    newLineIfRoom();
+    setColumn(5);
+  }
+  if (whereY() > 21) startListPage(texts);
+}
+
+void beginListRow(const ListTexts& texts) {
+  if (whereY() > 21) startListPage(texts);
+  setColumn(5);
+}
+
+int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse) {
+  beginList(texts);
+  for (;;) {
+    beginListCell(7, texts);
+    const int row = whereY(), column = whereX();
+    int key = 0;
+    const long value = readEventOrE(key);
+    if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+    if (value == -1) break;
+    const auto label = static_cast<std::uint16_t>(value);
+    if (refuse) {
+      if (const std::string message = refuse(label); !message.empty()) {
+        writeStatusLine(22, message);
+        gotoXY(column + 1, row + 1);
+        clearToEndOfLine();
+        continue;
+      }
+      writeStatusLine(22, "");
+    }
+    insertEvent(list, label);
+    gotoXY(column + 7 + 1, row + 1);
+  }
+  newLineIfRoom();
+  newLineIfRoom();
+  return PROMPT_OK;
+}
+
+int chooseNullImage(int mode, NullImageChoice& choice) {
+  const char* erased = mode == 0 ? "erased by projection"
+                       : mode == 3 ? "erased by supscop"
+                       : mode == 4 ? "erased by supnorm"
+                                   : "erased";
+  const char* nulled = mode == 0 ? "nulled by projection"
+                       : mode == 3 ? "nulled by supscop"
+                       : mode == 4 ? "nulled by supnorm"
+                                   : "nulled";
+  if (whereY() > 12) {
+    clearScreen();
+    writeTitle();
+    showEscHint();
+  }
+  const auto paragraph = [](const std::string& text) {
+    writeText(text);
+    newLineIfRoom();
+    newLineIfRoom();
+  };
+  paragraph("Enter either");
+  paragraph(std::string("  NULL (list of event labels ") + erased + ")");
+  paragraph("or");
+  paragraph("  IMAGE (event labels retained)");
+  paragraph("or");
+  writeText("  IMAGE_DES (single-state, marked, selflooped) DES representing list");
+  newLineIfRoom();
+  paragraph("\t   of event labels retained)");
+  int key;
+  for (;;) {
+    if (whereY() > 20) {
+      clearScreen();
+      writeTitle();
+      showEscHint();
+    }
+    writeText("NULL/IMAGE/IMAGE_DES ? (n/i/d) ");
+    key = readAnswerKey();
+    if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+    if (std::strchr("NnIiDd", key) && key != 0) break;
+  }
+  choice = NullImageChoice{};
+  switch (std::tolower(key)) {
+  case 'n':
+    choice.kind = NULL_LIST;
+    return enterEventList(choice.list, {{std::string("Enter list of event labels to be ") + nulled + ";",
+                                         "terminate list with -1."},
+                                        {std::string("Enter list of event labels to be ") + nulled + ";",
+                                         "terminate list with -1."}});
+  case 'i':
+    choice.kind = IMAGE_LIST;
+    return enterEventList(choice.list, {{"Enter list of event labels to be retained;", "terminate list with -1."},
+                                        {"Enter list of event labels to be retained;", "terminate list with -1."}});
+  default: {
+    choice.kind = IMAGE_DES;
+    if (promptFileName("Enter name of IMAGE_DES  ......... ", ".DES", choice.imageDesName, false) != PROMPT_OK)
+      return PROMPT_CANCELLED;
+    DES image;
+    std::int64_t init = 0;
+    if (loadDES(choice.imageDesName, init, image) == LOAD_OK) collectEvents(image, choice.list);
+    return PROMPT_OK;
+  }
+  }
+}
+
+EventList nullEventsOf(const NullImageChoice& choice, const EventList& events) {
+  if (choice.kind == NULL_LIST) return choice.list;
+  EventList erased;
+  for (std::uint16_t e : events)
+    if (!findEvent(choice.list, e)) erased.push_back(e);
+  return erased;
+}
+
+std::string nullImageLogText(const NullImageChoice& choice) {
+  switch (choice.kind) {
+  case NULL_LIST: return "Null[" + labelsText(choice.list) + "]";
+  case IMAGE_LIST: return "Image[" + labelsText(choice.list) + "]";
+  case IMAGE_DES: break;
+  }
+  return choice.imageDesName;
+}
+
+// --- The computation ------------------------------------------------------------
+
+int runComputation(int code, const ParameterLines& lines, std::vector<long>* values) {
+  writeStatusLine(22, "");
+  writeStatusLine(23, "Processing:  Please wait...");
+  refreshScreen();
+  startTime = std::time(nullptr);
+  // In debug mode the child writes its progress lines on the terminal;
+  // the keyboard then belongs to nobody until it ends.
+  const bool handOver = session.debugMode && isScreenDrawn();
+  if (handOver) handOverTerminal();
+  else if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
+  const int result = values ? writeParametersReadingValues(code, lines, *values) : writeParameters(code, lines);
+  setChildWaitPoll(nullptr);
+  if (handOver) takeBackTerminal();
+  endTime = std::time(nullptr);
+  if (result == RESULT_CANCELLED) removeUnfinishedSaves();
+  return result;
+}
+
+std::string computingTime() { return formatComputingTime(static_cast<long long>(endTime - startTime)); }
+
+void reportProblem(std::string_view message) {
+  writeStatusLine(22, message);
+  waitForEnterToReturn();
+}
+
+DialogResult checkResult(int code, const ProcedureFiles& files) {
+  switch (code) {
+  case RESULT_OK: return DONE;
+  case RESULT_CANCELLED: return CANCELLED;
+  case RESULT_OUT_OF_MEMORY:
+    session.outOfMemory = false;
+    showOutOfMemory();
+    waitForEnterToReturn();
+    return FAILED;
+  default: reportProblem(failureMessage(code, files)); return FAILED;
+  }
+}
+
+DialogResult collectOutput(int code, const ProcedureFiles& files, DES& result) {
+  if (DialogResult r = checkResult(code, files); r != DONE) return r;
+  std::int64_t init = files.output.extension == ".DAT" ? -1 : 0;
+  switch (loadDES(files.output.name, init, result)) {
+  case LOAD_OK: return DONE;
+  case LOAD_MISSING: reportProblem("Output file " + abbreviate(pathOf(files.output), 50) + " was not created."); break;
+  case LOAD_MALFORMED: reportProblem("Error reading file: " + abbreviate(pathOf(files.output), 59)); break;
+  }
+  return FAILED;
+}
+
+// --- The log and the way back ----------------------------------------------------
+
+std::string sizesText(const DES& des) {
+  return "  (" + std::to_string(des.size()) + "," + std::to_string(countTransitions(des)) + ")";
+}
+
+std::string labelsText(const EventList& labels) {
+  std::string text;
+  for (std::uint16_t e : labels) {
+    if (!text.empty()) text += ',';
+    text += e == EPSILON_LABEL ? std::string("e") : std::to_string(e);
+  }
+  return text;
+}
+
+void writeLogEntry(std::string_view outName, std::string_view text, bool viaScratch) {
+  std::string entry(text);
+  const int indent = static_cast<int>(outName.size()) + 3;
+  if (session.clockingMode) {
+    entry += '\n';
+    entry.append(static_cast<std::size_t>(indent), ' ');
+    entry += "Computing time = ";
+    entry += computingTime();
+  }
+  entry += "\n\n";
+  if (viaScratch) appendLogWrapped(entry, indent);
+  else appendLogDirect(entry);
+}
+
+void freeAndReturn(DES& result) {
+  writeStatusLine(22, "");
+  writeStatusLine(23, "Freeing memory:  Please wait...");
+  freeDES(result);
+}
+
+DialogResult completeProcedure(std::string_view outName, std::string_view text, bool viaScratch, DES& result) {
+  writeLogEntry(outName, text, viaScratch);
+  waitForEnterToReturn();
+  freeAndReturn(result);
+  return DONE;
+}
+
+int checkNondeterminism(const DES& des, std::string_view name, bool pause) {
+  const std::string title(name);
+  clearScreen();
+  showEscHint();
+  newLineIfRoom();
+  writeFormat("Check %s for nondeterminism?  (y/*n)  ", title.c_str());
+  const int key = readAnswerKey();
+  if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+  if (key != 'y' && key != 'Y') return PROMPT_OK;
+
+  // Reported: every transition whose label another transition of its state
+  // shares, and every silent one; grouped by label.
+  std::vector<std::tuple<std::uint16_t, std::int64_t, std::int64_t>> reported;
+  for (std::int64_t s = 0; s < des.size(); ++s) {
+    const auto list = transitionsOf(des[s]);
+    for (std::size_t k = 0; k < list.size(); ++k) {
+      const bool shared = (k > 0 && list[k - 1].event == list[k].event) ||
+                          (k + 1 < list.size() && list[k + 1].event == list[k].event);
+      if (shared || list[k].event == EPSILON_LABEL) reported.emplace_back(list[k].event, s, list[k].target);
+    }
+  }
+  std::sort(reported.begin(), reported.end());
+  if (reported.empty()) {
+    writeFormat("%s is OK.", title.c_str());
+  } else {
+    const bool wide = des.size() > 100000;
+    const int perLine = wide ? 3 : 4;
+    const auto heading = [] { writeText("Nondeterministic transitions: "); };
+    writeFormat("WARNING: %s is nondeterministic!", title.c_str());
+    newLineIfRoom();
+    heading();
+    int onLine = perLine; // forces the first triple onto a new line
+    int previousEvent = -1;
+    for (const auto& [event, from, to] : reported) {
+      if (previousEvent != -1 && event != previousEvent) {
+        newLineIfRoom();
+        onLine = perLine;
+      }
+      if (onLine == perLine) {
+        newLineIfRoom();
+        onLine = 0;
+      }
+      if (whereY() > 19) {
+        writeStatusLine(23, "Press <Enter> to page transitions  ");
+        while (readKey() != ENTER_KEY) {
+        }
+        clearScreen();
+        showEscHint();
+        heading();
+        newLineIfRoom();
+      }
+      previousEvent = event;
+      const auto f = static_cast<long>(from), t = static_cast<long>(to);
+      if (event == EPSILON_LABEL) writeFormat(wide ? "[%7ld,  e,%7ld]   " : "[%5ld,  e,%5ld]  ", f, t);
+      else writeFormat(wide ? "[%7ld,%3d,%7ld]   " : "[%5ld,%3d,%5ld]  ", f, static_cast<int>(event), t);
+      ++onLine;
+    }
+    newLineIfRoom();
+    newLineIfRoom();
+    writeFormat("Please revise %s using the editor.", title.c_str());
+  }
+  if (pause) {
+    writeStatusLine(23, "Press <Enter> to continue  ");
+    while (readKey() != ENTER_KEY) {
+    }
+  }
+  return PROMPT_OK;
+}
+
+} // namespace kav

@@ -1,0 +1,171 @@
+#pragma once
+
+// The pieces every procedure front end is built from: the title block,
+// the name prompts with their existence and overwrite checks, the list
+// editors, the run of the batch child with its waiting message, the
+// handling of its result, the log entry and the return to the menu.
+//
+// A dialog writes downward from the top of a cleared screen; before each
+// prompt a cursor row past 22 starts a fresh page with the title again, so
+// rows 23 and 24 stay free for the status lines. Escape at any prompt
+// cancels: the dialog returns CANCELLED at once, and nothing is computed,
+// saved or logged.
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/params.h"
+#include "model/des.h"
+#include "model/sortedlists.h"
+
+namespace kav {
+
+// What a dialog reports to the menu that started it.
+enum DialogResult {
+  DONE = 0,      // completed (logged where the procedure logs)
+  CANCELLED = 1, // the user pressed Escape; nothing happened
+  FAILED = 2,    // the computation failed; the user has been told
+};
+using Dialog = DialogResult (*)();
+
+// The answer of every prompt.
+enum PromptStatus { PROMPT_OK = 0, PROMPT_CANCELLED = 1 };
+
+// --- Title and page ------------------------------------------------------------
+
+// Writes word, two line breaks, formula, two line breaks, and remembers
+// both for the pages that follow.
+void showTitle(std::string_view word, std::string_view formula);
+// Replaces the remembered formula (dialogs that show the names typed so far
+// on later pages).
+void setTitleFormula(std::string_view formula);
+// The page discipline before a prompt: a cursor row past `lastRow` clears
+// the screen, writes the title again and adds one line break.
+void breakPageIfFull(int lastRow = 22);
+
+// --- Names ------------------------------------------------------------------------
+
+// Asks until the user names an existing DES (".DES" in the user directory)
+// or presses Escape. A name not found gives "Filename %s not in
+// directory!" and the prompt again.
+[[nodiscard]] int promptExistingDes(std::string_view prompt, std::string& nameOut);
+
+// With mustBeNew off: as promptExistingDes for the given extension. With
+// mustBeNew on: a name whose file exists asks "OK to overwrite?"; y or
+// Enter accepts it, Escape cancels, any other key asks for another name.
+[[nodiscard]] int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut,
+                                 bool mustBeNew);
+
+// The question of the procedures that transform one DES. `question` has
+// one %s for the input name. n keeps the input name as the output name;
+// any other key (Enter included) asks for a new one with newNamePrompt.
+[[nodiscard]] int askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
+                            std::string& outputName);
+
+// A yes/no key: echoed unless Enter, then two line breaks. Answers the
+// key; ESCAPE_KEY cancels.
+[[nodiscard]] int readAnswerKey();
+
+// --- Lists ------------------------------------------------------------------------
+
+// The lines that introduce a list, and those that head each further page.
+struct ListTexts {
+  std::vector<std::string> request;      // written before the first entry
+  std::vector<std::string> continuation; // written after a page break
+};
+
+// Writes the request lines (each followed by a line break, the last by
+// two) and puts the cursor at column 5.
+void beginList(const ListTexts& texts);
+// Before an entry `width` columns wide in a row-filling list: a cursor at
+// or past column 80 - width starts a new row at column 5, and a row past
+// 21 starts a new page (title, Escape hint, continuation lines).
+void beginListCell(int width, const ListTexts& texts);
+// Before an entry that takes a row of its own: a row past 21 starts a new
+// page; the cursor goes to column 5.
+void beginListRow(const ListTexts& texts);
+
+// A rule on the labels of a list: the refusal message for a label, or ""
+// when the label is acceptable.
+using EventCheck = std::function<std::string(std::uint16_t label)>;
+
+// The event-list editor: labels -1..999 or "e" read with readEventOrE in
+// cells 7 columns wide, ended by -1, stored ascending without repeats. A
+// label that `refuse` objects to is not taken: its message stands on row 22
+// and the same cell is asked again.
+[[nodiscard]] int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse = {});
+
+// How a projection-like procedure names its events.
+enum NullImageKind { NULL_LIST = 1, IMAGE_LIST = 2, IMAGE_DES = 3 };
+struct NullImageChoice {
+  NullImageKind kind = NULL_LIST;
+  EventList list;           // erased labels (NULL) or retained labels (IMAGE, IMAGE_DES)
+  std::string imageDesName; // the IMAGE_DES, for the log
+};
+// The NULL/IMAGE/IMAGE_DES dialog. mode 0 words it for Project, 3 for
+// Supscop, 4 for Supnorm, anything else plainly.
+[[nodiscard]] int chooseNullImage(int mode, NullImageChoice& choice);
+// The erased labels the child receives: the list itself for NULL; for the
+// other kinds every label of `events` (the inputs' labels) not retained.
+EventList nullEventsOf(const NullImageChoice& choice, const EventList& events);
+// The choice as the log writes it: "Null[...]", "Image[...]" or the name.
+std::string nullImageLogText(const NullImageChoice& choice);
+
+// --- The computation ------------------------------------------------------------
+
+// "Processing:  Please wait..." on row 23, then the batch child with the
+// procedure's code and lines. In debug mode the terminal is handed to the
+// child while it runs; otherwise Escape on the terminal ends the child and
+// answers RESULT_CANCELLED. Notes the start and end times. With `values`,
+// the integers after the result code in orva.rst are read into it.
+[[nodiscard]] int runComputation(int code, const ParameterLines& lines, std::vector<long>* values = nullptr);
+// The span of the last runComputation, formatted.
+std::string computingTime();
+
+// A file of the procedure, for the messages that name it.
+struct FileName {
+  std::string name;      // as typed, without extension
+  std::string extension; // ".DES", ".DAT"
+};
+struct ProcedureFiles {
+  std::vector<FileName> inputs;
+  FileName output; // name empty when the procedure saves nothing
+};
+
+// The reaction to a result code: DONE for 0; CANCELLED after Escape during
+// the run; FAILED after telling the user, for 3 with the out-of-memory
+// message and for every other code with one line on row 22 saying what
+// went wrong; both then wait for Enter.
+[[nodiscard]] DialogResult checkResult(int code, const ProcedureFiles& files);
+// checkResult, then for DONE the output DES (or DAT) loaded into `result`.
+// An output that is missing or unreadable is a failure, told on row 22.
+[[nodiscard]] DialogResult collectOutput(int code, const ProcedureFiles& files, DES& result);
+// One line on row 22 and the Enter pause.
+void reportProblem(std::string_view message);
+
+// --- The log and the way back ----------------------------------------------------
+
+// "  (%ld,%ld)": states and transitions.
+std::string sizesText(const DES& des);
+// Labels joined by ",", the silent label as "e".
+std::string labelsText(const EventList& labels);
+// Appends the entry text with the computing-time line (clocking on) and the
+// closing empty line; through the scratch file when viaScratch. outName is
+// what stands before " = ".
+void writeLogEntry(std::string_view outName, std::string_view text, bool viaScratch);
+// Rows 22 and 23 cleared, "Freeing memory:  Please wait..." on row 23, and
+// the result released.
+void freeAndReturn(DES& result);
+// The end of a completed procedure: log entry, Enter pause, freeAndReturn.
+DialogResult completeProcedure(std::string_view outName, std::string_view text, bool viaScratch, DES& result);
+
+// The determinism check offered after Create and Edit: reports every
+// transition that shares its label with another at its state, and every
+// silent one. PROMPT_CANCELLED on Escape at the question.
+[[nodiscard]] int checkNondeterminism(const DES& des, std::string_view name, bool pause);
+
+} // namespace kav

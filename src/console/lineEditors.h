@@ -1,0 +1,42 @@
+#pragma once
+
+// The line editors every prompt is built from. Each edits a field that
+// starts at the cursor: it redraws the field after every key, so the text
+// typed so far always stands there with the cursor behind it. Escape ends
+// an edit at once and leaves the caller's buffer untouched.
+
+#include <string>
+#include <string_view>
+
+namespace kav {
+
+// A file name: keys are taken in upper case; Backspace deletes; Enter
+// accepts 1..maxLen characters; a leading blank and '/' are refused, as are
+// keys outside printable ASCII. Returns ENTER_KEY (buffer set) or
+// ESCAPE_KEY.
+[[nodiscard]] int readName(std::string& buffer, int maxLen);
+
+// The same editor keeping the case as typed and accepting '/': short
+// answers and directory paths.
+[[nodiscard]] int readText(std::string& buffer, int maxLen);
+
+// The acceptance rule of the number editors: "0" when lo <= 0 <= hi, any
+// other text when its value is not 0 and lies in lo..hi ("00" and "-0"
+// are not accepted).
+bool isValidNumber(std::string_view text, long lo, long hi);
+
+// A number in lo..hi. Digits, and '-' as the first character only, up to
+// as many characters as the longer decimal form of lo and hi. Enter is
+// ignored until the text is valid. Every key read is stored in lastKey;
+// Escape returns 0 with lastKey ESCAPE_KEY.
+[[nodiscard]] long readIntInRange(int& lastKey, long lo, long hi);
+
+// readIntInRange over -1..hi that also accepts the text "*" alone, which
+// returns 0 with lastKey '*' ("all states").
+[[nodiscard]] long readStateOrStar(int& lastKey, long hi);
+
+// readIntInRange over -1..999 that also accepts the text "e" alone, which
+// returns EPSILON_LABEL (1000) with lastKey 'e'. -1 ends every event list.
+[[nodiscard]] long readEventOrE(int& lastKey);
+
+} // namespace kav

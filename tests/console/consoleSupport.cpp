@@ -1,0 +1,64 @@
+#include "console/consoleSupport.h"
+
+#include <cstdlib>
+
+#include "engine/protocol.h"
+
+namespace kav::test {
+
+namespace {
+
+// The screen log's separator line.
+const std::string SEPARATOR = "=====#=====\n";
+
+std::vector<std::string> splitScreens(const std::string& log) {
+  std::vector<std::string> screens;
+  std::size_t start = 0;
+  for (std::size_t end; (end = log.find(SEPARATOR, start)) != std::string::npos; start = end + SEPARATOR.size())
+    screens.push_back(log.substr(start, end - start));
+  return screens;
+}
+
+} // namespace
+
+ConsoleRun runConsole(const ProgramDir& program, const std::string& keys, unsigned long long addressLimit) {
+  const std::string script = program.dir.path + "script";
+  const std::string log = program.dir.path + "screens";
+  writeFile(script, keys);
+  writeFile(log, "");
+  ::setenv("KAV_SCREEN_LOG", log.c_str(), 1);
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  const RunResult r = runBinary(program.binary, {"-autotest", script}, program.dir.path, addressLimit);
+  ::unsetenv("KAV_SCREEN_LOG");
+  ConsoleRun run;
+  run.status = r.status;
+  run.output = r.output;
+  run.screens = splitScreens(readFile(log));
+  return run;
+}
+
+void createDES(const ProgramDir& program, const std::string& name, int size, const std::string& markers,
+               const std::string& transitions) {
+  runBatchChild(program, PROC_CREATE, name + "\n" + std::to_string(size) + "\n" + markers + "\n-1\n" + transitions);
+  std::remove(program.user("orva.rst").c_str());
+}
+
+int findScreen(const ConsoleRun& run, const std::string& text, int from) {
+  for (int k = from < 0 ? 0 : from; k < static_cast<int>(run.screens.size()); ++k)
+    if (run.screens[static_cast<std::size_t>(k)].find(text) != std::string::npos) return k;
+  return -1;
+}
+
+std::string rowOf(const std::string& screen, int row) {
+  std::size_t start = 0;
+  for (int r = 0; r < row; ++r) {
+    start = screen.find('\n', start);
+    if (start == std::string::npos) return {};
+    ++start;
+  }
+  const std::size_t end = screen.find('\n', start);
+  return screen.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+} // namespace kav::test

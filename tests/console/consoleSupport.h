@@ -1,0 +1,37 @@
+#pragma once
+
+// Running the interactive console as a process: a script of keys in, the
+// exit status, the screens it showed (KAV_SCREEN_LOG) and the files it left
+// out.
+
+#include <string>
+#include <vector>
+
+#include "support/testSupport.h"
+
+namespace kav::test {
+
+inline constexpr const char* ESC = "\x1b";
+
+struct ConsoleRun {
+  int status = -1;
+  std::string output;               // standard output and error
+  std::vector<std::string> screens; // each 25 rows joined by '\n', trailing blanks cut
+};
+
+// Runs "kav -autotest SCRIPT" in the program directory with the screen log
+// on and no desktop session. The keys should start with the one that
+// leaves the start-up picture.
+ConsoleRun runConsole(const ProgramDir& program, const std::string& keys, unsigned long long addressLimit = 0);
+
+// Creates a DES in the user directory through the batch child (code 0):
+// size, marker list, transitions as "from event to" triples.
+void createDES(const ProgramDir& program, const std::string& name, int size, const std::string& markers,
+               const std::string& transitions);
+
+// Index of the first screen at or after `from` that contains `text`, or -1.
+int findScreen(const ConsoleRun& run, const std::string& text, int from = 0);
+// Row `row` (0..24) of a screen.
+std::string rowOf(const std::string& screen, int row);
+
+} // namespace kav::test
