@@ -387,11 +387,11 @@ int saveReductionDES(std::FILE* stream, std::int64_t size, std::span<const std::
     while (next < triples.size() && triples[next].from == s) ++next;
     std::uint16_t count = 0;
     for (std::size_t k = first; k < next; ++k)
-      if (triples[k].event < 1000) ++count;
+      if (triples[k].event <= EPSILON_LABEL) ++count;
     out.i64(s);
     out.u16(count);
     for (std::size_t k = first; k < next; ++k) {
-      if (triples[k].event >= 1000) continue;
+      if (triples[k].event > EPSILON_LABEL) continue;
       const auto target = static_cast<std::uint64_t>(triples[k].to);
       for (int b = 0; b < 8; ++b) record[b] = static_cast<unsigned char>(target >> (8 * b));
       record[8] = static_cast<unsigned char>(triples[k].event);

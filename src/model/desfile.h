@@ -65,8 +65,10 @@ enum LoadStatus {
 
 // Writes one DES into an open stream with the reduction header text: the
 // markers, then for every state 0..size-1 (also those without entries) its
-// entries of `triples` (grouped by source, ascending) with an event below
-// 1000, and an empty vocal section. Returns SAVE_OK or SAVE_FAILED.
+// entries of `triples` (grouped by source, ascending) with a real label
+// (up to EPSILON_LABEL: a supervisor's silent transitions are kept; only
+// internal labels above it are left out), and an empty vocal section.
+// Returns SAVE_OK or SAVE_FAILED.
 [[nodiscard]] int saveReductionDES(std::FILE* stream, std::int64_t size, std::span<const std::int64_t> markers,
                                    std::span<const Triple> triples);
 

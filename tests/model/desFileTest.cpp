@@ -245,11 +245,11 @@ TEST_F(DesFile, UserDirectoryLookupIgnoresCaseWhenTheExactNameIsMissing) {
   session.userDir = saved;
 }
 
-TEST_F(DesFile, ReductionSaverWritesEveryStateAndDropsSilentEntries) {
+TEST_F(DesFile, ReductionSaverWritesEveryStateAndDropsOnlyInternalLabels) {
   std::FILE* stream = std::fopen(path("R.DES").c_str(), "wb");
   ASSERT_NE(stream, nullptr);
   const std::vector<std::int64_t> markers{1, -1};
-  const std::vector<Triple> triples{{0, 3, 1}, {0, 1000, 2}, {2, 4, 0}};
+  const std::vector<Triple> triples{{0, 3, 1}, {0, 1000, 2}, {0, 1023, 1}, {2, 4, 0}};
   ASSERT_EQ(saveReductionDES(stream, 3, markers, triples), SAVE_OK);
   std::fclose(stream);
   EXPECT_EQ(test::readFile(path("R.DES")).substr(0, 27), std::string(REDUCTION_HEADER_TEXT) + "\x1a");
@@ -257,7 +257,7 @@ TEST_F(DesFile, ReductionSaverWritesEveryStateAndDropsSilentEntries) {
   std::int64_t init = -1;
   ASSERT_EQ(loadDESFile(path("R.DES"), des, init), LOAD_OK);
   EXPECT_EQ(init, 0);
-  EXPECT_EQ(test::describe(des), "3: 0-3->1 2-4->0 | marked 1");
+  EXPECT_EQ(test::describe(des), "3: 0-3->1 0-1000->2 2-4->0 | marked 1");
 }
 
 } // namespace
