@@ -41,6 +41,15 @@ BatchOutcome runParameters(ParamReader& params) {
   return result;
 }
 
+BatchOutcome endWithoutResult(const char* message) {
+  std::fputs(message, stdout);
+  std::fflush(stdout);
+  BatchOutcome result;
+  result.writeResult = false;
+  result.exitStatus = 1;
+  return result;
+}
+
 void showProgressLine(const char* text) {
   // Row 23 of the 80 x 25 screen, cleared to its end first; a child whose
   // output is not a terminal writes plain lines.
@@ -65,7 +74,7 @@ int runBatch() {
     result = outcome(RESULT_OUT_OF_MEMORY);
   }
   if (result.writeResult) writeResultFile(result.code, result.extra);
-  return 0;
+  return result.writeResult ? 0 : result.exitStatus;
 }
 
 int loadInput(std::string_view name, std::int64_t& init, DES& des) {

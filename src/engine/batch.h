@@ -17,7 +17,8 @@ namespace kav {
 struct BatchOutcome {
   int code = RESULT_OK;
   std::string extra;       // written after the code line, verbatim
-  bool writeResult = true; // false: end without orva.rst (the parent sees -3)
+  bool writeResult = true; // false: end without orva.rst (the parent sees -3, or -2 after a nonzero exitStatus)
+  int exitStatus = 0;      // exit status of the child when writeResult is false, else unused (0)
 };
 
 using BatchHandler = BatchOutcome (*)(ParamReader& params);
@@ -28,7 +29,8 @@ extern const BatchHandler batchHandlers[PROCEDURE_COUNT];
 
 // Runs the child's whole job: orva.prm -> handler -> orva.rst. The
 // parameter file is deleted once read. Out of memory anywhere gives
-// result 3. Returns the process exit status (0).
+// result 3. Returns the process exit status: 0, or the handler's
+// exitStatus when it ends without a result.
 int runBatch();
 
 // Reads lines 1 to 3 (debug flag, minimizer selector, code) and runs the
@@ -49,6 +51,11 @@ inline BatchOutcome outcome(int code) { return BatchOutcome{code, {}, true}; }
 // per-state limit on the way, RESULT_WRITE_FAILED when the file could not
 // be written, else RESULT_OK.
 [[nodiscard]] int saveOutput(std::string_view name, const DES& des, std::int64_t init);
+
+// Ends the child without a result: prints message on the console and
+// answers writeResult false with exit status 1, so the parent sees a
+// failed child.
+BatchOutcome endWithoutResult(const char* message);
 
 // Shows a progress line on the console's bottom row (the child's hook).
 void showProgressLine(const char* text);

@@ -15,6 +15,11 @@ namespace kav {
 
 namespace {
 
+// The high-level event of an output once encoded: v for v in 1..99 (encoded
+// 10v or 10v + 1), v div 10 above. Outputs are at most 4095.
+constexpr int MAX_VOCAL_BASE = 4095;
+int encodedBase(int vocal) { return vocal <= 99 ? vocal : vocal / 10; }
+
 // The answers of the hierarchy handlers that the dialogs explain.
 constexpr int VOCAL_OVERFLOW = 5;
 constexpr int INITIAL_STATE_VOCAL = 6;
@@ -114,14 +119,17 @@ DialogResult hiconsisDialog() {
     key = key == ENTER_KEY ? 's' : std::tolower(key);
     if (key == 's' || key == 'm') break;
   }
-  // The new high-level labels are the vocal outputs the result has and the
-  // input had not; the input is read now, as the result may replace it.
-  EventList before;
+  // The new high-level labels are the outputs of the result whose base (the
+  // high-level event, output div 10 once encoded) the input did not use:
+  // the encoding turns an input output v of 1..99 into 10v or 10v + 1, so
+  // comparing raw values would list every re-encoded output as new. The
+  // input is read now, as the result may replace it.
+  std::vector<bool> inputBase(MAX_VOCAL_BASE + 1, false);
   {
     DES input;
     if (loadInputDes(in, input))
       for (const StateRecord& s : input.states)
-        if (s.vocal > 0) insertEvent(before, static_cast<std::uint16_t>(s.vocal));
+        if (s.vocal > 0) inputBase[static_cast<std::size_t>(encodedBase(s.vocal))] = true;
   }
   ParameterLines lines;
   addName(lines, in);
@@ -137,7 +145,7 @@ DialogResult hiconsisDialog() {
   if (DialogResult r = collectOutput(rc, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
   EventList added;
   for (const StateRecord& s : result.states)
-    if (s.vocal > 0 && !findEvent(before, static_cast<std::uint16_t>(s.vocal)))
+    if (s.vocal > 0 && !inputBase[static_cast<std::size_t>(encodedBase(s.vocal))])
       insertEvent(added, static_cast<std::uint16_t>(s.vocal));
   std::string text = out + " = Hiconsis(" + in + ")" + sizesText(result);
   if (!added.empty()) {
