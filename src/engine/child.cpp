@@ -4,12 +4,14 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "engine/protocol.h"
 #include "model/memory.h"
@@ -159,6 +161,23 @@ int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet) {
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return -1;
   return wait ? waitFor(pid) : 0;
+}
+
+std::string findProgram(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  if (!path || program.empty() || program.find('/') != std::string::npos) return {};
+  const std::string list(path);
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    const std::string dir = end > start ? list.substr(start, end - start) : std::string(".");
+    const std::string candidate = dir + "/" + program;
+    struct stat info;
+    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    start = end + 1;
+  }
+  return {};
 }
 
 } // namespace kav

@@ -46,6 +46,10 @@ int spawnBatchChild();
 // the full-screen console must not write over it).
 int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet = false);
 
+// The path of an executable `program` in a directory of PATH (an empty
+// entry meaning the current directory), or "" when there is none.
+std::string findProgram(const std::string& program);
+
 // The address-space limit given to every child, in bytes.
 unsigned long long childAddressSpaceLimit();
 

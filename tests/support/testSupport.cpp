@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -141,6 +142,13 @@ RunResult runBatchChild(const ProgramDir& program, int code, const std::string& 
   writeFile(program.user("orva.prm"), "0\n1\n" + std::to_string(code) + "\n" + body);
   return runBinary(program.binary, {"-cmdline"}, program.dir.path, addressLimit);
 }
+
+PathSetting::PathSetting(const std::string& path) {
+  if (const char* old = std::getenv("PATH")) saved = old;
+  ::setenv("PATH", path.c_str(), 1);
+}
+
+PathSetting::~PathSetting() { ::setenv("PATH", saved.c_str(), 1); }
 
 bool sanitizedBuild() {
 #if defined(__SANITIZE_ADDRESS__)

@@ -81,4 +81,14 @@ RunResult runBatchChild(const ProgramDir& program, int code, const std::string& 
 // new-handler.
 bool sanitizedBuild();
 
+// Sets PATH for the processes a test starts (the outside programs they
+// look for) and puts the old value back when it goes.
+struct PathSetting {
+  explicit PathSetting(const std::string& path);
+  ~PathSetting();
+  PathSetting(const PathSetting&) = delete;
+  PathSetting& operator=(const PathSetting&) = delete;
+  std::string saved;
+};
+
 } // namespace kav::test

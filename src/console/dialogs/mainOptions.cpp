@@ -37,20 +37,6 @@ bool isNonEmptyVariable(const char* name) {
   return value && value[0];
 }
 
-bool isOnPath(const char* program) {
-  const char* path = std::getenv("PATH");
-  if (!path) return false;
-  std::string list(path);
-  for (std::size_t start = 0; start <= list.size();) {
-    std::size_t end = list.find(':', start);
-    if (end == std::string::npos) end = list.size();
-    const std::string dir = end > start ? list.substr(start, end - start) : std::string(".");
-    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
 // Opens a document with the desktop's viewer, without waiting for it.
 bool openWithViewer(const std::string& path) {
   return hasDocumentViewer() && runProgram({"xdg-open", path}, false, true) == 0;
@@ -150,7 +136,7 @@ void pauseWithoutTo() {
 } // namespace
 
 bool hasDocumentViewer() {
-  return (isNonEmptyVariable("DISPLAY") || isNonEmptyVariable("WAYLAND_DISPLAY")) && isOnPath("xdg-open");
+  return (isNonEmptyVariable("DISPLAY") || isNonEmptyVariable("WAYLAND_DISPLAY")) && !findProgram("xdg-open").empty();
 }
 
 DialogResult showUnavailable(const char* name) {
