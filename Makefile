@@ -1,7 +1,7 @@
 # KAV on a fresh Debian machine: `make run` starts the program, `make test`
 # runs every test. Both first install what is missing (as root) and build.
 
-PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript
 RELEASE_DIR := build/release
 SANITIZE_DIR := build/sanitize
 BENCH_DIR := build/bench

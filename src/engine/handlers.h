@@ -9,13 +9,29 @@
 namespace kav {
 
 BatchOutcome handleCreate(ParamReader& params);     // 0
+BatchOutcome handleSelfloop(ParamReader& params);   // 1
 BatchOutcome handleTrim(ParamReader& params);       // 2
 BatchOutcome handleSync(ParamReader& params);       // 3
 BatchOutcome handleMeet(ParamReader& params);       // 4
 BatchOutcome handleSupcon(ParamReader& params);     // 5
+BatchOutcome handleMutex(ParamReader& params);      // 6
 BatchOutcome handleCondat(ParamReader& params);     // 7
+BatchOutcome handleSupreduce(ParamReader& params);  // 8
 BatchOutcome handleMinstate(ParamReader& params);   // 9
+BatchOutcome handleComplement(ParamReader& params); // 10
+BatchOutcome handleLocalize(ParamReader& params);   // 11
+BatchOutcome handleForce(ParamReader& params);      // 12
+BatchOutcome handleProject(ParamReader& params);    // 13
+BatchOutcome handleRelabel(ParamReader& params);    // 14
+BatchOutcome handleVocalize(ParamReader& params);   // 15
+BatchOutcome handleOutconsis(ParamReader& params);  // 16
+BatchOutcome handleHiconsis(ParamReader& params);   // 17
+BatchOutcome handleHigen(ParamReader& params);      // 18
+BatchOutcome handleAllevents(ParamReader& params);  // 19
+BatchOutcome handleIsomorph(ParamReader& params);   // 24
+BatchOutcome handleNonconflict(ParamReader& params); // 25
 BatchOutcome handleBfsRecode(ParamReader& params);  // 29
+BatchOutcome handleGraphviz(ParamReader& params);   // 30
 BatchOutcome handleStatistics(ParamReader& params); // 31
 
 } // namespace kav

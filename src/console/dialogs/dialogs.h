@@ -40,8 +40,10 @@ DialogResult meetDialog();        // 4
 DialogResult supconDialog();      // 5
 DialogResult mutexDialog();       // 6
 DialogResult condatDialog();      // 7
+DialogResult supreduceDialog();   // 8
 DialogResult minstateDialog();    // 9
 DialogResult complementDialog();  // 10
+DialogResult localizeDialog();    // 11
 DialogResult forceDialog();       // 12
 DialogResult projectDialog();     // P0
 DialogResult relabelDialog();     // R0
@@ -53,5 +55,23 @@ DialogResult alleventsDialog();   // H4
 DialogResult isomorphDialog();    // I
 DialogResult nonconflictDialog(); // NC
 DialogResult bfsRecodeDialog();   // B
+
+// --- Create and Edit (computed here, saved with saveDES) ----------------------------
+DialogResult createDialog();      // 0
+DialogResult editDialog();        // E
+
+// --- Show, print and file ------------------------------------------------------------
+DialogResult showDesDialog();     // SE
+DialogResult showDatDialog();     // SA
+DialogResult printDesDialog();    // PE
+DialogResult printDatDialog();    // PA
+DialogResult printTxtDialog();    // PX
+DialogResult fileDesDialog();     // FE
+DialogResult fileDatDialog();     // FA
+DialogResult fileAdsDialog();     // FD: ADS text to DES
+
+// --- Pictures ------------------------------------------------------------------------
+DialogResult convertDialog();     // CE
+DialogResult displayDialog();     // DE
 
 } // namespace kav
