@@ -83,6 +83,14 @@ int waitPolling(pid_t pid, ChildWaitPoll poll) {
   }
 }
 
+// Programs started without waiting (a viewer) are collected here once they
+// have ended, so none lingers as a zombie. Nothing else runs meanwhile: the
+// batch child is always waited for before anything else is started.
+void reapEndedPrograms() {
+  while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
+}
+
 } // namespace
 
 void setChildWaitPoll(ChildWaitPoll poll) { waitPoll = poll; }
@@ -93,6 +101,7 @@ unsigned long long childAddressSpaceLimit() {
 }
 
 int spawnBatchChild() {
+  reapEndedPrograms();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   const std::string outPath = protocolPath(CHILD_OUTPUT_FILE);
@@ -148,6 +157,7 @@ int runChildReadingValues(std::vector<long>& values) { return runChildAndRead(&v
 
 int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet) {
   if (argv.empty()) return -1;
+  reapEndedPrograms();
   std::fflush(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

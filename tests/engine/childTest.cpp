@@ -1,9 +1,12 @@
 #include "engine/child.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sstream>
 
@@ -126,6 +129,16 @@ TEST(RunProgram, StartsOutsideProgramsWithoutAShell) {
   EXPECT_EQ(runProgram({"touch", name}, true), 0);
   EXPECT_TRUE(exists(name));
   EXPECT_EQ(runProgram({"/nonexistent/program"}, true), -1);
+}
+
+TEST(RunProgram, CollectsAViewerThatEndedWithoutBeingWaitedFor) {
+  ASSERT_EQ(runProgram({"true"}, false), 0);
+  ::usleep(200 * 1000);
+  EXPECT_EQ(runProgram({"true"}, true), 0);
+  // Both children are gone: nothing is left to wait for.
+  errno = 0;
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
 }
 
 } // namespace
