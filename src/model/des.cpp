@@ -14,13 +14,6 @@ std::unique_ptr<Transition[]> newTransitionArray(std::size_t count) {
   return count == 0 ? nullptr : std::make_unique_for_overwrite<Transition[]>(count);
 }
 
-Transition makeTransition(std::uint16_t event, std::int64_t target) {
-  Transition t;
-  t.target = target;
-  t.event = event;
-  return t;
-}
-
 } // namespace
 
 DES allocStates(std::int64_t count) {

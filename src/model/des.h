@@ -32,6 +32,13 @@ struct Transition {
 };
 static_assert(sizeof(Transition) == 8);
 
+inline Transition makeTransition(std::uint16_t event, std::int64_t target) {
+  Transition t;
+  t.target = target;
+  t.event = event;
+  return t;
+}
+
 inline bool operator==(const Transition& a, const Transition& b) {
   return a.event == b.event && a.target == b.target;
 }

@@ -8,17 +8,6 @@
 
 namespace kav {
 
-namespace {
-
-Transition makeTransition(std::uint16_t event, std::int64_t target) {
-  Transition t;
-  t.event = event;
-  t.target = target;
-  return t;
-}
-
-} // namespace
-
 void selfloopWhereAbsent(DES& des, const EventList& labels) {
   if (labels.empty()) return;
   std::vector<Transition> list;

@@ -15,13 +15,6 @@ namespace kav {
 
 namespace {
 
-Transition makeTransition(std::uint16_t event, std::int64_t target) {
-  Transition t;
-  t.event = event;
-  t.target = target;
-  return t;
-}
-
 bool isControllable(std::uint16_t event) { return event % 2 == 1; }
 
 // --- Vocalize -------------------------------------------------------------------
