@@ -35,9 +35,12 @@ std::time_t endTime = 0;
 constexpr int NAME_LENGTH = 20;
 
 void writeTitle() {
-  writeText(currentTitle.word);
-  newLineIfRoom();
-  newLineIfRoom();
+  // A dialog without a title word (Natobs) starts with its formula.
+  if (!currentTitle.word.empty()) {
+    writeText(currentTitle.word);
+    newLineIfRoom();
+    newLineIfRoom();
+  }
   writeText(currentTitle.formula);
   newLineIfRoom();
   newLineIfRoom();
@@ -316,7 +319,11 @@ std::string nullImageLogText(const NullImageChoice& choice) {
 
 // --- The computation ------------------------------------------------------------
 
-int runComputation(int code, const ParameterLines& lines, std::vector<long>* values) {
+namespace {
+
+// Runs the child through `start` (which writes orva.prm, runs the child
+// and reads its result) with the waiting message and the times.
+int runWithStatus(const std::function<int()>& start) {
   writeStatusLine(22, "");
   writeStatusLine(23, "Processing:  Please wait...");
   refreshScreen();
@@ -326,7 +333,7 @@ int runComputation(int code, const ParameterLines& lines, std::vector<long>* val
   const bool handOver = session.debugMode && isScreenDrawn();
   if (handOver) handOverTerminal();
   else if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
-  const int result = values ? writeParametersReadingValues(code, lines, *values) : writeParameters(code, lines);
+  const int result = start();
   setChildWaitPoll(nullptr);
   if (handOver) takeBackTerminal();
   endTime = std::time(nullptr);
@@ -334,7 +341,23 @@ int runComputation(int code, const ParameterLines& lines, std::vector<long>* val
   return result;
 }
 
+} // namespace
+
+int runComputation(int code, const ParameterLines& lines, std::vector<long>* values) {
+  return runWithStatus([&] {
+    return values ? writeParametersReadingValues(code, lines, *values) : writeParameters(code, lines);
+  });
+}
+
+int runComputationReading(int code, const ParameterLines& lines, const std::function<int()>& reader) {
+  return runWithStatus([&] { return writeParametersReading(code, lines, reader); });
+}
+
 std::string computingTime() { return formatComputingTime(static_cast<long long>(endTime - startTime)); }
+
+void markStartTime() { startTime = std::time(nullptr); }
+
+void markEndTime() { endTime = std::time(nullptr); }
 
 void reportProblem(std::string_view message) {
   writeStatusLine(22, message);

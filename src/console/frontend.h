@@ -37,8 +37,8 @@ enum PromptStatus { PROMPT_OK = 0, PROMPT_CANCELLED = 1 };
 
 // --- Title and page ------------------------------------------------------------
 
-// Writes word, two line breaks, formula, two line breaks, and remembers
-// both for the pages that follow.
+// Writes word, two line breaks (both left out when word is empty),
+// formula, two line breaks, and remembers both for the pages that follow.
 void showTitle(std::string_view word, std::string_view formula);
 // Replaces the remembered formula (dialogs that show the names typed so far
 // on later pages).
@@ -123,8 +123,15 @@ std::string nullImageLogText(const NullImageChoice& choice);
 // answers RESULT_CANCELLED. Notes the start and end times. With `values`,
 // the integers after the result code in orva.rst are read into it.
 [[nodiscard]] int runComputation(int code, const ParameterLines& lines, std::vector<long>* values = nullptr);
+// runComputation for procedures whose orva.rst has a layout of its own:
+// `reader` reads it (and deletes it) once the child has ended normally.
+[[nodiscard]] int runComputationReading(int code, const ParameterLines& lines, const std::function<int()>& reader);
 // The span of the last runComputation, formatted.
 std::string computingTime();
+// Procedures that compute in this process take their own times for the
+// computing-time line: the start just before, the end just after.
+void markStartTime();
+void markEndTime();
 
 // A file of the procedure, for the messages that name it.
 struct FileName {

@@ -135,8 +135,7 @@ int spawnBatchChild() {
 
 namespace {
 
-int runChildAndRead(std::vector<long>* values) {
-  if (values) values->clear();
+int runChildAndRead(const ResultReader& reader) {
   // A stale result must never pass for this child's.
   std::remove(protocolPath(RESULT_FILE).c_str());
   const int status = spawnBatchChild();
@@ -146,14 +145,19 @@ int runChildAndRead(std::vector<long>* values) {
     return RESULT_CANCELLED;
   }
   if (status != 0) return RESULT_CHILD_FAILED;
-  return values ? readResultIntegers(*values) : readResult();
+  return reader();
 }
 
 } // namespace
 
-int runChild() { return runChildAndRead(nullptr); }
+int runChild() { return runChildAndRead(readResult); }
 
-int runChildReadingValues(std::vector<long>& values) { return runChildAndRead(&values); }
+int runChildReadingValues(std::vector<long>& values) {
+  values.clear();
+  return runChildAndRead([&values] { return readResultIntegers(values); });
+}
+
+int runChildReading(const ResultReader& reader) { return runChildAndRead(reader); }
 
 int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet) {
   if (argv.empty()) return -1;

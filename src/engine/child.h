@@ -7,6 +7,7 @@
 // killing the process), and its output in orva.out / orva.err unless debug
 // mode is on. The parent waits for it.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,15 @@ namespace kav {
 // runChild for procedures that answer with figures: the result code, and
 // every integer after it in orva.rst into `values` (cleared first).
 [[nodiscard]] int runChildReadingValues(std::vector<long>& values);
+
+// Reads orva.rst after a child that ended with status 0 and deletes it,
+// answering the result code (or what readResult answers for a missing or
+// unreadable file).
+using ResultReader = std::function<int()>;
+
+// runChild for procedures whose orva.rst has a layout of its own: the
+// reader takes the place of readResult.
+[[nodiscard]] int runChildReading(const ResultReader& reader);
 
 // Asked again and again while a child runs, with the time in milliseconds
 // it may spend waiting (it should wait about that long, for a key say);

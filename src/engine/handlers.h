@@ -28,10 +28,18 @@ BatchOutcome handleOutconsis(ParamReader& params);  // 16
 BatchOutcome handleHiconsis(ParamReader& params);   // 17
 BatchOutcome handleHigen(ParamReader& params);      // 18
 BatchOutcome handleAllevents(ParamReader& params);  // 19
+BatchOutcome handleSupnorm(ParamReader& params);    // 20
+BatchOutcome handleSupscop(ParamReader& params);    // 21
+BatchOutcome handleSupconrobs(ParamReader& params); // 22
+BatchOutcome handleSupqc(ParamReader& params);      // 23
 BatchOutcome handleIsomorph(ParamReader& params);   // 24
 BatchOutcome handleNonconflict(ParamReader& params); // 25
+BatchOutcome handleObservable(ParamReader& params); // 26
+BatchOutcome handleNatobs(ParamReader& params);     // 27
+BatchOutcome handleSuprobs(ParamReader& params);    // 28
 BatchOutcome handleBfsRecode(ParamReader& params);  // 29
 BatchOutcome handleGraphviz(ParamReader& params);   // 30
 BatchOutcome handleStatistics(ParamReader& params); // 31
+BatchOutcome handleUncertmod(ParamReader& params);  // 32
 
 } // namespace kav

@@ -115,4 +115,8 @@ int writeParametersReadingValues(int code, const ParameterLines& lines, std::vec
   return writeParameterFile(code, lines) ? runChildReadingValues(values) : RESULT_NO_PARAMETER_FILE;
 }
 
+int writeParametersReading(int code, const ParameterLines& lines, const std::function<int()>& reader) {
+  return writeParameterFile(code, lines) ? runChildReading(reader) : RESULT_NO_PARAMETER_FILE;
+}
+
 } // namespace kav

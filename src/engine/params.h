@@ -5,6 +5,7 @@
 // and at the end lists of integers read up to -1 or to the end of the file.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,5 +53,8 @@ void addPair(ParameterLines& lines, long a, long b);
 // The same for procedures that answer with figures: every integer after
 // the result code in orva.rst goes into `values`.
 [[nodiscard]] int writeParametersReadingValues(int code, const ParameterLines& lines, std::vector<long>& values);
+// The same for procedures whose orva.rst has a layout of its own: `reader`
+// reads (and deletes) it after the child has ended normally.
+[[nodiscard]] int writeParametersReading(int code, const ParameterLines& lines, const std::function<int()>& reader);
 
 } // namespace kav

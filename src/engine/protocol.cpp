@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "model/desfile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -68,6 +69,25 @@ int readResultIntegers(std::vector<long>& values) {
   long v;
   while (std::fscanf(stream, "%ld", &v) == 1) values.push_back(v);
   return closeResult(stream, code);
+}
+
+int readObservabilityResult(long& verdict, DES& report) {
+  std::FILE* stream = nullptr;
+  if (int rc = openResult(stream)) return rc;
+  int code;
+  if (std::fscanf(stream, "%d", &code) != 1) return closeResult(stream, RESULT_NO_NUMBER);
+  if (code != RESULT_OK) return closeResult(stream, code);
+  long value;
+  char name[256];
+  // The verdict, then the name on a line of its own.
+  if (std::fscanf(stream, "%ld %255[^\r\n]", &value, name) != 2) return closeResult(stream, RESULT_NO_NUMBER);
+  closeResult(stream, code);
+  verdict = value;
+  std::int64_t init = 0;
+  const LoadStatus loaded = loadDES(name, init, report);
+  // The report is a scratch file: gone once read, even when unreadable.
+  if (loaded != LOAD_MISSING) std::remove(userPath(name, ".DES").c_str());
+  return loaded == LOAD_OK ? RESULT_OK : RESULT_NO_REPORT;
 }
 
 } // namespace kav

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/des.h"
+
 namespace kav {
 
 inline constexpr const char* PARAMETER_FILE = "orva.prm";
@@ -88,5 +90,16 @@ bool writeResultFile(int code, std::string_view extra = {});
 [[nodiscard]] int readResultWithFigures(long& value, double& figure);
 // The code, then every further integer in order.
 [[nodiscard]] int readResultIntegers(std::vector<long>& values);
+
+// What readObservabilityResult answers when the failure report it names
+// does not exist.
+inline constexpr int RESULT_NO_REPORT = -1;
+
+// (S)Observable's layout: the code, the verdict (1 holds, 0 fails) and the
+// name of the saved failure report. A code other than 0 is answered as is.
+// On 0 the report is loaded into `report` and its file deleted; a report
+// that does not exist answers RESULT_NO_REPORT, a verdict or name that
+// cannot be read RESULT_NO_NUMBER.
+[[nodiscard]] int readObservabilityResult(long& verdict, DES& report);
 
 } // namespace kav

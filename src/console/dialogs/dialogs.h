@@ -56,6 +56,16 @@ DialogResult isomorphDialog();    // I
 DialogResult nonconflictDialog(); // NC
 DialogResult bfsRecodeDialog();   // B
 
+// --- Quasi-congruences and partial observation ----------------------------------------
+DialogResult supnormDialog();     // SN
+DialogResult supscopDialog();     // SS
+DialogResult supconrobsDialog();  // RR
+DialogResult supqcDialog();       // QC
+DialogResult observableDialog();  // OB
+DialogResult natobsDialog();      // NO: computed here
+DialogResult suprobsDialog();     // SR
+DialogResult uncertmodDialog();   // UM
+
 // --- Create and Edit (computed here, saved with saveDES) ----------------------------
 DialogResult createDialog();      // 0
 DialogResult editDialog();        // E

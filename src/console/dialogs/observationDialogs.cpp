@@ -1,0 +1,381 @@
+// Dialogs of the quasi-congruence and observability procedures: Supnorm,
+// Supscop, Supconrobs, Sup(s)qc, (S)Observable, Suprobs and Uncertmod run
+// in the batch child; Natobs computes here.
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "console/dialogs/dialogs.h"
+#include "console/lineEditors.h"
+#include "console/screen.h"
+#include "engine/protocol.h"
+#include "model/desfile.h"
+#include "model/userfiles.h"
+#include "synthesis/quasiCongruence.h"
+#include "ops/transforms.h"
+
+namespace kav {
+
+namespace {
+
+void twoBreaks() {
+  newLineIfRoom();
+  newLineIfRoom();
+}
+
+// A line of its own before the next prompt.
+void writeLine(const std::string& text) {
+  breakPageIfFull();
+  writeText(text);
+  newLineIfRoom();
+}
+
+EventList labelsOf(const std::string& name, std::int64_t init = 0) {
+  EventList labels;
+  DES des;
+  if (loadDES(name, init, des) == LOAD_OK) collectEvents(des, labels);
+  return labels;
+}
+
+// The erased labels the child receives; for IMAGE and IMAGE_DES they are
+// the labels of the named inputs that are not retained.
+EventList nullLabelsFor(const NullImageChoice& choice, const std::vector<std::string>& inputs) {
+  EventList events;
+  if (choice.kind != NULL_LIST)
+    for (const std::string& name : inputs)
+      for (std::uint16_t e : labelsOf(name)) insertEvent(events, e);
+  return nullEventsOf(choice, events);
+}
+
+void addLabels(ParameterLines& lines, const EventList& labels) {
+  for (std::uint16_t e : labels) addNumber(lines, e);
+}
+
+// A label in a report: "e" for the silent label, "_" for the marker.
+std::string reportLabel(std::uint16_t e) {
+  if (e == MARKER_EVENT) return "_";
+  if (e == EPSILON_LABEL) return "e";
+  return std::to_string(e);
+}
+
+// The procedures with a plant, a legal language, one output and a NULL,
+// IMAGE or IMAGE_DES list.
+struct TwoInputForm {
+  const char* word;
+  const char* formula;
+  const char* plantPrompt;
+  const char* legalPrompt;
+  const char* outputLead; // a line before the output prompt, or null
+  const char* outputPrompt;
+  int listMode;           // chooseNullImage's wording
+  int code;
+  const char* logName;
+  bool flagLine;          // Suprobs: a number line 1 after the names
+  bool imageFromBoth;     // IMAGE lists are taken against both inputs
+};
+
+DialogResult runTwoInputForm(const TwoInputForm& form) {
+  clearScreen();
+  showTitle(form.word, form.formula);
+  std::string plant, legal, out;
+  if (promptExistingDes(form.plantPrompt, plant)) return CANCELLED;
+  if (promptExistingDes(form.legalPrompt, legal)) return CANCELLED;
+  if (form.outputLead) writeLine(form.outputLead);
+  if (promptFileName(form.outputPrompt, ".DES", out, true)) return CANCELLED;
+  NullImageChoice choice;
+  if (chooseNullImage(form.listMode, choice)) return CANCELLED;
+  ParameterLines lines;
+  addName(lines, plant);
+  addName(lines, legal);
+  addName(lines, out);
+  if (form.flagLine) addNumber(lines, 1);
+  addLabels(lines, nullLabelsFor(choice, form.imageFromBoth ? std::vector<std::string>{plant, legal}
+                                                            : std::vector<std::string>{plant}));
+  DES result;
+  if (DialogResult r = collectOutput(runComputation(form.code, lines), {{{plant, ".DES"}, {legal, ".DES"}}, {out, ".DES"}},
+                                    result);
+      r != DONE)
+    return r;
+  return completeProcedure(out,
+                           out + " = " + form.logName + "(" + plant + "," + legal + "," + nullImageLogText(choice) +
+                               ")" + sizesText(result),
+                           true, result);
+}
+
+// Asks until the answer is one of `answers` (as typed); its index, or -1
+// after Escape.
+int askWord(const char* question, int length, const std::vector<std::vector<std::string>>& answers) {
+  for (;;) {
+    breakPageIfFull();
+    writeText(question);
+    showEscHint();
+    std::string answer;
+    if (readText(answer, length) == ESCAPE_KEY) return -1;
+    twoBreaks();
+    for (std::size_t k = 0; k < answers.size(); ++k)
+      for (const std::string& accepted : answers[k])
+        if (answer == accepted) return static_cast<int>(k);
+  }
+}
+
+// The classes of more than one state, "[first,further...]" joined by ",",
+// from the representative of every state.
+std::string partitionText(const std::vector<long>& representative) {
+  std::map<long, std::vector<long>> classes;
+  for (std::size_t x = 0; x < representative.size(); ++x) classes[representative[x]].push_back(static_cast<long>(x));
+  std::string text;
+  for (const auto& [first, members] : classes) {
+    if (members.size() < 2) continue;
+    if (!text.empty()) text += ',';
+    text += '[';
+    for (std::size_t k = 0; k < members.size(); ++k) text += (k ? "," : "") + std::to_string(members[k]);
+    text += ']';
+  }
+  return text;
+}
+
+} // namespace
+
+DialogResult supnormDialog() {
+  return runTwoInputForm({"SUPNORM", "DES3 = SUPNORM (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                          "Enter name of plant generator DES1 .............  ",
+                          "Enter name of legal language generator DES2 ....  ", nullptr, "Enter name of DES3 ....  ", 4,
+                          PROC_SUPNORM, "Supnorm", false, true});
+}
+
+DialogResult supscopDialog() {
+  return runTwoInputForm({"SUPSCOP", "DES3 = SUPSCOP (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                          "Enter name of plant generator DES1 .............  ",
+                          "Enter name of legal language generator DES2 ....  ", nullptr, "Enter name of DES3 ....  ", 3,
+                          PROC_SUPSCOP, "Supscop", false, true});
+}
+
+DialogResult supconrobsDialog() {
+  return runTwoInputForm({"SUPCONROBS", "DES3 = SUPCONROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                          "Enter name of plant generator DES1 .................  ",
+                          "Enter name of legal language generator DES2 ........  ",
+                          "Enter name of supremal controllable and",
+                          " relatively observable sublanguage generator DES3 ...  ", 1, PROC_SUPCONROBS, "Supconrobs",
+                          false, false});
+}
+
+DialogResult suprobsDialog() {
+  return runTwoInputForm({"SUPROBS", "DES3 = SUPROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                          "Enter name of plant generator DES1 .................. ",
+                          "Enter name of legal language generator DES2 ......... ", "Enter name of supremal",
+                          " relatively observable sublanguage generator DES3 ... ", 1, PROC_SUPROBS, "Suprobs", true,
+                          false});
+}
+
+DialogResult uncertmodDialog() {
+  clearScreen();
+  showTitle("UNCERTMOD", "DES2 = UNCERTMOD (DES1, NULL/IMAGE/IMAGE_DES)");
+  std::string in, out;
+  if (promptExistingDes("Enter name of DES1 .................. ", in)) return CANCELLED;
+  if (promptFileName("Enter name of DES2 .................. ", ".DES", out, true)) return CANCELLED;
+  NullImageChoice choice;
+  if (chooseNullImage(1, choice)) return CANCELLED;
+  ParameterLines lines;
+  addName(lines, in);
+  addName(lines, out);
+  addLabels(lines, nullLabelsFor(choice, {in}));
+  DES result;
+  if (DialogResult r = collectOutput(runComputation(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+      r != DONE)
+    return r;
+  return completeProcedure(out, out + " = Uncertmod(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
+                           true, result);
+}
+
+DialogResult supqcDialog() {
+  clearScreen();
+  showTitle("SUPREMAL (STRONG) QUASI-CONGRUENCE", "DES2 = SUP(S)QC (DES1, NULL/IMAGE/IMAGE_DES)");
+  const int kind = askWord("Select supqc/supsqc .................... qc/sqc? ", 3, {{"qc", "QC"}, {"sqc", "SQC"}});
+  if (kind < 0) return CANCELLED;
+  const bool strong = kind == 1;
+  clearScreen();
+  showTitle(strong ? "SUPREMAL STRONG QUASI-CONGRUENCE" : "SUPREMAL QUASI-CONGRUENCE",
+            strong ? "DES2 = SUPSQC (DES1, NULL/IMAGE/IMAGE_DES)" : "DES2 = SUPQC (DES1, NULL/IMAGE/IMAGE_DES)");
+  std::string in, out;
+  if (promptExistingDes("Enter name of DES1 .....................  ", in)) return CANCELLED;
+  if (promptFileName("Enter name of DES2 .....................  ", ".DES", out, true)) return CANCELLED;
+  NullImageChoice choice;
+  if (chooseNullImage(1, choice)) return CANCELLED;
+  breakPageIfFull();
+  writeText(strong ? "Report SQC state partition in MAKEIT.TXT?  (y/*n)  "
+                   : "Report QC state partition in MAKEIT.TXT?  (y/*n)  ");
+  showEscHint();
+  const int key = readAnswerKey();
+  if (key == ESCAPE_KEY) return CANCELLED;
+  const bool reportPartition = key == 'y' || key == 'Y';
+
+  ParameterLines lines;
+  addNumber(lines, strong ? 2 : 1);
+  addName(lines, in);
+  addName(lines, out);
+  addLabels(lines, nullLabelsFor(choice, {in}));
+  std::vector<long> representative;
+  const int row = whereY();
+  const int code = runComputation(PROC_SUPQC, lines, &representative);
+  gotoXY(1, row + 1); // the status rows took the cursor
+  DES result;
+  if (DialogResult r = collectOutput(code, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
+  const bool deterministic = isDeterministicQuotient(result);
+  breakPageIfFull(21);
+  writeFormat(deterministic ? "%s is DETERMINISTIC." : "%s is NONDETERMINISTIC.", out.c_str());
+  std::string text = out + (strong ? " = Supsqc(" : " = Supqc(") + in + "," + nullImageLogText(choice);
+  text += strong ? ",SQC[" : ",QC[";
+  text += reportPartition ? partitionText(representative) : std::string("omitted");
+  text += "])" + sizesText(result) + (deterministic ? "  Deterministic." : "  Nondeterministic.");
+  return completeProcedure(out, text, true, result);
+}
+
+DialogResult observableDialog() {
+  clearScreen();
+  showTitle("(STRONG) OBSERVABLILITY", "OBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)");
+  // o in either case, so in any mix of cases.
+  const int kind = askWord("Test for observability/strong observability ..... o/so ? ", 2,
+                           {{"o", "O"}, {"so", "So", "sO", "SO"}});
+  if (kind < 0) return CANCELLED;
+  const bool strong = kind == 1;
+  std::string plant, spec;
+  if (promptExistingDes("Enter the name of DES1 ...............................  ", plant)) return CANCELLED;
+  if (promptExistingDes("Enter the name of DES2 ...............................  ", spec)) return CANCELLED;
+  NullImageChoice choice;
+  if (chooseNullImage(1, choice)) return CANCELLED;
+  ParameterLines lines;
+  addNumber(lines, strong ? 2 : 1);
+  addName(lines, plant);
+  addName(lines, spec);
+  addLabels(lines, nullLabelsFor(choice, {plant}));
+  long verdict = 0;
+  DES report;
+  const int row = whereY();
+  const int code =
+      runComputationReading(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); });
+  gotoXY(1, row + 1);
+  if (code == RESULT_NO_REPORT) {
+    reportProblem("Computation failed: the failure report was not found.");
+    return FAILED;
+  }
+  if (DialogResult r = checkResult(code, {{{plant, ".DES"}, {spec, ".DES"}}, {}}); r != DONE) return r;
+
+  const bool holds = verdict == 1;
+  breakPageIfFull(19);
+  if (holds) {
+    writeFormat(strong ? "%s is strongly observable with respect to %s" : "%s is observable with respect to %s",
+                spec.c_str(), plant.c_str());
+  } else {
+    writeFormat(strong ? "%s is not strongly observable with respect to %s\n" : "%s is not observable with respect to %s\n",
+                spec.c_str(), plant.c_str());
+    writeText("States and corresponding events at which\n");
+    writeText(strong ? "strong observability fails are reported in MAKEIT.TXT"
+                     : "observability fails are reported in MAKEIT.TXT");
+  }
+  const std::string outName = holds ? "true" : "false";
+  std::string text = outName + (strong ? " = Sobs(" : " = Obs(") + plant + "," + spec + "," + nullImageLogText(choice) + ")";
+  if (!holds) {
+    std::string failures;
+    for (std::int64_t k = 0; k < report.size(); ++k)
+      for (const Transition& t : transitionsOf(report[k])) {
+        if (!failures.empty()) failures += ';';
+        failures += std::to_string(k) + "," + reportLabel(t.event);
+      }
+    text += '\n';
+    text.append(outName.size() + 3, ' ');
+    text += (strong ? "FailSobs(" : "FailObs(") + spec + "," + plant + "[" + failures + "])";
+  }
+  DES none;
+  return completeProcedure(outName, text, true, none);
+}
+
+DialogResult natobsDialog() {
+  clearScreen();
+  showTitle("", "(DES3,DES4) = NATOBS (DES1, DES2/DAT2/[EVENTLIST])");
+  std::string in;
+  writeLine("Enter name of DES1 to be projected by");
+  if (promptExistingDes("  natural observer ............................... ", in)) return CANCELLED;
+  setTitleFormula("(DES3,DES4) = NATOBS (" + in + ", DES2/DAT2/[EVENTLIST])");
+
+  newLineIfRoom();
+  writeLine("Select DES2 (to seed all events occurring in existing DES2)");
+  writeLine("or DAT2 (to seed all events tabled in existing Condat file DAT2)");
+  writeLine("or EVENTLIST (to seed list of events entered by user):");
+  int key;
+  for (;;) {
+    breakPageIfFull();
+    writeText("DES2/DAT2/EVENTLIST?  (*d/a/e) ... ");
+    showEscHint();
+    key = readAnswerKey();
+    if (key == ESCAPE_KEY) return CANCELLED;
+    if (key == ENTER_KEY || key == 'd' || key == 'D' || key == 'a' || key == 'A' || key == 'e' || key == 'E') break;
+  }
+  EventList seed;
+  std::string seedText;
+  if (key == 'a' || key == 'A') {
+    std::string name;
+    if (promptFileName("Enter name of DAT2 (Condat) file to be searched .....  ", ".DAT", name, false))
+      return CANCELLED;
+    seed = labelsOf(name, -1);
+    seedText = name + ".DAT";
+  } else if (key == 'e' || key == 'E') {
+    if (enterEventList(seed, {{"Enter desired event list; terminate list with -1."},
+                              {"Continue to enter desired event list; terminate list with -1."}}))
+      return CANCELLED;
+    seedText = "[" + labelsText(seed) + "]";
+  } else {
+    std::string name;
+    if (promptExistingDes("Enter name of DES2 to be searched .....  ", name)) return CANCELLED;
+    seed = labelsOf(name);
+    seedText = name + ".DES";
+  }
+  std::string observerName, listName;
+  if (promptFileName("Enter name of DES3 for projection of DES1 ........ ", ".DES", observerName, true))
+    return CANCELLED;
+  writeLine("Enter name of DES4 representing natural");
+  if (promptFileName("  observer's Image event list .................... ", ".DES", listName, true)) return CANCELLED;
+
+  const int row = whereY();
+  writeStatusLine(22, "");
+  writeStatusLine(23, "Processing:  Please wait...");
+  refreshScreen();
+  DES des, observer;
+  std::int64_t init = 0;
+  if (loadDES(in, init, des) != LOAD_OK) {
+    reportProblem("Error reading file: " + abbreviate(userPath(in, ".DES"), 59));
+    return FAILED;
+  }
+  markStartTime();
+  transitionLimitExceeded = false;
+  EventList image;
+  const bool computed = natobsDES(des, seed, observer, image);
+  markEndTime();
+  writeStatusLine(23, "");
+  gotoXY(1, row + 1);
+  if (!computed) {
+    transitionLimitExceeded = false;
+    reportProblem("Computation failed: a state would carry more than 65535 transitions.");
+    return FAILED;
+  }
+  const DES list = allEventsDES(image);
+  for (const auto& [name, saved] : {std::pair<const std::string&, const DES&>{observerName, observer}, {listName, list}})
+    if (saveDES(name, saved, 0) != SAVE_OK) {
+      reportProblem("Error writing file: " + abbreviate(userPath(name, ".DES"), 59));
+      return FAILED;
+    }
+
+  breakPageIfFull(19);
+  writeText("DES2 (Seed) image: [" + labelsText(seed) + "]");
+  twoBreaks();
+  writeText("DES4 (Natural observer) image: [" + labelsText(image) + "]");
+  const std::string outName = "(" + observerName + "," + listName + ")";
+  char sizes[96];
+  std::snprintf(sizes, sizeof sizes, ")  ((%ld,%ld);(%ld,%ld))", static_cast<long>(observer.size()),
+                static_cast<long>(countTransitions(observer)), static_cast<long>(list.size()),
+                static_cast<long>(countTransitions(list)));
+  return completeProcedure(outName, outName + " = Natobs(" + in + "," + seedText + sizes, true, observer);
+}
+
+} // namespace kav

@@ -1,0 +1,119 @@
+#pragma once
+
+// A plain reference for the partial-observation tests: words enumerated up
+// to a bounded length over small deterministic DES, their projections, and
+// the conditions of observability, normality and controllability checked
+// word by word. Nothing here uses a library algorithm beyond reading the
+// transition lists.
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "model/des.h"
+#include "model/sortedlists.h"
+
+namespace kav::test {
+
+using Word = std::vector<std::uint16_t>;
+
+// The state a deterministic DES is in after the word, -1 when it cannot
+// execute it (or is empty).
+inline std::int64_t runWord(const DES& des, const Word& word) {
+  if (des.empty()) return -1;
+  std::int64_t state = 0;
+  for (std::uint16_t e : word) {
+    std::int64_t next = -1;
+    for (const Transition& t : transitionsOf(des[state]))
+      if (t.event == e) {
+        next = t.target;
+        break;
+      }
+    if (next < 0) return -1;
+    state = next;
+  }
+  return state;
+}
+
+inline bool inClosed(const DES& des, const Word& word) { return runWord(des, word) >= 0; }
+inline bool inMarked(const DES& des, const Word& word) {
+  const std::int64_t s = runWord(des, word);
+  return s >= 0 && des[s].marked;
+}
+
+// Every word over `alphabet` of length at most maxLength, shortest first.
+inline std::vector<Word> allWords(const EventList& alphabet, int maxLength) {
+  std::vector<Word> words{{}};
+  for (std::size_t from = 0, length = 0; length < static_cast<std::size_t>(maxLength); ++length) {
+    const std::size_t to = words.size();
+    for (std::size_t i = from; i < to; ++i)
+      for (std::uint16_t e : alphabet) {
+        Word w = words[i];
+        w.push_back(e);
+        words.push_back(w);
+      }
+    from = to;
+  }
+  return words;
+}
+
+// The words of the closed behaviour of des up to maxLength.
+inline std::vector<Word> wordsOf(const DES& des, int maxLength) {
+  std::vector<Word> words;
+  if (des.empty()) return words;
+  std::vector<std::pair<Word, std::int64_t>> layer{{{}, 0}};
+  for (int length = 0; length <= maxLength && !layer.empty(); ++length) {
+    std::vector<std::pair<Word, std::int64_t>> next;
+    for (const auto& [w, s] : layer) {
+      words.push_back(w);
+      std::set<std::uint16_t> seen;
+      for (const Transition& t : transitionsOf(des[s])) {
+        if (!seen.insert(t.event).second) continue;
+        Word longer = w;
+        longer.push_back(t.event);
+        next.emplace_back(longer, t.target);
+      }
+    }
+    layer.swap(next);
+  }
+  return words;
+}
+
+inline Word projectWord(const Word& word, const EventList& nullLabels) {
+  Word out;
+  for (std::uint16_t e : word)
+    if (!findEvent(nullLabels, e)) out.push_back(e);
+  return out;
+}
+
+inline EventList labelsOf(const DES& des) {
+  EventList labels;
+  collectEvents(des, labels);
+  return labels;
+}
+
+inline EventList unionOf(EventList a, const EventList& b) {
+  for (std::uint16_t e : b) insertEvent(a, e);
+  return a;
+}
+
+// Words grouped by projection.
+inline std::map<Word, std::vector<Word>> byProjection(const std::vector<Word>& words, const EventList& nullLabels) {
+  std::map<Word, std::vector<Word>> groups;
+  for (const Word& w : words) groups[projectWord(w, nullLabels)].push_back(w);
+  return groups;
+}
+
+// Whether every marked word of `small` up to maxLength is marked by `large`,
+// and every word of its closed behaviour is one of `large`'s.
+inline bool containedUpTo(const DES& small, const DES& large, int maxLength) {
+  for (const Word& w : wordsOf(small, maxLength)) {
+    if (!inClosed(large, w)) return false;
+    if (inMarked(small, w) && !inMarked(large, w)) return false;
+  }
+  return true;
+}
+
+} // namespace kav::test
