@@ -1,13 +1,16 @@
 # KAV on a fresh Debian machine: `make run` starts the program, `make test`
 # runs every test. Both first install what is missing (as root) and build.
 
-PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript groff-base
 RELEASE_DIR := build/release
+# Where `make install` puts kav (PREFIX/bin), KAV_Info.PDF (PREFIX/share/doc/kav)
+# and the manual page (PREFIX/share/man/man1).
+PREFIX ?= /usr/local
 SANITIZE_DIR := build/sanitize
 BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
 
-.PHONY: deps build run test test-sanitize bench fuzz clean
+.PHONY: deps build run test test-sanitize bench fuzz install clean
 
 deps:
 	@missing=""; \
@@ -37,6 +40,11 @@ run: build
 
 test: build
 	ctest --test-dir $(RELEASE_DIR) --output-on-failure -j2
+
+# An installed kav keeps its orva.ini per user ($XDG_CONFIG_HOME/kav, else
+# ~/.config/kav). DESTDIR, when set, is put in front of PREFIX.
+install: build
+	cmake --install $(RELEASE_DIR) --prefix $(PREFIX)
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps

@@ -209,16 +209,16 @@ void drawProceduresMenu() {
 
 // --- The development menus ---------------------------------------------------------
 
-// Their procedures come with the development procedures; until then each
-// entry only says that it is not available.
+// Experimental procedures. The entries without a dialog stay listed and
+// say that this version lacks them.
 const MenuEntry DEVELOPMENT_1[] = {
-    {"0", nullptr, "Path-to-Block"}, {"1", nullptr, "Shortest-path"},     {"2", nullptr, "ExtOCC"},
+    {"0", pathToBlockDialog, "Path-to-Block"}, {"1", shortestPathDialog, "Shortest-path"}, {"2", nullptr, "ExtOCC"},
     {"3", nullptr, "ExLocalize"},    {"4", nullptr, "SupQC&LCC"},         {"5", nullptr, "Suprobs(language)"},
 };
 const MenuEntry DEVELOPMENT_2[] = {
-    {"0", nullptr, "Supcon"},      {"1", nullptr, "Attach"},  {"2", nullptr, "Ehmeet"},
+    {"0", nullptr, "Supcon"},      {"1", attachDialog, "Attach"},  {"2", nullptr, "Ehmeet"},
     {"3", nullptr, "Ehsync"},      {"4", nullptr, "Project"}, {"5", nullptr, "RelObs"},
-    {"6", nullptr, "SupRelCoObs"}, {"7", nullptr, "Synthsupobs"}, {"8", nullptr, "Statemap"},
+    {"6", nullptr, "SupRelCoObs"}, {"7", nullptr, "Synthsupobs"}, {"8", statemapDialog, "Statemap"},
 };
 
 void runDevelopmentMenu(const MenuEntry* entries, std::size_t count) {

@@ -65,7 +65,7 @@ void initSession(const char* argv0) {
   const std::size_t slash = session.programPath.rfind('/');
   if (slash != std::string::npos) {
     session.programDir = session.programPath.substr(0, slash + 1);
-    session.infoPath = session.programDir + "KAV_Info";
+    session.infoPath = infoPathFor(session.programDir);
   } else {
     session.programDir = currentDirectory() + "/";
     session.infoPath = "KAV_Info";
@@ -74,10 +74,24 @@ void initSession(const char* argv0) {
   loadIni(session.iniPath);
 }
 
+std::string installPrefixOf(const std::string& programDir) {
+  std::string dir = programDir;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  const std::size_t slash = dir.rfind('/');
+  if (slash == std::string::npos || dir.compare(slash + 1, std::string::npos, "bin") != 0) return {};
+  const std::string prefix = dir.substr(0, slash + 1);
+  return isEnterableDirectory(prefix + INSTALLED_DOC_DIR) ? prefix : std::string();
+}
+
 std::string iniDirectoryFor(const std::string& programDir) {
-  if (::access(programDir.c_str(), W_OK) == 0) return programDir;
+  if (::access(programDir.c_str(), W_OK) == 0 && installPrefixOf(programDir).empty()) return programDir;
   const std::string config = userConfigDirectory();
   return config.empty() ? programDir : config;
+}
+
+std::string infoPathFor(const std::string& programDir) {
+  const std::string prefix = installPrefixOf(programDir);
+  return (prefix.empty() ? programDir : prefix + INSTALLED_DOC_DIR) + "KAV_Info";
 }
 
 void loadIni(const std::string& path) {

@@ -19,9 +19,25 @@ namespace kav {
 // loadIni(session.iniPath).
 void initSession(const char* argv0);
 
+// Where `make install` puts the introduction document, below the prefix.
+inline constexpr const char* INSTALLED_DOC_DIR = "share/doc/kav/";
+
+// The prefix of an installed program, ending in '/': for a program
+// directory PREFIX/bin/ beside which PREFIX/share/doc/kav/ exists, PREFIX/.
+// Empty for any other program directory (a build tree, a copy elsewhere).
+// Being installed is told by this layout rather than by permissions, since
+// root may write everywhere and must still not leave its settings in
+// PREFIX/bin.
+std::string installPrefixOf(const std::string& programDir);
+
 // Where orva.ini lives for a program in programDir: programDir itself when
-// it is writable, else the per-user configuration folder (created).
+// it is writable and not installed, else the per-user configuration folder
+// (created).
 std::string iniDirectoryFor(const std::string& programDir);
+
+// The introduction document without its extension: in the installed
+// documentation folder for an installed program, else beside it.
+std::string infoPathFor(const std::string& programDir);
 
 // Reads the user directory and the clocking switch from the file at path.
 // When the file is missing or names a directory that cannot be entered,

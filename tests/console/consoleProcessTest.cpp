@@ -122,7 +122,7 @@ TEST_F(Console, EveryMenuCodeReachesItsDialog) {
       {"SS", "DES3 = SUPSCOP (DES1, DES2, NULL/IMAGE/IMAGE_DES)", ESC},
       {"UD", " D=PgDn  U=PgUp  Esc (Exit Directory)", ESC},
       {"UM", "DES2 = UNCERTMOD (DES1, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"Z1", "0: Path-to-Block", "0\rX"},
+      {"Z1", "0: Path-to-Block", "2\rX"},
       {"Z2", "8: Statemap", "X"},
       {"13", "Procedure desired:", ""}, // no such code: the menu again
       {"A", "Procedure desired:", ""},
@@ -139,7 +139,7 @@ TEST_F(Console, EveryMenuCodeReachesItsDialog) {
     at = findScreen(run, "Procedure desired:", found + 1);
     ASSERT_GE(at, 0) << "code " << c.keys;
   }
-  EXPECT_GE(findScreen(run, "Path-to-Block is not available in this version."), 0);
+  EXPECT_GE(findScreen(run, "ExtOCC is not available in this version."), 0);
   EXPECT_GE(findScreen(run, "KAV DEVELOPMENT"), 0);
 }
 

@@ -85,5 +85,27 @@ TEST(IniDirectoryFor, UsesTheUserConfigurationFolderWhenTheProgramDirectoryIsNot
   else ::unsetenv("XDG_CONFIG_HOME");
 }
 
+TEST(InstallPrefixOf, TellsAnInstalledProgramByItsDocumentFolderNotByPermissions) {
+  TempDir prefix, config;
+  const std::string bin = prefix.path + "bin/";
+  std::filesystem::create_directories(bin);
+  EXPECT_EQ(installPrefixOf(bin), "");
+  EXPECT_EQ(infoPathFor(bin), bin + "KAV_Info");
+  EXPECT_EQ(iniDirectoryFor(bin), bin);
+
+  std::filesystem::create_directories(prefix.path + "share/doc/kav");
+  EXPECT_EQ(installPrefixOf(bin), prefix.path);
+  EXPECT_EQ(installPrefixOf(prefix.path + "bin"), prefix.path);
+  EXPECT_EQ(installPrefixOf(prefix.path), "");
+  EXPECT_EQ(infoPathFor(bin), prefix.path + "share/doc/kav/KAV_Info");
+  // Writable (the tests run as root), and still the per-user folder.
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", config.path.c_str(), 1);
+  EXPECT_EQ(iniDirectoryFor(bin), config.path + "/kav/");
+  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else ::unsetenv("XDG_CONFIG_HOME");
+}
+
 } // namespace
 } // namespace kav

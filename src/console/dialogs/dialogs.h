@@ -84,4 +84,10 @@ DialogResult fileAdsDialog();     // FD: ADS text to DES
 DialogResult convertDialog();     // CE
 DialogResult displayDialog();     // DE
 
+// --- Development procedures (computed here, saved with saveDES) -----------------------
+DialogResult pathToBlockDialog();  // Z1 then 0
+DialogResult shortestPathDialog(); // Z1 then 1
+DialogResult attachDialog();       // Z2 then 1
+DialogResult statemapDialog();     // Z2 then 8
+
 } // namespace kav
