@@ -364,6 +364,15 @@ void reportProblem(std::string_view message) {
   waitForEnterToReturn();
 }
 
+PageTurn readPageTurn(bool canGoBack, bool atEnd) {
+  for (;;) {
+    const int key = readKey();
+    if (key == ESCAPE_KEY) return PageTurn::ESCAPED;
+    if (key == 'd' || key == 'D' || key == ENTER_KEY) return atEnd ? PageTurn::FINISHED : PageTurn::NEXT;
+    if ((key == 'u' || key == 'U') && canGoBack) return PageTurn::BACK;
+  }
+}
+
 DialogResult checkResult(int code, const ProcedureFiles& files) {
   switch (code) {
   case RESULT_OK: return DONE;

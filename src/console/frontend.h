@@ -154,6 +154,27 @@ struct ProcedureFiles {
 // One line on row 22 and the Enter pause.
 void reportProblem(std::string_view message);
 
+// The keys of a paged listing, once its page is drawn: D or Enter go on
+// (FINISHED from the last page), U goes back when there is a page before,
+// Escape leaves. Other keys are ignored.
+enum class PageTurn { NEXT, BACK, ESCAPED, FINISHED };
+[[nodiscard]] PageTurn readPageTurn(bool canGoBack, bool atEnd);
+
+// readPageTurn for a listing that remembers where each page seen so far
+// starts (so that U goes back exactly): moves `page`, recording `next`, the
+// start of the page after this one, on the way forward.
+template <class Start>
+[[nodiscard]] PageTurn turnListingPage(std::vector<Start>& pageStarts, std::size_t& page, Start next, bool atEnd) {
+  const PageTurn turn = readPageTurn(page > 0, atEnd);
+  if (turn == PageTurn::NEXT) {
+    if (page + 1 == pageStarts.size()) pageStarts.push_back(next);
+    ++page;
+  } else if (turn == PageTurn::BACK) {
+    --page;
+  }
+  return turn;
+}
+
 // --- The log and the way back ----------------------------------------------------
 
 // "  (%ld,%ld)": states and transitions.

@@ -176,19 +176,8 @@ DialogResult showFailures(int successes, const std::vector<std::string>& failure
     gotoXY(1, 22);
     writeText("Use your ASCII Editor to correct.");
     writeStatusLine(23, "D=PgDn  U=PgUp  Esc (Exit)  ");
-    for (bool turned = false; !turned;) {
-      const int key = readKey();
-      if (key == ESCAPE_KEY) return DONE;
-      if (key == 'd' || key == 'D' || key == ENTER_KEY) {
-        if (atEnd) return DONE;
-        if (page + 1 == pageStarts.size()) pageStarts.push_back(k);
-        ++page;
-        turned = true;
-      } else if ((key == 'u' || key == 'U') && page > 0) {
-        --page;
-        turned = true;
-      }
-    }
+    const PageTurn turn = turnListingPage(pageStarts, page, k, atEnd);
+    if (turn == PageTurn::ESCAPED || turn == PageTurn::FINISHED) return DONE;
   }
 }
 

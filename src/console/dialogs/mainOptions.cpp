@@ -236,19 +236,8 @@ DialogResult showUserDirectory() {
     while (k < entries.size() && whereY() < 22) writeText(listingCell(entries[k++], cellWidth));
     const bool atEnd = k >= entries.size();
     writeStatusLine(23, " D=PgDn  U=PgUp  Esc (Exit Directory)  ");
-    for (bool turned = false; !turned;) {
-      const int key = readKey();
-      if (key == ESCAPE_KEY) return DONE;
-      if (key == 'd' || key == 'D' || key == ENTER_KEY) {
-        if (atEnd) return DONE;
-        if (page + 1 == pageStarts.size()) pageStarts.push_back(k);
-        ++page;
-        turned = true;
-      } else if ((key == 'u' || key == 'U') && page > 0) {
-        --page;
-        turned = true;
-      }
-    }
+    const PageTurn turn = turnListingPage(pageStarts, page, k, atEnd);
+    if (turn == PageTurn::ESCAPED || turn == PageTurn::FINISHED) return DONE;
   }
 }
 

@@ -122,24 +122,10 @@ PagerEnd pageTextFile(const std::string& path, const std::string& shownName, boo
     bool atEnd = false;
     const long next = followPage(file, pageStarts[page], startRow, true, atEnd);
     writeStatusLine(23, " D=PgDn  U=PgUp  Esc (Exit Show)  ");
-    for (bool turned = false; !turned;) {
-      const int key = readKey();
-      if (key == ESCAPE_KEY) {
-        std::fclose(file);
-        return PAGER_ESCAPED;
-      }
-      if (key == 'd' || key == 'D' || key == ENTER_KEY) {
-        if (atEnd) {
-          std::fclose(file);
-          return PAGER_FINISHED;
-        }
-        if (page + 1 == pageStarts.size()) pageStarts.push_back(next);
-        ++page;
-        turned = true;
-      } else if ((key == 'u' || key == 'U') && page > 0) {
-        --page;
-        turned = true;
-      }
+    const PageTurn turn = turnListingPage(pageStarts, page, next, atEnd);
+    if (turn == PageTurn::ESCAPED || turn == PageTurn::FINISHED) {
+      std::fclose(file);
+      return turn == PageTurn::ESCAPED ? PAGER_ESCAPED : PAGER_FINISHED;
     }
   }
 }
