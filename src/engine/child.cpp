@@ -46,9 +46,11 @@ int waitFor(pid_t pid) {
 }
 
 // Spawns with default signal handling and an empty signal mask, so a
-// child never inherits the interactive session's ignored Ctrl-C.
+// child never inherits the interactive session's ignored Ctrl-C. With
+// ownGroup the child leads a process group of its own, which the programs
+// it starts in turn join.
 int spawn(pid_t& pid, const std::vector<std::string>& args, const posix_spawn_file_actions_t* actions,
-          bool searchPath) {
+          bool searchPath, bool ownGroup = false) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -60,7 +62,12 @@ int spawn(pid_t& pid, const std::vector<std::string>& args, const posix_spawn_fi
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (ownGroup) {
+    posix_spawnattr_setpgroup(&attributes, 0);
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  posix_spawnattr_setflags(&attributes, flags);
   const int rc = searchPath ? ::posix_spawnp(&pid, argv[0], actions, &attributes, argv.data(), environ)
                             : ::posix_spawn(&pid, argv[0], actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
@@ -69,6 +76,9 @@ int spawn(pid_t& pid, const std::vector<std::string>& args, const posix_spawn_fi
 
 // Waits for the child while asking the poll between short waits; the
 // poll's first waits are short so a quick child costs little latency.
+// Ending the child ends its whole group: a procedure that runs nested
+// children (Supconrobs) must not leave one behind to write orva.rst into
+// a later run.
 int waitPolling(pid_t pid, ChildWaitPoll poll) {
   int status = 0;
   for (int wait = 5;; wait = std::min(wait * 2, 100)) {
@@ -76,7 +86,7 @@ int waitPolling(pid_t pid, ChildWaitPoll poll) {
     if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (done < 0 && errno != EINTR) return -1;
     if (poll(wait)) {
-      ::kill(pid, SIGKILL);
+      ::kill(-pid, SIGKILL);
       waitFor(pid);
       return CHILD_ENDED_ON_REQUEST;
     }
@@ -122,7 +132,9 @@ int spawnBatchChild() {
   }
   std::fflush(nullptr);
   pid_t pid = -1;
-  const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false);
+  // Only a child that may be ended on request gets a group of its own; one
+  // that shares the terminal (debug mode) stays in the foreground group.
+  const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false, waitPoll != nullptr);
   if (limited) ::setrlimit(RLIMIT_AS, &saved);
   posix_spawn_file_actions_destroy(&actions);
   const int status = rc != 0 ? -1 : waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);

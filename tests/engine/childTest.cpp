@@ -90,6 +90,21 @@ TEST(RunChild, EndsTheChildWhenTheWaitPollAsksAndDiscardsWhatItLeft) {
   EXPECT_FALSE(exists(program.user("orva.out")));
 }
 
+TEST(RunChild, EndingTheChildEndsTheChildrenItStarted) {
+  ProgramDir program;
+  const std::string late = program.dir.path + "late";
+  static std::string started;
+  started = program.dir.path + "started";
+  // Like Supconrobs: a child that waits for a nested child of its own.
+  fakeChild(program, "(touch \"" + started + "\"; sleep 0.5; touch \"" + late + "\") & wait");
+  // Escape once the nested child runs.
+  setChildWaitPoll([](int) { return exists(started); });
+  EXPECT_EQ(runChild(), RESULT_CANCELLED);
+  setChildWaitPoll(nullptr);
+  ::usleep(1'000'000);
+  EXPECT_FALSE(exists(late));
+}
+
 TEST(RunChild, StartsNoChildWhenTheParameterFileCannotBeWritten) {
   ProgramDir program;
   session.userDir = program.dir.path + "nowhere/";
