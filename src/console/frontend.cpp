@@ -292,20 +292,35 @@ int chooseNullImage(int mode, NullImageChoice& choice) {
     choice.kind = IMAGE_DES;
     if (promptFileName("Enter name of IMAGE_DES  ......... ", ".DES", choice.imageDesName, false) != PROMPT_OK)
       return PROMPT_CANCELLED;
-    DES image;
-    std::int64_t init = 0;
-    if (loadDES(choice.imageDesName, init, image) == LOAD_OK) collectEvents(image, choice.list);
+    choice.list = labelsOfFile(choice.imageDesName);
     return PROMPT_OK;
   }
   }
 }
 
-EventList nullEventsOf(const NullImageChoice& choice, const EventList& events) {
+EventList nullEventsOf(const NullImageChoice& choice, const std::vector<std::string>& inputs) {
   if (choice.kind == NULL_LIST) return choice.list;
   EventList erased;
-  for (std::uint16_t e : events)
+  for (std::uint16_t e : labelsOfFiles(inputs))
     if (!findEvent(choice.list, e)) erased.push_back(e);
   return erased;
+}
+
+EventList labelsOfFile(const std::string& name, std::int64_t init) {
+  EventList labels;
+  DES des;
+  if (loadDES(name, init, des) == LOAD_OK) collectEvents(des, labels);
+  return labels;
+}
+
+EventList labelsOfFiles(const std::vector<std::string>& names) {
+  EventList labels;
+  for (const std::string& name : names) {
+    DES des;
+    std::int64_t init = 0;
+    if (loadDES(name, init, des) == LOAD_OK) collectEvents(des, labels);
+  }
+  return labels;
 }
 
 std::string nullImageLogText(const NullImageChoice& choice) {
@@ -407,10 +422,12 @@ std::string labelsText(const EventList& labels) {
   std::string text;
   for (std::uint16_t e : labels) {
     if (!text.empty()) text += ',';
-    text += e == EPSILON_LABEL ? std::string("e") : std::to_string(e);
+    text += labelText(e);
   }
   return text;
 }
+
+std::string labelText(long e) { return e == EPSILON_LABEL ? std::string("e") : std::to_string(e); }
 
 void writeLogEntry(std::string_view outName, std::string_view text, bool viaScratch) {
   std::string entry(text);

@@ -110,8 +110,14 @@ struct NullImageChoice {
 // Supscop, 4 for Supnorm, anything else plainly.
 [[nodiscard]] int chooseNullImage(int mode, NullImageChoice& choice);
 // The erased labels the child receives: the list itself for NULL; for the
-// other kinds every label of `events` (the inputs' labels) not retained.
-EventList nullEventsOf(const NullImageChoice& choice, const EventList& events);
+// other kinds every label of the named inputs that is not retained.
+EventList nullEventsOf(const NullImageChoice& choice, const std::vector<std::string>& inputs);
+// The labels on the transitions of a file in the user directory (init -1:
+// a .DAT), ascending; none when the file is missing or unreadable.
+EventList labelsOfFile(const std::string& name, std::int64_t init = 0);
+// The labels of several files, merged; loaded one at a time, so that only
+// one is in memory.
+EventList labelsOfFiles(const std::vector<std::string>& names);
 // The choice as the log writes it: "Null[...]", "Image[...]" or the name.
 std::string nullImageLogText(const NullImageChoice& choice);
 
@@ -181,6 +187,8 @@ template <class Start>
 std::string sizesText(const DES& des);
 // Labels joined by ",", the silent label as "e".
 std::string labelsText(const EventList& labels);
+// One label as the log writes it: "e" for the silent label.
+std::string labelText(long e);
 // Appends the entry text with the computing-time line (clocking on) and the
 // closing empty line; through the scratch file when viaScratch. outName is
 // what stands before " = ".

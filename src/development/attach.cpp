@@ -93,15 +93,4 @@ bool statemapDES(const DES& source, const StatePairList& pairs, DES& result) {
   return true;
 }
 
-bool isStrictlyDeterministic(const DES& des) {
-  for (const StateRecord& s : des.states) {
-    const auto list = transitionsOf(s);
-    for (std::size_t k = 0; k < list.size(); ++k) {
-      if (list[k].event == EPSILON_LABEL) return false;
-      if (k > 0 && list[k - 1].event == list[k].event) return false;
-    }
-  }
-  return true;
-}
-
 } // namespace kav

@@ -42,9 +42,4 @@ namespace kav {
 // Cost: O(n + t log d) time, O(n + t) extra space.
 [[nodiscard]] bool statemapDES(const DES& source, const StatePairList& pairs, DES& result);
 
-// True when no state has two transitions with one label and no transition
-// is silent (EPSILON_LABEL): the strict sense the development procedures
-// report.
-bool isStrictlyDeterministic(const DES& des);
-
 } // namespace kav

@@ -92,6 +92,15 @@ int loadInputDES(std::string_view name, DES& des) {
   return loadInput(name, init, des);
 }
 
+int readOneInOneOut(ParamReader& params, std::string& out, DES& des, std::int64_t* init) {
+  std::string in;
+  if (!readParamName(params, in) || !readParamName(params, out)) return RESULT_INCOMPLETE_PARAMETERS;
+  std::int64_t fileInit = 0;
+  const int rc = loadInput(in, fileInit, des);
+  if (init) *init = fileInit;
+  return rc;
+}
+
 int saveOutput(std::string_view name, const DES& des, std::int64_t init) {
   if (transitionLimitExceeded) return RESULT_TOO_MANY_TRANSITIONS;
   if (saveDES(name, des, init) != SAVE_OK) {

@@ -12,15 +12,6 @@ namespace kav {
 
 namespace {
 
-BatchOutcome incomplete() { return outcome(RESULT_INCOMPLETE_PARAMETERS); }
-
-// Reads "DES1; out DES2" and loads DES1 with the init value of its file.
-int readOneInOneOut(ParamReader& params, std::string& in, std::string& out, DES& des, std::int64_t& init) {
-  if (!readParamName(params, in) || !readParamName(params, out)) return RESULT_INCOMPLETE_PARAMETERS;
-  init = 0;
-  return loadInput(in, init, des);
-}
-
 } // namespace
 
 BatchOutcome handleCreate(ParamReader& params) {
@@ -69,19 +60,19 @@ BatchOutcome handleCreate(ParamReader& params) {
 }
 
 BatchOutcome handleTrim(ParamReader& params) {
-  std::string in, out;
+  std::string out;
   DES des;
   std::int64_t init;
-  if (int rc = readOneInOneOut(params, in, out, des, init)) return outcome(rc);
+  if (int rc = readOneInOneOut(params, out, des, &init)) return outcome(rc);
   trimDES(des);
   return outcome(saveOutput(out, des, init));
 }
 
 BatchOutcome handleBfsRecode(ParamReader& params) {
-  std::string in, out;
+  std::string out;
   DES des;
   std::int64_t init;
-  if (int rc = readOneInOneOut(params, in, out, des, init)) return outcome(rc);
+  if (int rc = readOneInOneOut(params, out, des, &init)) return outcome(rc);
   reachDES(des);
   bfsRecodeDES(des);
   return outcome(saveOutput(out, des, init));
@@ -94,10 +85,7 @@ BatchOutcome handleStatistics(ParamReader& params) {
   DES des;
   std::int64_t init = kind;
   if (int rc = loadInput(name, init, des)) return outcome(rc);
-  // Deterministic: no label twice at one state, and no silent transition.
-  bool deterministic = checkDeterministic(des);
-  for (const StateRecord& s : des.states)
-    if (s.transitionCount && hasEvent(s, EPSILON_LABEL)) deterministic = false;
+  const bool deterministic = isStrictlyDeterministic(des);
   const bool controllable = kind == -1 && allEventsControllable(des);
   BatchOutcome result;
   result.extra = std::to_string(des.size()) + "\n" + std::to_string(countTransitions(des)) + "\n" +

@@ -15,14 +15,6 @@ namespace {
 constexpr int RESULT_VOCAL_OVERFLOW = 5;
 constexpr int RESULT_VOCAL_INITIAL_STATE = 6;
 
-BatchOutcome incomplete() { return outcome(RESULT_INCOMPLETE_PARAMETERS); }
-
-int readOneInOneOut(ParamReader& params, std::string& out, DES& des) {
-  std::string in;
-  if (!readParamName(params, in) || !readParamName(params, out)) return RESULT_INCOMPLETE_PARAMETERS;
-  return loadInputDES(in, des);
-}
-
 // The outcome of a hierarchy procedure: its refusals, or DES2 saved.
 BatchOutcome finish(int status, const std::string& out, const DES& des) {
   switch (status) {

@@ -36,8 +36,6 @@ constexpr const char* SUPCONROBS_WORKING_NAME = "$$$$$$";
 // Load answer of loadRequiredInput for a file that does not exist.
 constexpr int INPUT_MISSING = -1;
 
-BatchOutcome incomplete() { return outcome(RESULT_INCOMPLETE_PARAMETERS); }
-
 // The child ends without orva.rst and with status 0: the parent reads "no
 // result".
 BatchOutcome noResult() {

@@ -82,7 +82,7 @@ int convertDesToGif(const std::string& desName, const std::string& gifName, bool
 
 BatchOutcome handleGraphviz(ParamReader& params) {
   std::string desName, gifName;
-  if (!readParamName(params, desName) || !readParamName(params, gifName)) return outcome(RESULT_INCOMPLETE_PARAMETERS);
+  if (!readParamName(params, desName) || !readParamName(params, gifName)) return incomplete();
   const int status = convertDesToGif(desName, gifName, false);
   if (status == PICTURE_OK) return outcome(RESULT_OK);
   if (status == PICTURE_NO_DOT) std::printf("%s\n", NO_GRAPHVIZ_MESSAGE);

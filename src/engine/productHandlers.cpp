@@ -106,7 +106,7 @@ BatchOutcome handleCondat(ParamReader& params) {
 
 BatchOutcome handleMinstate(ParamReader& params) {
   std::string in, out;
-  if (!readParamName(params, in) || !readParamName(params, out)) return outcome(RESULT_INCOMPLETE_PARAMETERS);
+  if (!readParamName(params, in) || !readParamName(params, out)) return incomplete();
   DES des;
   std::int64_t init = 0;
   if (int rc = loadInput(in, init, des)) return outcome(rc);

@@ -38,7 +38,7 @@ BatchOutcome handleSupreduce(ParamReader& params) {
   long mode, slbFlag;
   if (!readParamName(params, plant) || !readParamName(params, supervisor) || !readParamName(params, controlData) ||
       !readParamName(params, out) || !readParamNumber(params, mode, 0, 1) || !readParamNumber(params, slbFlag, 0, 1))
-    return outcome(RESULT_INCOMPLETE_PARAMETERS);
+    return incomplete();
   std::int64_t bound = 0;
   float ratio = 0.0f;
   const int code = supreduceFiles(userPath(plant, ".DES"), userPath(supervisor, ".DES"), userPath(controlData, ".DAT"),
@@ -67,16 +67,16 @@ BatchOutcome handleLocalize(ParamReader& params) {
   long n, m;
   if (!readParamName(params, request.plant) || !readParamName(params, request.supervisor) ||
       !readParamNumber(params, n, 1, MAX_LOCALIZE_COMPONENTS))
-    return outcome(RESULT_INCOMPLETE_PARAMETERS);
+    return incomplete();
   request.components.resize(static_cast<std::size_t>(n));
   for (std::string& name : request.components)
-    if (!readParamName(params, name)) return outcome(RESULT_INCOMPLETE_PARAMETERS);
-  if (!readParamNumber(params, m, 0, n)) return outcome(RESULT_INCOMPLETE_PARAMETERS);
+    if (!readParamName(params, name)) return incomplete();
+  if (!readParamNumber(params, m, 0, n)) return incomplete();
   request.controllers.resize(static_cast<std::size_t>(m));
   for (std::size_t k = 0; k < request.controllers.size(); ++k)
     if (!readParamName(params, request.controllers[k]) ||
         isControllerNameTaken(request, k, request.controllers[k]))
-      return outcome(RESULT_INCOMPLETE_PARAMETERS);
+      return incomplete();
   std::vector<std::int64_t> sizes;
   if (localize(request, sizes) == LOCALIZE_OK) return outcome(RESULT_OK);
   // A localization that fails without running out of memory leaves no

@@ -18,16 +18,6 @@ namespace kav {
 
 namespace {
 
-BatchOutcome incomplete() { return outcome(RESULT_INCOMPLETE_PARAMETERS); }
-
-// "DES1; out DES2", then DES1 loaded with the init value of its file.
-int readOneInOneOut(ParamReader& params, std::string& out, DES& des, std::int64_t& init) {
-  std::string in;
-  if (!readParamName(params, in) || !readParamName(params, out)) return RESULT_INCOMPLETE_PARAMETERS;
-  init = 0;
-  return loadInput(in, init, des);
-}
-
 // Pairs of integers up to the end of the file, each number in lo..hi. An
 // incomplete last pair is dropped, as a "%ld %ld" reader would.
 bool readPairsUntilEnd(ParamReader& params, StatePairList& pairs, long lo, long hi) {
@@ -64,7 +54,7 @@ BatchOutcome handleSelfloop(ParamReader& params) {
   std::string out;
   DES des;
   std::int64_t init;
-  if (int rc = readOneInOneOut(params, out, des, init)) return outcome(rc);
+  if (int rc = readOneInOneOut(params, out, des, &init)) return outcome(rc);
   EventList labels;
   if (!readEventsUntilEnd(params, labels)) return incomplete();
   selfloopWhereAbsent(des, labels);
@@ -91,8 +81,7 @@ BatchOutcome handleMutex(ParamReader& params) {
 BatchOutcome handleComplement(ParamReader& params) {
   std::string out;
   DES des;
-  std::int64_t init;
-  if (int rc = readOneInOneOut(params, out, des, init)) return outcome(rc);
+  if (int rc = readOneInOneOut(params, out, des)) return outcome(rc);
   EventList labels;
   if (!readEventsUntilEnd(params, labels)) return incomplete();
   complementDES(des, labels);
@@ -103,8 +92,7 @@ BatchOutcome handleComplement(ParamReader& params) {
 BatchOutcome handleProject(ParamReader& params) {
   std::string out;
   DES des;
-  std::int64_t init;
-  if (int rc = readOneInOneOut(params, out, des, init)) return outcome(rc);
+  if (int rc = readOneInOneOut(params, out, des)) return outcome(rc);
   EventList nullLabels;
   if (!readEventsUntilEnd(params, nullLabels)) return incomplete();
   project(des, nullLabels);
@@ -114,8 +102,7 @@ BatchOutcome handleProject(ParamReader& params) {
 BatchOutcome handleRelabel(ParamReader& params) {
   std::string out;
   DES des;
-  std::int64_t init;
-  if (int rc = readOneInOneOut(params, out, des, init)) return outcome(rc);
+  if (int rc = readOneInOneOut(params, out, des)) return outcome(rc);
   StatePairList pairs;
   if (!readPairsUntilEnd(params, pairs, 0, EPSILON_LABEL)) return incomplete();
   DES result;

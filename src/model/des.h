@@ -132,6 +132,9 @@ std::int64_t countTransitions(const DES& des);
 // True when no state has two transitions with one label. A target outside
 // 0..size-1 is reported through `badTarget` (set to it) and answers false.
 bool checkDeterministic(const DES& des, std::int64_t* badTarget = nullptr);
+// Deterministic in the sense the procedures report: no state has two
+// transitions with one label, and no transition is silent (EPSILON_LABEL).
+bool isStrictlyDeterministic(const DES& des);
 // True when every transition label is odd; true for a DES without transitions.
 bool allEventsControllable(const DES& des);
 // Every label that occurs on a transition, inserted into `out`.

@@ -320,16 +320,6 @@ bool supqcDES(const DES& des, const EventList& imageLabels, bool strong, DES& qu
   return ok;
 }
 
-bool isDeterministicQuotient(const DES& des) {
-  for (const StateRecord& s : des.states) {
-    const auto list = transitionsOf(s);
-    for (std::size_t k = 0; k < list.size(); ++k) {
-      if (list[k].event == EPSILON_LABEL) return false;
-      if (k > 0 && list[k - 1].event == list[k].event) return false;
-    }
-  }
-  return true;
-}
 
 namespace {
 
@@ -430,7 +420,7 @@ bool natobsDES(const DES& des, const EventList& seed, DES& observer, EventList& 
   for (;;) {
     if (report) ++report->iterations;
     if (!quasiCongruenceQuotient(des, image, false, observer, cell, nullptr)) return false;
-    if (cell.empty() || isDeterministicQuotient(observer)) return true;
+    if (cell.empty() || isStrictlyDeterministic(observer)) return true;
     const auto requirements = collectRequirements(des, image, observer, cell);
     if (requirements.empty()) return true;
     for (std::uint16_t e : keepResolvingLabels(requirements)) insertEvent(image, e);

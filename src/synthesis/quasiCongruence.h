@@ -70,10 +70,6 @@ struct QuasiCongruenceReport {
 [[nodiscard]] bool supqcDES(const DES& des, const EventList& imageLabels, bool strong, DES& quotient,
                             std::vector<std::int64_t>& representative, QuasiCongruenceReport* report = nullptr);
 
-// Whether a quotient is deterministic in the observer's sense: no
-// EPSILON_LABEL transition and no state with two transitions of one label.
-[[nodiscard]] bool isDeterministicQuotient(const DES& des);
-
 // Figures of a natural-observer computation.
 struct NatobsReport {
   int iterations = 0; // quotients computed

@@ -70,7 +70,7 @@ TEST(SupqcDES, KeepsSilentMovesBetweenCellsAndDropsThoseInside) {
   const auto representative = supqc(des, {A, B, C}, false, quotient);
   EXPECT_EQ(representative, (std::vector<std::int64_t>{0, 1, 2, 3, 3}));
   EXPECT_EQ(describe(quotient), "4: 0-1->2 0-3->2 0-1000->1 1-1->2 2-5->3 3-1->3 | marked 2");
-  EXPECT_FALSE(isDeterministicQuotient(quotient));
+  EXPECT_FALSE(isStrictlyDeterministic(quotient));
 }
 
 TEST(SupqcDES, StrongVariantSeparatesStatesThatDifferOnlyBySilentMoves) {
@@ -206,7 +206,7 @@ TEST(NatobsDES, ReturnsTheSeedWhenItsQuotientIsDeterministic) {
   ASSERT_TRUE(natobsDES(des, {A, B, T}, observer, image, &report));
   EXPECT_EQ(image, (EventList{A, T, B}));
   EXPECT_EQ(report.iterations, 1);
-  EXPECT_TRUE(isDeterministicQuotient(observer));
+  EXPECT_TRUE(isStrictlyDeterministic(observer));
 }
 
 TEST(NatobsDES, AddsEveryLabelOfASilentMoveBetweenCellsAtOnce) {
@@ -233,7 +233,7 @@ TEST(NatobsDES, AddsOneLabelOfAForkingCellAtATime) {
   ASSERT_TRUE(natobsDES(des, {A, B, C}, observer, image, &report));
   EXPECT_EQ(report.iterations, 3);
   EXPECT_EQ(image, (EventList{A, 2, B, 4, C}));
-  EXPECT_TRUE(isDeterministicQuotient(observer));
+  EXPECT_TRUE(isStrictlyDeterministic(observer));
 }
 
 TEST(NatobsDES, StopsWhenOnlyTheDesItselfIsNondeterministic) {
@@ -244,7 +244,7 @@ TEST(NatobsDES, StopsWhenOnlyTheDesItselfIsNondeterministic) {
   ASSERT_TRUE(natobsDES(des, {A}, observer, image, &report));
   EXPECT_EQ(image, (EventList{A}));
   EXPECT_EQ(report.iterations, 1);
-  EXPECT_FALSE(isDeterministicQuotient(observer));
+  EXPECT_FALSE(isStrictlyDeterministic(observer));
 }
 
 TEST(NatobsDES, EndsWithinTheNullLabelsAndKeepsTheSeedOnRandomDes) {
@@ -271,7 +271,7 @@ TEST(NatobsDES, EndsWithinTheNullLabelsAndKeepsTheSeedOnRandomDes) {
     ASSERT_TRUE(supqcDES(des, image, false, again, representative));
     EXPECT_EQ(describe(observer), describe(again));
     if (deterministic) {
-      EXPECT_TRUE(isDeterministicQuotient(observer));
+      EXPECT_TRUE(isStrictlyDeterministic(observer));
     }
   }
 }

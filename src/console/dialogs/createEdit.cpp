@@ -160,7 +160,7 @@ std::string joined(const std::vector<std::string>& items) {
 
 std::string tripleText(const char* sign, std::int64_t from, std::uint16_t event, std::int64_t to) {
   return std::string(sign) + "[" + std::to_string(from) + "," +
-         (event == EPSILON_LABEL ? std::string("e") : std::to_string(event)) + "," + std::to_string(to) + "]";
+         labelText(event) + "," + std::to_string(to) + "]";
 }
 
 // "NAME has been filed as PATH", the path on a row of its own when both

@@ -246,11 +246,7 @@ DialogResult forceDialog() {
   if (promptExistingDes("Enter name of DES1 ......... ", in)) return CANCELLED;
   if (promptFileName("Enter name of DES2 ......... ", ".DES", out, true)) return CANCELLED;
   setTitleFormula(out + " = FORCE (" + in + ", [FORCIBLE], [PREEMPTABLE], TIMEOUT)");
-  EventList events;
-  {
-    DES input;
-    if (loadInputDes(in, input)) collectEvents(input, events);
-  }
+  const EventList events = labelsOfFile(in);
   EventList forcible, preemptable;
   const auto notContained = [&](const char* what) {
     return std::string("Illegal entry!  ") + what + " events must be contained in " + in + ".";

@@ -32,32 +32,13 @@ void writeLine(const std::string& text) {
   newLineIfRoom();
 }
 
-EventList labelsOf(const std::string& name, std::int64_t init = 0) {
-  EventList labels;
-  DES des;
-  if (loadDES(name, init, des) == LOAD_OK) collectEvents(des, labels);
-  return labels;
-}
-
-// The erased labels the child receives; for IMAGE and IMAGE_DES they are
-// the labels of the named inputs that are not retained.
-EventList nullLabelsFor(const NullImageChoice& choice, const std::vector<std::string>& inputs) {
-  EventList events;
-  if (choice.kind != NULL_LIST)
-    for (const std::string& name : inputs)
-      for (std::uint16_t e : labelsOf(name)) insertEvent(events, e);
-  return nullEventsOf(choice, events);
-}
-
 void addLabels(ParameterLines& lines, const EventList& labels) {
   for (std::uint16_t e : labels) addNumber(lines, e);
 }
 
 // A label in a report: "e" for the silent label, "_" for the marker.
 std::string reportLabel(std::uint16_t e) {
-  if (e == MARKER_EVENT) return "_";
-  if (e == EPSILON_LABEL) return "e";
-  return std::to_string(e);
+  return e == MARKER_EVENT ? std::string("_") : labelText(e);
 }
 
 // The procedures with a plant, a legal language, one output and a NULL,
@@ -91,7 +72,7 @@ DialogResult runTwoInputForm(const TwoInputForm& form) {
   addName(lines, legal);
   addName(lines, out);
   if (form.flagLine) addNumber(lines, 1);
-  addLabels(lines, nullLabelsFor(choice, form.imageFromBoth ? std::vector<std::string>{plant, legal}
+  addLabels(lines, nullEventsOf(choice, form.imageFromBoth ? std::vector<std::string>{plant, legal}
                                                             : std::vector<std::string>{plant}));
   DES result;
   if (DialogResult r = collectOutput(runComputation(form.code, lines), {{{plant, ".DES"}, {legal, ".DES"}}, {out, ".DES"}},
@@ -180,7 +161,7 @@ DialogResult uncertmodDialog() {
   ParameterLines lines;
   addName(lines, in);
   addName(lines, out);
-  addLabels(lines, nullLabelsFor(choice, {in}));
+  addLabels(lines, nullEventsOf(choice, {in}));
   DES result;
   if (DialogResult r = collectOutput(runComputation(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
@@ -215,14 +196,14 @@ DialogResult supqcDialog() {
   addNumber(lines, strong ? 2 : 1);
   addName(lines, in);
   addName(lines, out);
-  addLabels(lines, nullLabelsFor(choice, {in}));
+  addLabels(lines, nullEventsOf(choice, {in}));
   std::vector<long> representative;
   const int row = whereY();
   const int code = runComputation(PROC_SUPQC, lines, &representative);
   gotoXY(1, row + 1); // the status rows took the cursor
   DES result;
   if (DialogResult r = collectOutput(code, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
-  const bool deterministic = isDeterministicQuotient(result);
+  const bool deterministic = isStrictlyDeterministic(result);
   breakPageIfFull(21);
   writeFormat(deterministic ? "%s is DETERMINISTIC." : "%s is NONDETERMINISTIC.", out.c_str());
   std::string text = out + (strong ? " = Supsqc(" : " = Supqc(") + in + "," + nullImageLogText(choice);
@@ -249,7 +230,7 @@ DialogResult observableDialog() {
   addNumber(lines, strong ? 2 : 1);
   addName(lines, plant);
   addName(lines, spec);
-  addLabels(lines, nullLabelsFor(choice, {plant}));
+  addLabels(lines, nullEventsOf(choice, {plant}));
   long verdict = 0;
   DES report;
   const int row = whereY();
@@ -318,7 +299,7 @@ DialogResult natobsDialog() {
     std::string name;
     if (promptFileName("Enter name of DAT2 (Condat) file to be searched .....  ", ".DAT", name, false))
       return CANCELLED;
-    seed = labelsOf(name, -1);
+    seed = labelsOfFile(name, -1);
     seedText = name + ".DAT";
   } else if (key == 'e' || key == 'E') {
     if (enterEventList(seed, {{"Enter desired event list; terminate list with -1."},
@@ -328,7 +309,7 @@ DialogResult natobsDialog() {
   } else {
     std::string name;
     if (promptExistingDes("Enter name of DES2 to be searched .....  ", name)) return CANCELLED;
-    seed = labelsOf(name);
+    seed = labelsOfFile(name);
     seedText = name + ".DES";
   }
   std::string observerName, listName;

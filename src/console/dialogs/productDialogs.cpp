@@ -61,17 +61,6 @@ ProcedureFiles productFiles(const std::vector<std::string>& inputs, const std::s
   return files;
 }
 
-// Labels of the inputs, loaded one at a time so that only one is in memory.
-EventList labelsOfInputs(const std::vector<std::string>& inputs) {
-  EventList labels;
-  for (const std::string& name : inputs) {
-    DES des;
-    std::int64_t init = 0;
-    if (loadDES(name, init, des) == LOAD_OK) collectEvents(des, labels);
-  }
-  return labels;
-}
-
 // Two existing DES, for the comparisons.
 DialogResult askTwoInputs(std::string& first, std::string& second) {
   if (promptExistingDes("Enter name of DES1 ....  ", first)) return CANCELLED;
@@ -121,7 +110,7 @@ DialogResult syncDialog() {
   DES result;
   if (DialogResult r = collectOutput(runComputation(PROC_SYNC, productLines(inputs, out)), files, result); r != DONE)
     return r;
-  const EventList blocked = blockedEvents(labelsOfInputs(inputs), result);
+  const EventList blocked = blockedEvents(labelsOfFiles(inputs), result);
   writeStatusLine(20, "");
   gotoXY(1, 22);
   writeText(blockedEventsText(out, blocked));

@@ -11,12 +11,6 @@
 
 namespace kav {
 
-namespace {
-
-std::string labelText(long e) { return e == EPSILON_LABEL ? std::string("e") : std::to_string(e); }
-
-} // namespace
-
 DialogResult projectDialog() {
   clearScreen();
   showTitle("PROJECT", "DES2 = PROJECT (DES1, NULL/IMAGE/IMAGE_DES)");
@@ -25,16 +19,10 @@ DialogResult projectDialog() {
   if (promptFileName("Enter name of DES2 to project onto ....  ", ".DES", out, true)) return CANCELLED;
   NullImageChoice choice;
   if (chooseNullImage(0, choice)) return CANCELLED;
-  EventList events;
-  if (choice.kind != NULL_LIST) {
-    DES input;
-    std::int64_t init = 0;
-    if (loadDES(in, init, input) == LOAD_OK) collectEvents(input, events);
-  }
   ParameterLines lines;
   addName(lines, in);
   addName(lines, out);
-  for (std::uint16_t e : nullEventsOf(choice, events)) addNumber(lines, e);
+  for (std::uint16_t e : nullEventsOf(choice, {in})) addNumber(lines, e);
   DES result;
   if (DialogResult r = collectOutput(runComputation(PROC_PROJECT, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)

@@ -26,14 +26,6 @@ void twoBreaks() {
   newLineIfRoom();
 }
 
-EventList labelsOf(const std::string& name) {
-  EventList labels;
-  DES des;
-  std::int64_t init = 0;
-  if (loadDES(name, init, des) == LOAD_OK) collectEvents(des, labels);
-  return labels;
-}
-
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
   for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
@@ -53,10 +45,7 @@ int ask(const std::string& question) {
 // clean-up changes something. Answers whether the cleaned supervisor is
 // the one to keep (PROMPT_CANCELLED on Escape).
 int offerCleanUp(DES& reduced, const std::string& controlData, bool& applied) {
-  EventList disabled;
-  DES data;
-  std::int64_t init = -1;
-  if (loadDES(controlData, init, data) == LOAD_OK) collectEvents(data, disabled);
+  const EventList disabled = labelsOfFile(controlData, -1);
   DES cleaned = copyDES(reduced);
   removeIdleSelfloops(cleaned, disabled);
   std::vector<std::int64_t> map;
@@ -168,7 +157,7 @@ DialogResult supreduceDialog() {
   const bool estimate = key != 'n' && key != 'N';
 
   // The clean-up applies only when plant and supervisor share their events.
-  const bool sameEvents = labelsOf(plant) == labelsOf(supervisor);
+  const bool sameEvents = labelsOfFile(plant) == labelsOfFile(supervisor);
   std::int64_t supervisorSize = 0;
   {
     DES des;
