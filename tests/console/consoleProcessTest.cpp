@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <regex>
 
 #include "console/consoleSupport.h"
@@ -34,7 +33,6 @@ class Console : public ::testing::Test {
 protected:
   ProgramDir program;
 
-  std::string sessionLog() const { return readFile(program.user("MAKEIT.TXT")); }
   DES loadUser(const std::string& name) const {
     DES des;
     std::int64_t init = 0;
@@ -197,7 +195,7 @@ TEST_F(Console, EscapeAtEveryPromptCancelsWithoutLogEntryOrOutput) {
   EXPECT_EQ(run.status, 0) << run.output;
   // Had any Escape not led straight back to the menu, the keys after it
   // would have gone astray and the closing XX would not end the program.
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
   EXPECT_FALSE(exists(program.user("C.DES")));
   EXPECT_FALSE(exists(program.user("orva.prm")));
   EXPECT_EQ(test::describe(loadUser("B.DES")), "1: | marked 0");
@@ -207,7 +205,7 @@ TEST_F(Console, TrimLogsItsEntryUnderEitherName) {
   createA();
   const test::ConsoleRun run = runConsole(program, " T2A\r\rB\r\r2A\rn\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "B = Trim(A)  (3,2)\n\nA = Trim(A)  (3,2)\n\n");
+  EXPECT_EQ(program.sessionLog(), "B = Trim(A)  (3,2)\n\nA = Trim(A)  (3,2)\n\n");
   EXPECT_EQ(test::describe(loadUser("B.DES")), "3: 0-1->1 1-2->2 | marked 2");
   EXPECT_EQ(test::describe(loadUser("A.DES")), "3: 0-1->1 1-2->2 | marked 2");
   const int pause = findScreen(run, "Press <Enter> to return to KAV Procedures");
@@ -231,7 +229,7 @@ TEST_F(Console, OverwriteQuestionTakesEnterAsYesAndNAsAnotherName) {
   const std::size_t first = screen.find("Enter new name for DES2 ....  B");
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(screen.find("Enter new name for DES2 ....", first + 1), std::string::npos);
-  EXPECT_EQ(sessionLog(), "B = Trim(A)  (3,2)\n\n");
+  EXPECT_EQ(program.sessionLog(), "B = Trim(A)  (3,2)\n\n");
   EXPECT_EQ(loadUser("B.DES").size(), 3);
 }
 
@@ -251,7 +249,7 @@ TEST_F(Console, ClockingAddsTheComputingTimeLine) {
   writeFile(program.dir.path + "orva.ini", program.dir.path + "user\nCLOCK 1\n");
   createA();
   runConsole(program, " TBA\rR\r\rXX");
-  const std::string log = sessionLog();
+  const std::string log = program.sessionLog();
   EXPECT_TRUE(std::regex_match(log, std::regex("R = Recode\\(A\\)  \\(4,3\\)\n {4}Computing time = 00:00:0[0-9]\n\n")))
       << log;
   EXPECT_EQ(test::describe(loadUser("R.DES")), "4: 0-1->1 0-3->2 1-2->3 | marked 3");
@@ -259,14 +257,8 @@ TEST_F(Console, ClockingAddsTheComputingTimeLine) {
 
 TEST_F(Console, ChildOutOfMemoryShowsTheMessageAndLogsNothing) {
   if (test::sanitizedBuild()) GTEST_SKIP() << "the sanitizer's allocator ignores address-space limits";
-  // A DES file whose size field claims 50 million states: loading it needs
-  // 800 MB, far beyond the limit.
-  ASSERT_EQ(saveDESFile(program.user("BIG.DES"), allocStates(1), 0, 2), SAVE_OK);
-  std::string bytes = readFile(program.user("BIG.DES"));
-  const std::size_t sizeField = std::strlen(DES_HEADER_TEXT) + 1 + 7 + 4 + 4 + 4;
-  const std::uint64_t claimed = 50'000'000;
-  for (int k = 0; k < 8; ++k) bytes[sizeField + static_cast<std::size_t>(k)] = static_cast<char>(claimed >> (8 * k));
-  writeFile(program.user("BIG.DES"), bytes);
+  // Loading it needs 800 MB, far beyond the limit.
+  program.saveHuge("BIG.DES");
 
   const test::ConsoleRun run = runConsole(program, " T2BIG\r\rOUT\r\rXX", 256ull << 20);
   EXPECT_EQ(run.status, 0) << run.output;
@@ -274,7 +266,7 @@ TEST_F(Console, ChildOutOfMemoryShowsTheMessageAndLogsNothing) {
   ASSERT_GE(shown, 0);
   EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 22), "Problem too large -- out of memory!");
   EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 23), "Press <Enter> to return to KAV Procedures");
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
   EXPECT_FALSE(exists(program.user("OUT.DES")));
 }
 
@@ -293,7 +285,7 @@ TEST_F(Console, FailedComputationsSayWhatWentWrongAndLogNothing) {
   EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(unwritable)], 22),
             "Error writing file: " + abbreviate(program.user("DIR.DES"), 59));
   EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(unwritable)], 23), "Press <Enter> to return to KAV Procedures");
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 // --- Products ----------------------------------------------------------------------------
@@ -320,7 +312,7 @@ TEST_F(Console, SyncShowsTheBlockedEventsInEveryForm) {
   EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(none)], 21), "Events blocked in X: None.");
   EXPECT_GE(findScreen(run, "Events blocked in Y: [  1,  5]"), 0);
   EXPECT_GE(findScreen(run, "Events blocked in Z: See MAKEIT.TXT file."), 0);
-  EXPECT_EQ(sessionLog(), "X = Sync(A,B)  (4,4)  Blocked_events = None  \n\n"
+  EXPECT_EQ(program.sessionLog(), "X = Sync(A,B)  (4,4)  Blocked_events = None  \n\n"
                           "Y = Sync(C,D)  (1,0)  Blocked_events = [1,5]  \n\n"
                           "Z = Sync(E,F)  (1,1)  Blocked_events = [1,3,5,7,9,11,13,15]  \n\n");
 }
@@ -339,7 +331,7 @@ TEST_F(Console, LongEntriesAreWrappedThroughTheScratchFile) {
     names += name;
   }
   runConsole(program, keys + "SYNC12\r\rXX");
-  const std::string log = sessionLog();
+  const std::string log = program.sessionLog();
   const std::string expected = "SYNC12 = Sync(" + names + ")  (1,0)  Blocked_events = None  ";
   std::string unwrapped;
   std::size_t start = 0;
@@ -361,14 +353,14 @@ TEST_F(Console, LongEntriesAreWrappedThroughTheScratchFile) {
 }
 
 TEST_F(Console, ProductAndSynthesisProceduresLogTheirEntries) {
-  // Plant: 0 -1-> 1 -2-> 0, both marked; the specification forbids the
+  // Plant: 0 -1-> 1 -2-> 0, both marked; the legal DES forbids the
   // uncontrollable 2 after 1, so 1 must go as well.
   createDES(program, "P", 2, "0\n1", "0 1 1\n1 2 0\n");
   createDES(program, "S", 2, "0\n1", "0 1 1\n");
   const test::ConsoleRun run =
       runConsole(program, " T5P\rS\rSUP\r\r7P\rP\rCD\r\r42\rP\rS\rM\r\r9P\r\rMIN\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "SUP = Supcon(P,S)  (1,0)\n\n"
+  EXPECT_EQ(program.sessionLog(), "SUP = Supcon(P,S)  (1,0)\n\n"
                           "CD = Condat(P,P)  Controllable.\n\n"
                           "M = Meet(P,S)  (2,1)\n\n"
                           "MIN = Minstate(P)  (2,2)\n\n");

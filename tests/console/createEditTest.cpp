@@ -23,7 +23,6 @@ class CreateEdit : public ::testing::Test {
 protected:
   test::ProgramDir program;
 
-  std::string sessionLog() const { return readFile(program.user("MAKEIT.TXT")); }
   DES loadUser(const std::string& file) const {
     DES des;
     std::int64_t init = 0;
@@ -53,7 +52,7 @@ TEST_F(CreateEdit, CreateTakesStatesMarkersVocalsAndTransitionsAndLogsThem) {
   EXPECT_GE(findScreen(run, "WARNING: X is nondeterministic!"), 0);
   EXPECT_GE(findScreen(run, "[    1,  e,    2]"), 0);
   EXPECT_GE(findScreen(run, "X has been filed as "), 0);
-  EXPECT_EQ(sessionLog(),
+  EXPECT_EQ(program.sessionLog(),
             wrapLogText("X = Create(X,[mark 0,2],[voc [1,10]],[tran [0,1,1],[1,e,2],[2,2,0]])  (3,3)\n\n", 4));
 }
 
@@ -63,7 +62,7 @@ TEST_F(CreateEdit, CreateOfNoStatesAndOfAllMarkedStates) {
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(loadUser("X.DES").size(), 0);
   EXPECT_EQ(test::describe(loadUser("Y.DES")), "2: | marked 0 1");
-  EXPECT_EQ(sessionLog(), "X = Create(X)  (0,0)\n\nY = Create(Y,[mark all])  (2,0)\n\n");
+  EXPECT_EQ(program.sessionLog(), "X = Create(X)  (0,0)\n\nY = Create(Y,[mark all])  (2,0)\n\n");
 }
 
 TEST_F(CreateEdit, CreateScrollsLongTransitionListsUnderItsHeading) {
@@ -92,7 +91,7 @@ TEST_F(CreateEdit, CreateWritesTheAdsTemplate) {
   ASSERT_GE(shown, 0);
   const std::string& screen = run.screens[static_cast<std::size_t>(shown)];
   EXPECT_NE(screen.find("return to KAV, and use FD to convert\nT.ADS to T.DES"), std::string::npos) << screen;
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 TEST_F(CreateEdit, EditChangesEverythingUnderANewNameAndLogsIt) {
@@ -122,7 +121,7 @@ TEST_F(CreateEdit, EditChangesEverythingUnderANewNameAndLogsIt) {
   EXPECT_GE(findScreen(run, "Former initial state 0 will be deleted."), 0);
   EXPECT_GE(findScreen(run, "B will be recoded with initial state relabelled to 0."), 0);
   EXPECT_GE(findScreen(run, "EDITING COMPLETE"), 0);
-  EXPECT_EQ(sessionLog(), wrapLogText("B = Edit(A,[mark +[3],+[5],-[2]],[states -[0],-[4]],"
+  EXPECT_EQ(program.sessionLog(), wrapLogText("B = Edit(A,[mark +[3],+[5],-[2]],[states -[0],-[4]],"
                                       "[trans +[0,5,5],+[*,7,0],+[2,9,3],-[1,2,2]],[voc [3,20]])  (4,1)\n\n",
                                       4));
 }
@@ -134,7 +133,7 @@ TEST_F(CreateEdit, EditKeepingTheNameOverwritesTheInputAndCanDropUnreachableStat
   EXPECT_GE(findScreen(run, "List of marker states of A is currently:  1"), 0);
   EXPECT_GE(findScreen(run, "List of vocal states of A is currently: none"), 0);
   EXPECT_EQ(test::describe(loadUser("A.DES")), "2: 0-1->1 | marked 1");
-  EXPECT_EQ(sessionLog(), "A = Edit(A,rch)  (2,1)\n\n");
+  EXPECT_EQ(program.sessionLog(), "A = Edit(A,rch)  (2,1)\n\n");
 }
 
 TEST_F(CreateEdit, EditRefusesControlDataAndEscapeLeavesEverythingAsItWas) {
@@ -145,7 +144,7 @@ TEST_F(CreateEdit, EditRefusesControlDataAndEscapeLeavesEverythingAsItWas) {
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_GE(findScreen(run, "X IS A CONTROL DATA FILE, AND CANNOT BE EDITED!"), 0);
   EXPECT_EQ(readFile(program.user("A.DES")), before);
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 } // namespace

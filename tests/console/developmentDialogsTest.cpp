@@ -26,9 +26,6 @@ protected:
   void put(const std::string& name, const DES& des) {
     ASSERT_EQ(saveDESFile(program.user(name + ".DES"), des, 0, 2), SAVE_OK);
   }
-  std::string sessionLog() const {
-    return test::exists(program.user("MAKEIT.TXT")) ? readFile(program.user("MAKEIT.TXT")) : "";
-  }
   DES loadUser(const std::string& name) const {
     DES des;
     std::int64_t init = 0;
@@ -76,7 +73,7 @@ TEST_F(DevelopmentDialogs, PathToBlockSavesTheShortestPathToTheChosenBlockState)
   EXPECT_EQ(describeUser("P"), "4: 0-5->3 | marked 3");
   EXPECT_EQ(describeUser("Q"), "3: | marked 2");
   EXPECT_FALSE(test::exists(program.user("R.DES")));
-  EXPECT_EQ(sessionLog(), "P = Path-to-block(A,3)  (4,1)\n\n"
+  EXPECT_EQ(program.sessionLog(), "P = Path-to-block(A,3)  (4,1)\n\n"
                           "Q = Path-to-block(U,2)  (3,0)\n\n");
 }
 
@@ -96,7 +93,7 @@ TEST_F(DevelopmentDialogs, ShortestPathKeepsTheShorterAndOnEqualLengthsTheFirstD
   EXPECT_EQ(describeUser("R4"), "6: | marked");
   EXPECT_GE(findScreen(r, "State [0] is not reachable from itself along a nonempty path"), 0);
   EXPECT_GE(findScreen(r, "State [5] is not reachable from state [0]"), 0);
-  EXPECT_EQ(sessionLog(), "R1 = Shortestpath(S,start [0], end [4])  (6,2)  \n\n"
+  EXPECT_EQ(program.sessionLog(), "R1 = Shortestpath(S,start [0], end [4])  (6,2)  \n\n"
                           "R2 = Shortestpath(S,start [0], end [3])  (6,2)  \n\n");
 }
 
@@ -122,7 +119,7 @@ TEST_F(DevelopmentDialogs, AttachGraftsOntoTheChosenStateAndReportsDeterminism) 
   ASSERT_GE(shown, 0);
   EXPECT_EQ(rowOf(r.screens[static_cast<std::size_t>(shown)], 21), "C2 is NONDETERMINISTIC.");
   EXPECT_GE(findScreen(r, "C1 is DETERMINISTIC."), 0);
-  EXPECT_EQ(sessionLog(), "C1 = Attach(A,[1], B1)  (3,3)  Deterministic.\n\n"
+  EXPECT_EQ(program.sessionLog(), "C1 = Attach(A,[1], B1)  (3,3)  Deterministic.\n\n"
                           "C2 = Attach(A,[0], B2)  (4,3)  Nondeterministic.\n\n");
 }
 
@@ -141,7 +138,7 @@ TEST_F(DevelopmentDialogs, AttachAndShortestPathRefuseAnEmptyDESAndAttachAFullSt
   EXPECT_GE(findScreen(r, "E has no states: there is no state to start from."), 0);
   EXPECT_GE(findScreen(r, "Computation failed: a state would carry more than 65535 transitions."), 0);
   EXPECT_FALSE(test::exists(program.user("C.DES")));
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 TEST_F(DevelopmentDialogs, StatemapMergesStatesByTheFirstPairOfEachOldState) {
@@ -166,7 +163,7 @@ TEST_F(DevelopmentDialogs, StatemapMergesStatesByTheFirstPairOfEachOldState) {
   EXPECT_EQ(describeUser("M3"), "4: 0-1->1 | marked");
   EXPECT_GE(findScreen(r, "Computation failed: a state would carry more than 65535 transitions."), 0);
   EXPECT_FALSE(test::exists(program.user("M4.DES")));
-  EXPECT_EQ(sessionLog(), "M1 = Statemap(A,[])  (3,2)\n\n"
+  EXPECT_EQ(program.sessionLog(), "M1 = Statemap(A,[])  (3,2)\n\n"
                           "M2 = Statemap(D,[[1,0],[2,0]])  (3,3)\n\n"
                           "M3 = Statemap(F,[[3,1],[3,2]])  (4,1)\n\n");
 }
@@ -178,7 +175,7 @@ TEST_F(DevelopmentDialogs, EscapeCancelsWithoutSavingOrLoggingAndOtherEntriesSay
   EXPECT_GE(findScreen(r, "Ehmeet is not available in this version."), 0);
   EXPECT_FALSE(test::exists(program.user("C.DES")));
   EXPECT_FALSE(test::exists(program.user("M.DES")));
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 } // namespace

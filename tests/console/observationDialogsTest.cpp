@@ -23,24 +23,16 @@ class ObservationDialogs : public ::testing::Test {
 protected:
   test::ProgramDir program;
 
-  void save(const std::string& name, const DES& des) { ASSERT_EQ(saveDESFile(program.user(name), des, 0, 2), SAVE_OK); }
-  std::string load(const std::string& file) {
-    DES des;
-    std::int64_t init = 0;
-    if (loadDESFile(program.user(file), des, init) != LOAD_OK) return "unreadable";
-    return test::describe(des);
-  }
-  std::string sessionLog() const { return readFile(program.user("MAKEIT.TXT")); }
   // Silent 2 between two cells of the quasi-congruence; 3 and 4 merge.
   void saveQuotientCase() {
-    save("D.DES", makeDES(5, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 3}, {3, 2, 4}, {4, 1, 3}}, {2}));
+    program.save("D.DES", makeDES(5, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 3}, {3, 2, 4}, {4, 1, 3}}, {2}));
   }
 };
 
 TEST_F(ObservationDialogs, SupnormSupscopSuprobsSupconrobsAndUncertmodLogTheirEntries) {
-  save("A.DES", makeDES(2, {{0, 1, 1}}, {1}));
-  save("B.DES", makeDES(3, {{0, 1, 1}, {0, 3, 2}, {2, 1, 1}}, {1}));
-  save("I.DES", makeDES(1, {{0, 1, 0}}, {0}));
+  program.save("A.DES", makeDES(2, {{0, 1, 1}}, {1}));
+  program.save("B.DES", makeDES(3, {{0, 1, 1}, {0, 3, 2}, {2, 1, 1}}, {1}));
+  program.save("I.DES", makeDES(1, {{0, 1, 0}}, {0}));
   const test::ConsoleRun run = runConsole(program, " T"
                                                    "SNA\rB\rN\rn3\r-1\r\r"  // Supnorm, NULL [3]
                                                    "SSA\rB\rS\ri1\r-1\r\r"  // Supscop, IMAGE [1]
@@ -55,12 +47,12 @@ TEST_F(ObservationDialogs, SupnormSupscopSuprobsSupconrobsAndUncertmodLogTheirEn
                             " relatively observable sublanguage generator DES3 ...  C"),
             0);
   EXPECT_GE(findScreen(run, "Enter name of supremal\n relatively observable sublanguage generator DES3 ... R"), 0);
-  EXPECT_EQ(sessionLog(), "N = Supnorm(A,B,Null[3])  (0,0)\n\n"
+  EXPECT_EQ(program.sessionLog(), "N = Supnorm(A,B,Null[3])  (0,0)\n\n"
                           "S = Supscop(A,B,Image[1])  (0,0)\n\n"
                           "R = Suprobs(B,A,I)  (2,1)\n\n"
                           "C = Supconrobs(B,A,Null[])  (2,1)\n\n"
                           "U = Uncertmod(B,Null[3])  (2,2)\n\n");
-  EXPECT_EQ(load("U.DES"), "2: 0-1->1 0-3->0 | marked 1");
+  EXPECT_EQ(program.describeFile("U.DES"), "2: 0-1->1 0-3->0 | marked 1");
   EXPECT_FALSE(test::exists(program.user("$$$$$$.DES")));
 }
 
@@ -79,7 +71,7 @@ TEST_F(ObservationDialogs, SupqcReportsDeterminismAndThePartition) {
   EXPECT_GE(findScreen(run, "Report SQC state partition in MAKEIT.TXT?  (y/*n)"), 0);
   EXPECT_GE(findScreen(run, "Q is NONDETERMINISTIC."), 0);
   EXPECT_GE(findScreen(run, "Q3 is DETERMINISTIC."), 0);
-  EXPECT_EQ(sessionLog(), "Q = Supqc(D,Null[2],QC[[3,4]])  (4,6)  Nondeterministic.\n\n"
+  EXPECT_EQ(program.sessionLog(), "Q = Supqc(D,Null[2],QC[[3,4]])  (4,6)  Nondeterministic.\n\n"
                           "Q2 = Supsqc(D,Image[1,3,5],SQC[omitted])  (4,6)  Nondeterministic.\n\n"
                           "Q3 = Supqc(D,Null[],QC[omitted])  (5,7)  Deterministic.\n\n");
 }
@@ -89,14 +81,14 @@ TEST_F(ObservationDialogs, SupqcWithoutImageEventsLogsAnEmptyPartition) {
   const test::ConsoleRun run = runConsole(program, " TQCqc\rD\rQ\ri-1\ry\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_GE(findScreen(run, "Q is DETERMINISTIC."), 0);
-  EXPECT_EQ(sessionLog(), "Q = Supqc(D,Image[],QC[])  (1,0)  Deterministic.\n\n");
+  EXPECT_EQ(program.sessionLog(), "Q = Supqc(D,Image[],QC[])  (1,0)  Deterministic.\n\n");
 }
 
 TEST_F(ObservationDialogs, ObservableShowsTheVerdictAndLogsTheFailures) {
-  // The plant can do 1 after silent 2; the spec cannot, and it marks only
+  // The plant can do 1 after silent 2; the legal DES cannot, and it marks only
   // before 2.
-  save("P.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}, {1, 1, 2}}, {0, 1}));
-  save("K.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}}, {0}));
+  program.save("P.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}, {1, 1, 2}}, {0, 1}));
+  program.save("K.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}}, {0}));
   const test::ConsoleRun run = runConsole(program, " T"
                                                    "OBx\ro\rP\rK\rn2\r-1\r\r"  // fails
                                                    "OBsO\rP\rK\rn-1\r\r"       // strong, holds
@@ -106,15 +98,15 @@ TEST_F(ObservationDialogs, ObservableShowsTheVerdictAndLogsTheFailures) {
                             "observability fails are reported in MAKEIT.TXT"),
             0);
   EXPECT_GE(findScreen(run, "K is strongly observable with respect to P"), 0);
-  EXPECT_EQ(sessionLog(), "false = Obs(P,K,Null[2])\n"
+  EXPECT_EQ(program.sessionLog(), "false = Obs(P,K,Null[2])\n"
                           "        FailObs(K,P[1,1;1,_])\n\n"
                           "true = Sobs(P,K,Null[])\n\n");
   EXPECT_FALSE(test::exists(program.user("$$$.DES")));
 }
 
 TEST_F(ObservationDialogs, NatobsComputesHereAndLogsBothOutputs) {
-  save("D.DES", makeDES(3, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 0}}, {2}));
-  save("S.DES", makeDES(1, {{0, 1, 0}, {0, 3, 0}, {0, 5, 0}}, {0}));
+  program.save("D.DES", makeDES(3, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 0}}, {2}));
+  program.save("S.DES", makeDES(1, {{0, 1, 0}, {0, 3, 0}, {0, 5, 0}}, {0}));
   const test::ConsoleRun run = runConsole(program, " T"
                                                    "NOD\re1\r3\r5\r-1\rO\rL\r\r"  // event list
                                                    "NOD\r\rS\rO\ry\rL\ry\r\r"     // DES2, overwriting
@@ -126,9 +118,9 @@ TEST_F(ObservationDialogs, NatobsComputesHereAndLogsBothOutputs) {
             "(DES3,DES4) = NATOBS (DES1, DES2/DAT2/[EVENTLIST])");
   const int shown = findScreen(run, "DES2 (Seed) image: [1,3,5]\n\nDES4 (Natural observer) image: [1,2,3,5]");
   EXPECT_GE(shown, first);
-  EXPECT_EQ(load("O.DES"), "3: 0-1->2 0-2->1 0-3->2 1-1->2 2-5->0 | marked 2");
-  EXPECT_EQ(load("L.DES"), "1: 0-1->0 0-2->0 0-3->0 0-5->0 | marked 0");
-  EXPECT_EQ(sessionLog(), "(O,L) = Natobs(D,[1,3,5])  ((3,5);(1,4))\n\n"
+  EXPECT_EQ(program.describeFile("O.DES"), "3: 0-1->2 0-2->1 0-3->2 1-1->2 2-5->0 | marked 2");
+  EXPECT_EQ(program.describeFile("L.DES"), "1: 0-1->0 0-2->0 0-3->0 0-5->0 | marked 0");
+  EXPECT_EQ(program.sessionLog(), "(O,L) = Natobs(D,[1,3,5])  ((3,5);(1,4))\n\n"
                           "(O,L) = Natobs(D,S.DES)  ((3,5);(1,4))\n\n");
 }
 
@@ -152,7 +144,7 @@ TEST_F(ObservationDialogs, EscapeAtTheirPromptsLogsNothing) {
   for (const std::string& c : cancels) keys += c + ESC;
   const test::ConsoleRun run = runConsole(program, keys + "XX");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
   EXPECT_FALSE(test::exists(program.user("Q.DES")));
   EXPECT_FALSE(test::exists(program.user("O.DES")));
 }

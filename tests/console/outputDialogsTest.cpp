@@ -34,7 +34,6 @@ class OutputDialogs : public ::testing::Test {
 protected:
   test::ProgramDir program;
 
-  std::string sessionLog() const { return readFile(program.user("MAKEIT.TXT")); }
   DES loadUser(const std::string& file) const {
     DES des;
     std::int64_t init = 0;
@@ -90,7 +89,7 @@ TEST_F(OutputDialogs, FileDesWritesTheTextListingAndAnAdsThatConvertsBack) {
   EXPECT_TRUE(parseAdsFile(program.user("AA.ADS"), back).empty());
   EXPECT_EQ(test::describe(back), test::describe(a));
   EXPECT_EQ(findScreen(run, "Warning:"), -1);
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 TEST_F(OutputDialogs, FileDesToAdsWarnsWhenFDCannotReadItBack) {
@@ -243,7 +242,7 @@ TEST_F(OutputDialogs, ConvertingTheUneditedTemplateListsItsErrors) {
   EXPECT_LT(at14, at21);
   EXPECT_NE(at21, std::string::npos);
   EXPECT_FALSE(exists(program.user("T.DES")));
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 TEST_F(OutputDialogs, ConvertingANondeterministicPairNamesBothLines) {
@@ -266,7 +265,7 @@ TEST_F(OutputDialogs, ConvertingOneFileAsksBeforeOverwritingAndLogsTheDES) {
   EXPECT_GE(findScreen(run, "M2 has been filed as "), 0);
   EXPECT_EQ(test::describe(loadUser("M2.DES")), "2: 0-1->1 1-2->0 | marked 0");
   EXPECT_EQ(readFile(program.user("M.DES")), before);
-  EXPECT_EQ(sessionLog(), "M2 = Create(M2,[mark 0],[tran [0,1,1],[1,2,0]])  (2,2)\n\n");
+  EXPECT_EQ(program.sessionLog(), "M2 = Create(M2,[mark 0],[tran [0,1,1],[1,2,0]])  (2,2)\n\n");
 }
 
 TEST_F(OutputDialogs, ConvertingAllFilesListsTheFailures) {
@@ -282,7 +281,7 @@ TEST_F(OutputDialogs, ConvertingAllFilesListsTheFailures) {
   EXPECT_EQ(rowOf(shown, 23), "D=PgDn  U=PgUp  Esc (Exit)");
   EXPECT_EQ(test::describe(loadUser("GOOD.DES")), "1: 0-1->0 | marked 0");
   EXPECT_FALSE(exists(program.user("bad2.DES")));
-  EXPECT_EQ(sessionLog(), "GOOD = Create(GOOD,[mark 0],[tran [0,1,0]])  (1,1)\n\n");
+  EXPECT_EQ(program.sessionLog(), "GOOD = Create(GOOD,[mark 0],[tran [0,1,0]])  (1,1)\n\n");
 }
 
 TEST_F(OutputDialogs, TheFailureListPagesForwardAndBack) {
@@ -307,7 +306,7 @@ TEST_F(OutputDialogs, ConvertingAllFilesWithoutFailuresSaysNone) {
   const std::string& shown = screenOf(run, "Number of successful filings is: 1");
   EXPECT_EQ(rowOf(shown, 6), "Failures: 0");
   EXPECT_EQ(rowOf(shown, 23), "Press <Enter> to return to KAV Procedures");
-  EXPECT_EQ(sessionLog(), "ONE = Create(ONE)  (1,0)\n\n");
+  EXPECT_EQ(program.sessionLog(), "ONE = Create(ONE)  (1,0)\n\n");
 }
 
 // --- Pictures ---------------------------------------------------------------------------
@@ -353,7 +352,7 @@ TEST_F(OutputDialogs, TheFactoryExamplesConvertAndYieldTheKnownSupervisor) {
                                                    "7FACT\rSUPER\rSUPDAT\r\rSESUPER\r\rCESUPER\r\ry\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_GE(findScreen(run, "Number of successful filings is: 3"), 0);
-  const std::string log = sessionLog();
+  const std::string log = program.sessionLog();
   EXPECT_NE(log.find("FACT = Sync(MACH1,MACH2)  (4,8)"), std::string::npos) << log;
   EXPECT_NE(log.find("SUPER = Supcon(FACT,BUFSPEC)  (6,8)"), std::string::npos) << log;
   EXPECT_NE(log.find("SUPDAT = Condat(FACT,SUPER)  Controllable."), std::string::npos) << log;

@@ -1,12 +1,8 @@
 // The Supreduce and Localize dialogs through "kav -autotest": prompts,
 // questions, messages, the clean-up and the session log.
 
-#include <dirent.h>
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <regex>
 #include <string>
 
@@ -29,25 +25,6 @@ class ReductionDialogs : public ::testing::Test {
 protected:
   test::ProgramDir program;
 
-  void save(const std::string& file, const DES& des, std::int64_t init = 0) {
-    ASSERT_EQ(saveDESFile(program.user(file), des, init, 2), SAVE_OK);
-  }
-  std::string load(const std::string& file) {
-    DES des;
-    std::int64_t init = 0;
-    if (loadDESFile(program.user(file), des, init) != LOAD_OK) return "unreadable";
-    return test::describe(des);
-  }
-  std::string sessionLog() const { return readFile(program.user("MAKEIT.TXT")); }
-  std::vector<std::string> userFiles() const {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(program.userDir.c_str());
-    while (const dirent* e = ::readdir(dir))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   std::string screen(const test::ConsoleRun& run, int index) const {
     return index < 0 ? std::string() : run.screens[static_cast<std::size_t>(index)];
   }
@@ -56,16 +33,16 @@ protected:
   // clean-up removes.
   void saveLoops() {
     const DES cycle = makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}});
-    save("P.DES", cycle);
-    save("S.DES", cycle);
-    save("D.DAT", allocStates(4), -1);
+    program.save("P.DES", cycle);
+    program.save("S.DES", cycle);
+    program.save("D.DAT", allocStates(4), -1);
   }
   // The same plant with a supervisor marking 0 and 2: two states, no
   // self-loop, so no clean-up question.
   void saveTwoCells() {
-    save("P.DES", makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}));
-    save("S.DES", makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}, {0, 2}));
-    save("D.DAT", allocStates(4), -1);
+    program.save("P.DES", makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}));
+    program.save("S.DES", makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}, {0, 2}));
+    program.save("D.DAT", allocStates(4), -1);
   }
 };
 
@@ -84,8 +61,8 @@ TEST_F(ReductionDialogs, SupreduceAcceptedCleanUpLogsTheCleanedSupervisorAndItsB
   EXPECT_NE(page.find("\nLower bound estimate of minimal state size: 1\n"), std::string::npos) << page;
   EXPECT_NE(page.find("\nVerify S = Sync(P,R), possibly after application of Minstate\n"), std::string::npos);
   EXPECT_EQ(rowOf(page, 23), "Press <Enter> to return to KAV Procedures");
-  EXPECT_EQ(load("R.DES"), "1: | marked");
-  EXPECT_EQ(sessionLog(), "R = Supreduce(P,S,D)  (1,0;slb=1)\n\n");
+  EXPECT_EQ(program.describeFile("R.DES"), "1: | marked");
+  EXPECT_EQ(program.sessionLog(), "R = Supreduce(P,S,D)  (1,0;slb=1)\n\n");
 }
 
 TEST_F(ReductionDialogs, SupreduceDeclinedCleanUpAndEstimateKeepTheSelfloops) {
@@ -97,8 +74,8 @@ TEST_F(ReductionDialogs, SupreduceDeclinedCleanUpAndEstimateKeepTheSelfloops) {
   const std::string& page = screen(run, result);
   EXPECT_EQ(page.find("Lower bound"), std::string::npos);
   EXPECT_NE(page.find("\nVerify S = Meet(P,R), possibly after application of Minstate\n"), std::string::npos);
-  EXPECT_EQ(load("R.DES"), "1: 0-1->0 0-3->0 | marked");
-  EXPECT_EQ(sessionLog(), "R = Supreduce(P,S,D)  (1,2)\n\n");
+  EXPECT_EQ(program.describeFile("R.DES"), "1: 0-1->0 0-3->0 | marked");
+  EXPECT_EQ(program.sessionLog(), "R = Supreduce(P,S,D)  (1,2)\n\n");
 }
 
 TEST_F(ReductionDialogs, SupreduceAsksNothingWhenTheCleanUpChangesNothing) {
@@ -110,33 +87,33 @@ TEST_F(ReductionDialogs, SupreduceAsksNothingWhenTheCleanUpChangesNothing) {
   ASSERT_GE(result, 0);
   EXPECT_NE(screen(run, result).find("Lower bound estimate of minimal state size: 2"), std::string::npos);
   EXPECT_NE(screen(run, result).find("Verify S = Sync(P,R), possibly"), std::string::npos);
-  EXPECT_EQ(load("R.DES"), "2: 0-1->1 1-3->0 | marked 0");
-  EXPECT_EQ(sessionLog(), "R = Supreduce(P,S,D)  (2,2;slb=2)\n\n");
+  EXPECT_EQ(program.describeFile("R.DES"), "2: 0-1->1 1-3->0 | marked 0");
+  EXPECT_EQ(program.sessionLog(), "R = Supreduce(P,S,D)  (2,2;slb=2)\n\n");
 }
 
 TEST_F(ReductionDialogs, SupreduceCleansUpOnlyWhenPlantAndSupervisorShareTheirEvents) {
   // The plant also offers 5 at state 0, which the supervisor disables.
-  save("P.DES", makeDES(4, {{0, 1, 1}, {0, 5, 0}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}));
-  save("S.DES", makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}));
-  save("D.DAT", makeDES(4, {{0, 5, 0}}), -1);
+  program.save("P.DES", makeDES(4, {{0, 1, 1}, {0, 5, 0}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}));
+  program.save("S.DES", makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}));
+  program.save("D.DAT", makeDES(4, {{0, 5, 0}}), -1);
   const test::ConsoleRun run = runConsole(program, " T8P\rS\rD\rR\r\r\rXX");
   EXPECT_LT(findScreen(run, "Execute clean-up"), 0);
   EXPECT_GE(findScreen(run, "Verify S = Meet(P,R), possibly after application of Minstate"), 0);
-  EXPECT_EQ(load("R.DES"), "1: 0-1->0 0-3->0 | marked");
-  EXPECT_EQ(sessionLog(), "R = Supreduce(P,S,D)  (1,2;slb=1)\n\n");
+  EXPECT_EQ(program.describeFile("R.DES"), "1: 0-1->0 0-3->0 | marked");
+  EXPECT_EQ(program.sessionLog(), "R = Supreduce(P,S,D)  (1,2;slb=1)\n\n");
 }
 
 TEST_F(ReductionDialogs, SupreduceFailureSaysCheckTheEntries) {
   saveLoops();
-  save("D.DAT", allocStates(3), -1); // control data of another supervisor
+  program.save("D.DAT", allocStates(3), -1); // control data of another supervisor
   const test::ConsoleRun run = runConsole(program, " T8P\rS\rD\rR\r\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   const int shown = findScreen(run, "Error, check the entries");
   ASSERT_GE(shown, 0);
   EXPECT_EQ(rowOf(screen(run, shown), 22), "Error, check the entries");
   EXPECT_EQ(rowOf(screen(run, shown), 23), "Press <Enter> to return to KAV Procedures");
-  EXPECT_EQ(sessionLog(), "");
-  EXPECT_EQ(load("R.DES"), "unreadable");
+  EXPECT_EQ(program.sessionLog(), "");
+  EXPECT_EQ(program.describeFile("R.DES"), "unreadable");
 }
 
 TEST_F(ReductionDialogs, SupreduceEscapeAtEachQuestionLogsNothing) {
@@ -148,7 +125,7 @@ TEST_F(ReductionDialogs, SupreduceEscapeAtEachQuestionLogsNothing) {
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_GE(findScreen(run, "Execute clean-up procedure? (*y/n)"), 0);
   EXPECT_LT(findScreen(run, "Reduced supervisor"), 0);
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 // --- Localize -------------------------------------------------------------------------
@@ -166,10 +143,10 @@ protected:
     const DES spec = makeDES(2, {{0, 1, 0}, {0, 2, 1}, {0, 4, 0}, {1, 1, 1}, {1, 3, 0}, {1, 4, 1}}, {0});
     DES super;
     ASSERT_TRUE(supconDES(plant, spec, super));
-    save("M1.DES", m1);
-    save("M2.DES", m2);
-    save("PLANT.DES", plant);
-    save("SUPER.DES", super);
+    program.save("M1.DES", m1);
+    program.save("M2.DES", m2);
+    program.save("PLANT.DES", plant);
+    program.save("SUPER.DES", super);
   }
 };
 
@@ -188,12 +165,12 @@ TEST_F(LocalizeDialog, LocalizesChecksAndLogsTheControllers) {
   EXPECT_GT(done, confirm);
   const int formula = findScreen(run, "(LOC1, LOC2, ..., LOC2) = LOCALIZE(PLANT, (M1, M2), SUPER)");
   EXPECT_GE(formula, 0);
-  EXPECT_EQ(load("LOC1.DES"), "2: 0-1->0 0-2->1 1-3->0 | marked 0");
-  EXPECT_EQ(sessionLog(), "(LOC1,LOC2) = Localize(PLANT,(M1,M2),SUPER)  ((2,3);(2,2))\n"
+  EXPECT_EQ(program.describeFile("LOC1.DES"), "2: 0-1->0 0-2->1 1-3->0 | marked 0");
+  EXPECT_EQ(program.sessionLog(), "(LOC1,LOC2) = Localize(PLANT,(M1,M2),SUPER)  ((2,3);(2,2))\n"
                           "true = ControlEqu(PLANT,(LOC1,LOC2), SUPER)\n\n");
   // The product of the components went through a private file, and the
   // control data through a private directory: both are gone.
-  EXPECT_EQ(userFiles(), (std::vector<std::string>{"LOC1.DES", "LOC2.DES", "M1.DES", "M2.DES", "MAKEIT.TXT",
+  EXPECT_EQ(program.files(), (std::vector<std::string>{"LOC1.DES", "LOC2.DES", "M1.DES", "M2.DES", "MAKEIT.TXT",
                                                    "PLANT.DES", "SUPER.DES"}));
 }
 
@@ -201,7 +178,7 @@ TEST_F(LocalizeDialog, ClockingLogsTheTimeOfTheLocalization) {
   test::writeFile(program.dir.path + "orva.ini", program.dir.path + "user\nCLOCK 1\n");
   const test::ConsoleRun run = runConsole(program, " T11PLANT\r1\rPLANT\rSUPER\rLOC\r\rn\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
-  const std::string log = sessionLog();
+  const std::string log = program.sessionLog();
   EXPECT_TRUE(std::regex_match(
       log, std::regex("\\(LOC\\) = Localize\\(PLANT,\\(PLANT\\),SUPER\\)  \\(\\(\\d+,\\d+\\)\\)\n"
                       " {8}Computing time = 00:00:0\\d\n\n")))
@@ -212,14 +189,14 @@ TEST_F(LocalizeDialog, WithoutCleanUpOrCheckTheLogHasNoVerdict) {
   const test::ConsoleRun run = runConsole(program, " T11PLANT\r2\rM1\rM2\rSUPER\rLOC1\rLOC2\rnn\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_LT(findScreen(run, "Localization succeeds!"), 0);
-  EXPECT_EQ(load("LOC1.DES"), "2: 0-1->0 0-2->1 0-4->0 1-3->0 1-4->1 | marked 0");
-  EXPECT_EQ(load("LOC2.DES"), "2: 0-1->0 0-2->1 0-4->0 1-3->0 1-4->1 | marked 0");
-  EXPECT_EQ(sessionLog(), "(LOC1,LOC2) = Localize(PLANT,(M1,M2),SUPER)  ((2,5);(2,5))\n\n");
+  EXPECT_EQ(program.describeFile("LOC1.DES"), "2: 0-1->0 0-2->1 0-4->0 1-3->0 1-4->1 | marked 0");
+  EXPECT_EQ(program.describeFile("LOC2.DES"), "2: 0-1->0 0-2->1 0-4->0 1-3->0 1-4->1 | marked 0");
+  EXPECT_EQ(program.sessionLog(), "(LOC1,LOC2) = Localize(PLANT,(M1,M2),SUPER)  ((2,5);(2,5))\n\n");
 }
 
 TEST_F(LocalizeDialog, WarnsWhenThePlantIsNotTheProductAndReportsTheFailure) {
   // Machine 1 as typed may start again while busy: not the plant's.
-  save("M1B.DES", makeDES(2, {{0, 1, 1}, {1, 1, 1}, {1, 2, 0}}, {0}));
+  program.save("M1B.DES", makeDES(2, {{0, 1, 1}, {1, 1, 1}, {1, 2, 0}}, {0}));
   const std::string keys = " T11PLANT\r2\rM1B\rM2\r";
   test::ConsoleRun run = runConsole(program, keys + "n" + "XX");
   EXPECT_EQ(run.status, 0) << run.output;
@@ -227,10 +204,10 @@ TEST_F(LocalizeDialog, WarnsWhenThePlantIsNotTheProductAndReportsTheFailure) {
   ASSERT_GE(warned, 0);
   EXPECT_NE(screen(run, warned).find("\n  and ControlEqu procedure will be invalid; continue?  (y/*n)"),
             std::string::npos);
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
   run = runConsole(program, keys + "ySUPER\rLOC1\rLOC2\r\r\r\rXX");
   EXPECT_GE(findScreen(run, "Localization fails!"), 0);
-  EXPECT_EQ(sessionLog(), "(LOC1,LOC2) = Localize(PLANT,(M1B,M2),SUPER)  ((2,3);(2,2))\n"
+  EXPECT_EQ(program.sessionLog(), "(LOC1,LOC2) = Localize(PLANT,(M1B,M2),SUPER)  ((2,3);(2,2))\n"
                           "false = ControlEqu(PLANT,(LOC1,LOC2), SUPER)\n\n");
 }
 
@@ -239,7 +216,7 @@ TEST_F(LocalizeDialog, RefusesAControllerNameThatIsAnInput) {
   const test::ConsoleRun run = runConsole(program, " T11PLANT\r2\rM1\rM2\rSUPER\rM1\r\rLOC1\rLOC2\r\r\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_GE(findScreen(run, "Name M1 is PLANT, SUPER, a component or a local controller already!"), 0);
-  EXPECT_EQ(load("M1.DES"), "2: 0-1->1 1-2->0 | marked 0");
+  EXPECT_EQ(program.describeFile("M1.DES"), "2: 0-1->1 1-2->0 | marked 0");
   EXPECT_GE(findScreen(run, "Localization succeeds!"), 0);
 }
 
@@ -250,7 +227,7 @@ TEST_F(LocalizeDialog, EscapeAtEachPromptLogsNothing) {
                            esc + "XX";
   const test::ConsoleRun run = runConsole(program, keys);
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
   EXPECT_FALSE(test::exists(program.user("LOC1.DES")));
 }
 

@@ -22,7 +22,6 @@ class TransformDialogs : public ::testing::Test {
 protected:
   ProgramDir program;
 
-  std::string sessionLog() const { return readFile(program.user("MAKEIT.TXT")); }
   std::string describeUser(const std::string& name) const {
     DES des;
     std::int64_t init = 0;
@@ -49,7 +48,7 @@ TEST_F(TransformDialogs, SelfloopComplementProjectAndRelabelLogTheirEntries) {
                                                    "R0A\rR\r1\r5\r-1\r\r"     // Relabel 1 -> 5
                                                    "XX");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "S = Selfloop(A,[2])  (4,6)\n\n"
+  EXPECT_EQ(program.sessionLog(), "S = Selfloop(A,[2])  (4,6)\n\n"
                           "C = Complement(A,[5])  (5,20)\n\n"
                           "P = Project(A,Null[3])  (3,2)\n\n"
                           "R = Relabel(A,[[1,5]])  (4,3)\n\n");
@@ -66,7 +65,7 @@ TEST_F(TransformDialogs, MutexAndAlleventsLogTheirEntries) {
                                                    "H4e7\r-1\rL\r\r"          // Allevents of a list
                                                    "XX");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "X = Mutex(M1,M2,[[2,0]])  (4,3)\n\n"
+  EXPECT_EQ(program.sessionLog(), "X = Mutex(M1,M2,[[2,0]])  (4,3)\n\n"
                           "E = Allevents(M1.DES)  (1,2)\n\n"
                           "L = Allevents([7])  (1,1)\n\n");
   EXPECT_EQ(describeUser("X"), "4: 0-5->1 1-1->2 2-2->3 | marked 3");
@@ -91,7 +90,7 @@ TEST_F(TransformDialogs, IsomorphAndNonconflictReportTheirAnswers) {
   EXPECT_GE(findScreen(run, "A and C are not isomorphic"), 0);
   EXPECT_GE(findScreen(run, "A and D are NONCONFLICTING"), 0);
   EXPECT_GE(findScreen(run, "A and B are CONFLICTING!"), 0);
-  EXPECT_EQ(sessionLog(), "true = Isomorph(A,B;[[1,2],[2,1]])\n\n"
+  EXPECT_EQ(program.sessionLog(), "true = Isomorph(A,B;[[1,2],[2,1]])\n\n"
                           "true = Isomorph(A,A;identity)\n\n"
                           "false = Isomorph(A,C)\n\n"
                           "true = Nonconflict(A,D)\n\n"
@@ -106,7 +105,7 @@ TEST_F(TransformDialogs, HiconsisReportsOnlyTheHighLevelEventsItAdded) {
   ASSERT_EQ(saveDESFile(program.user("TF.DES"), forks, 0, 2), SAVE_OK);
   const test::ConsoleRun run = runConsole(program, " TH2TF\rHT\r\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "HT = Hiconsis(TF)  (5,6)\n     New event labels: [111]\n\n");
+  EXPECT_EQ(program.sessionLog(), "HT = Hiconsis(TF)  (5,6)\n     New event labels: [111]\n\n");
 }
 
 TEST_F(TransformDialogs, ForceVocalizeAndTheHierarchyProceduresLogTheirEntries) {
@@ -119,7 +118,7 @@ TEST_F(TransformDialogs, ForceVocalizeAndTheHierarchyProceduresLogTheirEntries) 
                                                    "H3V\rG\r\r"                  // Higen
                                                    "XX");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(sessionLog(), "F = Force(A,Forcible [1],Preemptible [3],Timeout [9])  (5,4)\n\n"
+  EXPECT_EQ(program.sessionLog(), "F = Force(A,Forcible [1],Preemptible [3],Timeout [9])  (5,4)\n\n"
                           "V = Vocalize(A,[[0,1,10]])  (4,3)\n\n"
                           "O = Outconsis(V)  (4,3)\n\n"
                           // 101 is the encoded form of V's output 10, the same
@@ -153,7 +152,7 @@ TEST_F(TransformDialogs, HierarchyRefusalsShowTheirMessagesAndLogNothing) {
   ASSERT_GE(refused, 0);
   EXPECT_GE(findScreen(run, "        Sorry! Initial state 0 of DES1 must be silent (output 0).", refused + 1), 0);
   EXPECT_GE(findScreen(run, "               Sorry! Vocal output overflow."), 0);
-  EXPECT_EQ(sessionLog(), "");
+  EXPECT_EQ(program.sessionLog(), "");
   EXPECT_FALSE(test::exists(program.user("O.DES")));
 }
 

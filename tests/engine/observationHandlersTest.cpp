@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "engine/params.h"
@@ -25,40 +24,20 @@ class ObservationProcedures : public ::testing::Test {
 protected:
   test::ProgramDir program;
 
-  void save(const std::string& name, const DES& des) { ASSERT_EQ(saveDESFile(program.user(name), des, 0, 2), SAVE_OK); }
-  std::string load(const std::string& file) {
-    DES des;
-    std::int64_t init = 0;
-    if (loadDESFile(program.user(file), des, init) != LOAD_OK) return "unreadable";
-    return test::describe(des);
-  }
-  // Runs the child; answers orva.rst, or "none" when it left none.
   std::string run(int code, const std::string& body, unsigned long long addressLimit = 0) {
-    const test::RunResult r = test::runBatchChild(program, code, body, addressLimit);
-    EXPECT_EQ(r.status, 0) << r.output;
-    const std::string result = test::exists(program.user("orva.rst")) ? readFile(program.user("orva.rst")) : "none";
-    std::remove(program.user("orva.rst").c_str());
-    return result;
+    return test::runProcedure(program, code, body, addressLimit);
   }
+
   void corrupt(const std::string& name) { test::writeFile(program.user(name), "KAV DES file.\x1aZ8^0L;9"); }
-  // A DES file claiming 50 million states: loading it needs 800 MB.
-  void saveHuge(const std::string& name) {
-    save(name, allocStates(1));
-    std::string bytes = readFile(program.user(name));
-    const std::size_t sizeField = std::strlen(DES_HEADER_TEXT) + 1 + 7 + 4 + 4 + 4;
-    const std::uint64_t claimed = 50'000'000;
-    for (int k = 0; k < 8; ++k) bytes[sizeField + static_cast<std::size_t>(k)] = static_cast<char>(claimed >> (8 * k));
-    test::writeFile(program.user(name), bytes);
-  }
-  // The plant can do 1 after silent 2; the spec cannot, and it marks only
+  // The plant can do 1 after silent 2; the legal DES cannot, and it marks only
   // before 2.
   void saveUnobservable() {
-    save("P.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}, {1, 1, 2}}, {0, 1}));
-    save("K.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}}, {0}));
+    program.save("P.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}, {1, 1, 2}}, {0, 1}));
+    program.save("K.DES", makeDES(3, {{0, 2, 1}, {0, 1, 2}}, {0}));
   }
   // Silent 2 between two cells of the quasi-congruence; 3 and 4 merge.
   void saveQuotientCase() {
-    save("D.DES", makeDES(5, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 3}, {3, 2, 4}, {4, 1, 3}}, {2}));
+    program.save("D.DES", makeDES(5, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 3}, {3, 2, 4}, {4, 1, 3}}, {2}));
   }
 };
 
@@ -67,17 +46,17 @@ protected:
 TEST_F(ObservationProcedures, SupqcWritesOneRepresentativeLinePerState) {
   saveQuotientCase();
   EXPECT_EQ(run(PROC_SUPQC, "1\nD\nQ\n2\n"), "0\n0\n 1\n 2\n 3\n 3\n ");
-  EXPECT_EQ(load("Q.DES"), "4: 0-1->2 0-3->2 0-1000->1 1-1->2 2-5->3 3-1->3 | marked 2");
+  EXPECT_EQ(program.describeFile("Q.DES"), "4: 0-1->2 0-3->2 0-1000->1 1-1->2 2-5->3 3-1->3 | marked 2");
   EXPECT_EQ(run(PROC_SUPQC, "2\nD\nQ\n2\n"), "0\n0\n 1\n 2\n 3\n 3\n ");
 }
 
 TEST_F(ObservationProcedures, SupqcWithoutImageEventsWritesNoPartition) {
   saveQuotientCase();
   EXPECT_EQ(run(PROC_SUPQC, "1\nD\nQ\n1\n2\n3\n5\n"), "0\n");
-  EXPECT_EQ(load("Q.DES"), "1: | marked");
-  save("E.DES", DES{});
+  EXPECT_EQ(program.describeFile("Q.DES"), "1: | marked");
+  program.save("E.DES", DES{});
   EXPECT_EQ(run(PROC_SUPQC, "1\nE\nQ\n"), "0\n");
-  EXPECT_EQ(load("Q.DES"), "0: | marked");
+  EXPECT_EQ(program.describeFile("Q.DES"), "0: | marked");
 }
 
 TEST_F(ObservationProcedures, SupqcFailuresAnswerTheirCodes) {
@@ -97,9 +76,9 @@ TEST_F(ObservationProcedures, SupqcFailuresAnswerTheirCodes) {
 TEST_F(ObservationProcedures, ObservableWritesTheVerdictAndTheReportName) {
   saveUnobservable();
   EXPECT_EQ(run(PROC_OBSERVABLE, "1\nP\nK\n2\n"), "0\n0\n$$$\n\n");
-  EXPECT_EQ(load("$$$.DES"), "3: 1-1->0 1-1001->0 | marked");
+  EXPECT_EQ(program.describeFile("$$$.DES"), "3: 1-1->0 1-1001->0 | marked");
   EXPECT_EQ(run(PROC_OBSERVABLE, "2\nP\nK\n"), "0\n1\n$$$\n\n");
-  EXPECT_EQ(load("$$$.DES"), "3: | marked");
+  EXPECT_EQ(program.describeFile("$$$.DES"), "3: | marked");
 }
 
 TEST_F(ObservationProcedures, ObservableFailuresAnswerTheirCodes) {
@@ -138,10 +117,10 @@ TEST_F(ObservationProcedures, ObservabilityReaderLoadsAndDeletesTheReport) {
 // --- Natobs (27) ------------------------------------------------------------------------
 
 TEST_F(ObservationProcedures, NatobsSavesTheObserverAndTheImageList) {
-  save("D.DES", makeDES(3, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 0}}, {2}));
+  program.save("D.DES", makeDES(3, {{0, 1, 2}, {0, 3, 2}, {0, 2, 1}, {1, 1, 2}, {2, 5, 0}}, {2}));
   EXPECT_EQ(run(PROC_NATOBS, "D\nO\nL\n1\n3\n5\n"), "0\n");
-  EXPECT_EQ(load("O.DES"), "3: 0-1->2 0-2->1 0-3->2 1-1->2 2-5->0 | marked 2");
-  EXPECT_EQ(load("L.DES"), "1: 0-1->0 0-2->0 0-3->0 0-5->0 | marked 0");
+  EXPECT_EQ(program.describeFile("O.DES"), "3: 0-1->2 0-2->1 0-3->2 1-1->2 2-5->0 | marked 2");
+  EXPECT_EQ(program.describeFile("L.DES"), "1: 0-1->0 0-2->0 0-3->0 0-5->0 | marked 0");
   EXPECT_EQ(run(PROC_NATOBS, "D\nO\n"), "2\n");
   EXPECT_EQ(run(PROC_NATOBS, "MISSING\nO\nL\n1\n"), "none");
 }
@@ -149,12 +128,12 @@ TEST_F(ObservationProcedures, NatobsSavesTheObserverAndTheImageList) {
 // --- Suprobs (28) ---------------------------------------------------------------------------
 
 TEST_F(ObservationProcedures, SuprobsSavesTheResultOnlyForFlagOne) {
-  save("G.DES", makeDES(4, {{0, 2, 1}, {0, 1, 2}, {1, 1, 3}}, {0, 1, 2, 3}));
-  save("E.DES", makeDES(4, {{0, 2, 1}, {0, 1, 2}}, {0, 1, 2, 3}));
+  program.save("G.DES", makeDES(4, {{0, 2, 1}, {0, 1, 2}, {1, 1, 3}}, {0, 1, 2, 3}));
+  program.save("E.DES", makeDES(4, {{0, 2, 1}, {0, 1, 2}}, {0, 1, 2, 3}));
   EXPECT_EQ(run(PROC_SUPROBS, "G\nE\nR\n0\n2\n"), "0\n");
   EXPECT_FALSE(test::exists(program.user("R.DES")));
   EXPECT_EQ(run(PROC_SUPROBS, "G\nE\nR\n1\n2\n"), "0\n");
-  EXPECT_EQ(load("R.DES"), "2: 0-2->1 | marked 0 1");
+  EXPECT_EQ(program.describeFile("R.DES"), "2: 0-2->1 | marked 0 1");
   EXPECT_EQ(run(PROC_SUPROBS, "G\nE\nR\n"), "2\n");
   EXPECT_EQ(run(PROC_SUPROBS, "G\nMISSING\nR\n1\n"), "none");
   corrupt("C.DES");
@@ -164,26 +143,26 @@ TEST_F(ObservationProcedures, SuprobsSavesTheResultOnlyForFlagOne) {
 // --- Supnorm (20), Supscop (21), Uncertmod (32) ---------------------------------------------
 
 TEST_F(ObservationProcedures, SupnormSupscopAndUncertmodSaveTheirResults) {
-  save("A.DES", makeDES(2, {{0, 1, 1}}, {1}));
-  save("B.DES", makeDES(3, {{0, 1, 1}, {0, 2, 2}, {2, 1, 1}}, {1}));
+  program.save("A.DES", makeDES(2, {{0, 1, 1}}, {1}));
+  program.save("B.DES", makeDES(3, {{0, 1, 1}, {0, 2, 2}, {2, 1, 1}}, {1}));
   EXPECT_EQ(run(PROC_SUPNORM, "A\nB\nN\n2\n"), "0\n");
-  EXPECT_EQ(load("N.DES"), "0: | marked");
+  EXPECT_EQ(program.describeFile("N.DES"), "0: | marked");
   EXPECT_EQ(run(PROC_SUPNORM, "A\nB\nN\n"), "0\n");
-  EXPECT_EQ(load("N.DES"), "2: 0-1->1 | marked 1");
+  EXPECT_EQ(program.describeFile("N.DES"), "2: 0-1->1 | marked 1");
   // The plant's uncontrollable 2 at the start is not legal: nothing is left.
   EXPECT_EQ(run(PROC_SUPSCOP, "A\nB\nS\n"), "0\n");
-  EXPECT_EQ(load("S.DES"), "0: | marked");
+  EXPECT_EQ(program.describeFile("S.DES"), "0: | marked");
   EXPECT_EQ(run(PROC_UNCERTMOD, "B\nU\n2\n"), "0\n");
-  EXPECT_EQ(load("U.DES"), "2: 0-1->1 0-2->0 | marked 1");
+  EXPECT_EQ(program.describeFile("U.DES"), "2: 0-1->1 0-2->0 | marked 1");
   // A missing input is the empty DES for these three.
   EXPECT_EQ(run(PROC_SUPNORM, "A\nMISSING\nN\n"), "0\n");
-  EXPECT_EQ(load("N.DES"), "0: | marked");
+  EXPECT_EQ(program.describeFile("N.DES"), "0: | marked");
   EXPECT_EQ(run(PROC_UNCERTMOD, "MISSING\nU\n"), "0\n");
-  EXPECT_EQ(load("U.DES"), "0: | marked");
+  EXPECT_EQ(program.describeFile("U.DES"), "0: | marked");
 }
 
 TEST_F(ObservationProcedures, SupnormSupscopAndUncertmodFailuresAnswerTheirCodes) {
-  save("A.DES", makeDES(2, {{0, 1, 1}}, {1}));
+  program.save("A.DES", makeDES(2, {{0, 1, 1}}, {1}));
   corrupt("C.DES");
   for (int code : {PROC_SUPNORM, PROC_SUPSCOP}) {
     EXPECT_EQ(run(code, "A\nC\nN\n"), "7\n");
@@ -198,22 +177,22 @@ TEST_F(ObservationProcedures, SupnormSupscopAndUncertmodFailuresAnswerTheirCodes
 
 TEST_F(ObservationProcedures, SupconrobsRunsNestedSupconAndRemovesItsWorkingFile) {
   // Plant: 1 then uncontrollable 2 or 4; the legal part forbids 4 and,
-  // since 2 is erased, the spec cannot tell what happened.
-  save("G.DES", makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 4, 3}, {2, 3, 0}}, {0, 2}));
-  save("E.DES", makeDES(3, {{0, 1, 1}, {1, 2, 2}, {2, 3, 0}}, {0, 2}));
+  // since 2 is erased, the legal DES cannot tell what happened.
+  program.save("G.DES", makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 4, 3}, {2, 3, 0}}, {0, 2}));
+  program.save("E.DES", makeDES(3, {{0, 1, 1}, {1, 2, 2}, {2, 3, 0}}, {0, 2}));
   EXPECT_EQ(run(PROC_SUPCONROBS, "G\nE\nR\n"), "0\n");
-  EXPECT_EQ(load("R.DES"), "1: | marked 0");
+  EXPECT_EQ(program.describeFile("R.DES"), "1: | marked 0");
   // With 4 legal (and its end marked) nothing needs to go.
-  save("G.DES", makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 4, 3}, {2, 3, 0}}, {0, 2, 3}));
-  save("E.DES", makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 4, 3}, {2, 3, 0}}, {0, 2, 3}));
+  program.save("G.DES", makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 4, 3}, {2, 3, 0}}, {0, 2, 3}));
+  program.save("E.DES", makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 4, 3}, {2, 3, 0}}, {0, 2, 3}));
   EXPECT_EQ(run(PROC_SUPCONROBS, "G\nE\nR\n2\n"), "0\n");
-  EXPECT_EQ(load("R.DES"), "4: 0-1->1 1-2->2 1-4->3 2-3->0 | marked 0 2 3");
+  EXPECT_EQ(program.describeFile("R.DES"), "4: 0-1->1 1-2->2 1-4->3 2-3->0 | marked 0 2 3");
   EXPECT_FALSE(test::exists(program.user("$$$$$$.DES")));
   EXPECT_FALSE(test::exists(program.user("orva.prm")));
 }
 
 TEST_F(ObservationProcedures, SupconrobsFailuresAnswerTheirCodesOrNoResult) {
-  save("G.DES", makeDES(2, {{0, 1, 1}}, {1}));
+  program.save("G.DES", makeDES(2, {{0, 1, 1}}, {1}));
   EXPECT_EQ(run(PROC_SUPCONROBS, "G\nG\n"), "2\n");
   EXPECT_EQ(run(PROC_SUPCONROBS, "G\nMISSING\nR\n"), "none");
   corrupt("C.DES");
@@ -227,8 +206,8 @@ TEST_F(ObservationProcedures, SupconrobsFailuresAnswerTheirCodesOrNoResult) {
 
 TEST_F(ObservationProcedures, OutOfMemoryAnswersThree) {
   if (test::sanitizedBuild()) GTEST_SKIP() << "the sanitizer's allocator ignores address-space limits";
-  saveHuge("H.DES");
-  save("G.DES", makeDES(2, {{0, 1, 1}}, {1}));
+  program.saveHuge("H.DES");
+  program.save("G.DES", makeDES(2, {{0, 1, 1}}, {1}));
   const unsigned long long limit = 256ull << 20;
   EXPECT_EQ(run(PROC_SUPCONROBS, "G\nH\nR\n", limit), "3\n");
   EXPECT_EQ(run(PROC_SUPQC, "1\nH\nQ\n", limit), "3\n");

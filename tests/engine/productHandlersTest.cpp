@@ -75,7 +75,7 @@ TEST_F(ProductProcedures, SupconCondatAndMinstateWriteTheirResults) {
   save("E", makeDES(3, {{0, 1, 1}, {1, 2, 2}, {1, 3, 0}, {2, 5, 0}}, {0}));
   EXPECT_EQ(run(PROC_SUPCON, "G\nE\nK\n"), "0\n");
   EXPECT_EQ(load("K.DES"), "1: | marked 0");
-  // The specification as a supervisor disables 4 at its state 2.
+  // The legal DES as a supervisor disables 4 at its state 2.
   EXPECT_EQ(run(PROC_CONDAT, "G\nE\nD\n"), "0\n");
   EXPECT_EQ(load("D.DAT"), "3: 2-4->0 | marked");
   // Minstate drops the unreachable state 5, then merges 1 and 3.

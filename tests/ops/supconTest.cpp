@@ -39,7 +39,7 @@ TEST(SupconDES, OfATrimPlantWithItselfIsThePlant) {
   EXPECT_EQ(describe(supconOf(plant, plant)), describe(plant));
 }
 
-TEST(SupconDES, IsEmptyWhenTheSpecificationForbidsAnUncontrollableEventAtTheStart) {
+TEST(SupconDES, IsEmptyWhenTheLegalLanguageForbidsAnUncontrollableEventAtTheStart) {
   const DES plant = makeDES(2, {{0, 2, 1}, {0, 1, 1}}, {1});
   EXPECT_TRUE(supconOf(plant, makeDES(2, {{0, 1, 1}}, {1})).empty());
   EXPECT_TRUE(supconOf(plant, DES{}).empty());

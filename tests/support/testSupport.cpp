@@ -6,12 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "engine/startup.h"
+#include "model/desfile.h"
 #include "model/session.h"
 
 namespace kav::test {
@@ -141,6 +147,45 @@ RunResult runBatchChild(const ProgramDir& program, int code, const std::string& 
                         unsigned long long addressLimit) {
   writeFile(program.user("orva.prm"), "0\n1\n" + std::to_string(code) + "\n" + body);
   return runBinary(program.binary, {"-cmdline"}, program.dir.path, addressLimit);
+}
+
+std::string runProcedure(const ProgramDir& program, int code, const std::string& body,
+                         unsigned long long addressLimit) {
+  const RunResult r = runBatchChild(program, code, body, addressLimit);
+  EXPECT_EQ(r.status, 0) << r.output;
+  const std::string rst = program.user("orva.rst");
+  const std::string result = exists(rst) ? readFile(rst) : "none";
+  std::remove(rst.c_str());
+  return result;
+}
+
+void ProgramDir::save(const std::string& file, const DES& des, std::int64_t init) const {
+  ASSERT_EQ(saveDESFile(user(file), des, init, 2), SAVE_OK) << file;
+}
+
+std::string ProgramDir::describeFile(const std::string& file) const {
+  DES des;
+  std::int64_t init = 0;
+  if (loadDESFile(user(file), des, init) != LOAD_OK) return "unreadable";
+  return describe(des);
+}
+
+std::string ProgramDir::sessionLog() const { return readFile(user("MAKEIT.TXT")); }
+
+std::vector<std::string> ProgramDir::files() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(userDir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void ProgramDir::saveHuge(const std::string& file) const {
+  save(file, allocStates(1));
+  std::string bytes = readFile(user(file));
+  const std::size_t sizeField = std::strlen(DES_HEADER_TEXT) + 1 + 7 + 4 + 4 + 4;
+  const std::uint64_t claimed = 50'000'000;
+  for (int k = 0; k < 8; ++k) bytes[sizeField + static_cast<std::size_t>(k)] = static_cast<char>(claimed >> (8 * k));
+  writeFile(user(file), bytes);
 }
 
 PathSetting::PathSetting(const std::string& path) {

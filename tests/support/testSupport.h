@@ -61,6 +61,17 @@ struct ProgramDir {
   std::string savedProgramPath;
 
   std::string user(const std::string& file) const { return userDir + file; }
+  // A DES saved as the user file `file` (extension included).
+  void save(const std::string& file, const DES& des, std::int64_t init = 0) const;
+  // describe() of a user file, or "unreadable".
+  std::string describeFile(const std::string& file) const;
+  // MAKEIT.TXT, "" while there is none.
+  std::string sessionLog() const;
+  // The names in the user directory, sorted.
+  std::vector<std::string> files() const;
+  // A one-state DES file whose size field claims 50 million states:
+  // loading it needs 800 MB.
+  void saveHuge(const std::string& file) const;
 };
 
 struct RunResult {
@@ -76,6 +87,10 @@ RunResult runBinary(const std::string& binary, const std::vector<std::string>& a
 // Writes orva.prm (debug 0, selector 1, code, body) and runs "kav -cmdline".
 RunResult runBatchChild(const ProgramDir& program, int code, const std::string& body,
                         unsigned long long addressLimit = 0);
+// runBatchChild, expecting exit status 0; answers orva.rst and removes it,
+// or "none" when the child left none.
+std::string runProcedure(const ProgramDir& program, int code, const std::string& body,
+                         unsigned long long addressLimit = 0);
 
 // True in builds with AddressSanitizer, whose allocator never reaches the
 // new-handler.

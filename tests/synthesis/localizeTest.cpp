@@ -213,7 +213,7 @@ TEST_F(Localize, ControlEquDetectsAControllerThatAllowsTooMuch) {
 }
 
 // Random components over disjoint alphabets (component i uses labels
-// 10 i .. 10 i + 5), a random specification over all of them that never
+// 10 i .. 10 i + 5), a random legal DES over all of them that never
 // restricts an uncontrollable label, and their Supcon: the local
 // controllers must pass ControlEqu.
 TEST_F(Localize, ControllersOfIndependentRandomComponentsPassControlEqu) {

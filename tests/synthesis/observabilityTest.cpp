@@ -48,7 +48,7 @@ TEST(CheckObservability, WithoutNullEventsEveryDeterministicSpecIsObservable) {
 }
 
 TEST(CheckObservability, ReportsAMarkingFailureAsTheMarkerEvent) {
-  // t is erased: the spec marks before t but not after it.
+  // t is erased: the legal DES marks before t but not after it.
   const DES plant = makeDES(2, {{0, T, 1}}, {0, 1});
   const DES spec = makeDES(2, {{0, T, 1}}, {0});
   bool holds = true;
@@ -70,9 +70,9 @@ TEST(CheckObservability, ReportsAnEventTheSpecDisablesAfterAnErasedMove) {
 }
 
 TEST(CheckObservability, StrongObservabilityGroupsBySpecStatesAlone) {
-  // The spec cannot tell 1 (after t) from 3 (after u, or after a v);
+  // The legal DES cannot tell 1 (after t) from 3 (after u, or after a v);
   // in the product 3 is reached only through a, which the observer sees.
-  // At 1 the spec allows b; at 3 it does not, though the plant does.
+  // At 1 the legal DES allows b; at 3 it does not, though the plant does.
   const DES plant = makeDES(5, {{0, T, 1}, {0, A, 2}, {2, V, 3}, {1, B, 4}, {3, B, 4}});
   const DES spec = makeDES(6, {{0, T, 1}, {0, U, 3}, {0, A, 4}, {4, V, 3}, {1, B, 5}});
   bool holds = false;
@@ -85,7 +85,7 @@ TEST(CheckObservability, StrongObservabilityGroupsBySpecStatesAlone) {
 }
 
 // The violations by words: groups of product words with one projection
-// (observability) or product states whose spec state a word of the spec
+// (observability) or product states whose legal state a word of the legal DES
 // with that projection reaches (strong observability).
 std::set<std::pair<std::int64_t, std::uint16_t>> bruteViolations(const DES& plant, const DES& spec,
                                                                  const EventList& nullLabels, bool strong,
@@ -94,7 +94,7 @@ std::set<std::pair<std::int64_t, std::uint16_t>> bruteViolations(const DES& plan
   std::vector<Word> productWords;
   for (const Word& w : test::allWords(labels, length))
     if (test::inClosed(plant, w) && test::inClosed(spec, w)) productWords.push_back(w);
-  // A group is a set of (plant state, spec state).
+  // A group is a set of (plant state, legal state).
   std::vector<std::set<std::pair<std::int64_t, std::int64_t>>> groups;
   if (!strong) {
     for (const auto& [p, words] : test::byProjection(productWords, nullLabels)) {
@@ -154,7 +154,7 @@ TEST(CheckObservability, AgreesWithTheViolationsFoundByWordsOnRandomDes) {
       if (rng() % 2) nullLabels.push_back(e);
     const bool strong = rng() % 2;
     // Words of length 8 reach every pair of states (of the product, or of
-    // the spec) that any two words with one projection reach, as long as
+    // the legal DES) that any two words with one projection reach, as long as
     // there are at most 3 states to pair.
     if (productSize(plant, spec, 3) > 3 || spec.size() > 3) continue;
     ++compared;

@@ -452,8 +452,8 @@ struct Case {
   DES plant, sup, data;
 };
 
-// A random deterministic plant and specification whose Supcon has at
-// least two states; false after too many tries. The specification offers
+// A random deterministic plant and legal DES whose Supcon has at
+// least two states; false after too many tries. The legal DES offers
 // every uncontrollable event at every state (moving or looping) and a
 // random choice of the controllable ones, so that Supcon is seldom empty.
 bool randomCase(std::mt19937& rng, Case& c, std::int64_t maxPlant) {
