@@ -1,4 +1,4 @@
-// Sync and Meet of a transfer line's plant and specification (n machines,
+// Sync and Meet of a transfer line's plant and legal language (n machines,
 // buffers of capacity k; by default n = 7 and n = 8 with k = 4, or the two
 // arguments), through the pair table and through the hash map. Each row
 // gives the product's states and transitions, the time, the rate and the
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   std::printf("%-28s %12s %12s %11s\n", "operation", "states", "transitions", "time");
   for (const auto& [n, k] : sizes) {
     const TransferLine line = transferLine(n, k);
-    std::printf("-- transfer line n = %d, k = %d: plant %lld states, specification %lld states\n", n, k,
+    std::printf("-- transfer line n = %d, k = %d: plant %lld states, legal language %lld states\n", n, k,
                 static_cast<long long>(line.plant.size()), static_cast<long long>(line.spec.size()));
     measure("meetDES (pair table)", [&](DES& r, std::vector<std::int64_t>& p) {
       return meetDES(line.plant, line.spec, r, p);

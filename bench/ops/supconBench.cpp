@@ -1,4 +1,4 @@
-// Supcon of a transfer line's plant and specification against the product
+// Supcon of a transfer line's plant and legal language against the product
 // construction alone (meetDES of the same operands): n machines, buffers of
 // capacity k; by default n = 7 and n = 8 with k = 4 (supervisors of about
 // 10^6 and 10^7 states), or the two arguments.

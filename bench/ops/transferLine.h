@@ -5,7 +5,7 @@
 //   machine i: idle --start_i (odd)--> busy --finish_i (even)--> idle; idle marked
 //   buffer i:  count c --finish_i--> c+1 (c < k), --start_{i+1}--> c-1 (c > 0);
 //              count 0 marked
-// The plant is the Sync of the machines; the specification the Sync of the
+// The plant is the Sync of the machines; the legal language the Sync of the
 // buffers, self-looped with the plant events no buffer uses (start_0 and
 // finish_{n-1}). The supervisor keeps every combination in which no
 // machine i < n-1 is busy while buffer i is full: about 2 (2k+1)^(n-1)

@@ -3,7 +3,7 @@
 //   - transfer lines of n machines and buffers of capacity 4 (n = 4, 5, 6:
 //     supervisors of about 10^3, 10^4 and 10^5 states), which reduce to
 //     few cells;
-//   - random plants and specifications (supervisors of about 10^3 and 10^4
+//   - random plants and legal languages (supervisors of about 10^3 and 10^4
 //     states, see randomCase), which reduce poorly and so make the
 //     reduction try most of the N^2 / 2 pairs.
 // Arguments: "line N K" or "random PLANT_STATES SPEC_STATES SEED" runs one case;
@@ -38,11 +38,11 @@ struct Case {
 // A random plant of `plantSize` states over labels 0..9 (odd ones
 // controllable; each label present at a state with probability 3/4, half
 // the states marked, all of them with one state) and a random
-// specification of `specSize` states that never restricts an
+// legal DES of `specSize` states that never restricts an
 // uncontrollable label (self-loops), moves on label 1 around a cycle and
 // on each other controllable label with probability 2/3 to a random
 // state. Supcon is about their product, and its reduction cannot do much
-// better than the specification itself: it reduces poorly, and with a
+// better than the legal automaton itself: it reduces poorly, and with a
 // one-state plant not at all.
 Case randomCase(std::int64_t plantSize, std::int64_t specSize, std::uint32_t seed) {
   std::mt19937 rng(seed);

@@ -1,6 +1,6 @@
 #pragma once
 
-// The supremal controllable sublanguage: for a plant G and a specification
+// The supremal controllable sublanguage: for a plant G and a legal language
 // E, the largest trim part of their product in which no uncontrollable
 // event (even label, EPSILON_LABEL included) that the plant can execute is
 // ever prevented.
@@ -37,7 +37,7 @@ namespace kav {
 // Cost: O(p + t).
 void cutBadStates(DES& des);
 
-// The shave loop on a trimmed product of plant (size NG) and specification
+// The shave loop on a trimmed product of plant (size NG) and legal DES
 // whose pair codes are in pairOf: judge every state, cut the bad ones, trim
 // (pairOf compacted alongside), until a round removes nothing. A state k is
 // bad when some uncontrollable label that the plant enables at its plant

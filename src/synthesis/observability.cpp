@@ -65,14 +65,14 @@ void forEachPlantLabel(const StateRecord& gState, const StateRecord* kState, Vis
 
 } // namespace
 
-bool checkObservability(const DES& plant, const DES& spec, const EventList& nullLabels, bool strong, bool& holds,
+bool checkObservability(const DES& plant, const DES& legal, const EventList& nullLabels, bool strong, bool& holds,
                         DES& failureReport) {
   holds = true;
-  failureReport = allocStates(spec.size());
-  if (plant.empty() || spec.empty()) return true;
+  failureReport = allocStates(legal.size());
+  if (plant.empty() || legal.empty()) return true;
   DES product;
   std::vector<std::int64_t> pairOf;
-  if (!meetDESHashed(plant, spec, product, pairOf)) return false;
+  if (!meetDESHashed(plant, legal, product, pairOf)) return false;
 
   // The groups, as lists of product states.
   std::vector<std::int64_t> groupStart{0}, members;
@@ -85,13 +85,13 @@ bool checkObservability(const DES& plant, const DES& spec, const EventList& null
       groupStart.push_back(static_cast<std::int64_t>(members.size()));
     }
   } else {
-    DES projected = copyDES(spec);
+    DES projected = copyDES(legal);
     std::vector<StateList> sets;
     projectWithStateSets(projected, nullLabels, sets);
-    // Product states by spec component, ascending within each.
-    std::vector<std::int64_t> byKStart(static_cast<std::size_t>(spec.size()) + 1, 0), byK(pairOf.size());
+    // Product states by legal component, ascending within each.
+    std::vector<std::int64_t> byKStart(static_cast<std::size_t>(legal.size()) + 1, 0), byK(pairOf.size());
     for (std::int64_t key : pairOf) ++byKStart[static_cast<std::size_t>(secondOf(key)) + 1];
-    for (std::size_t k = 0; k < static_cast<std::size_t>(spec.size()); ++k) byKStart[k + 1] += byKStart[k];
+    for (std::size_t k = 0; k < static_cast<std::size_t>(legal.size()); ++k) byKStart[k + 1] += byKStart[k];
     std::vector<std::int64_t> fill(byKStart.begin(), byKStart.end() - 1);
     for (std::size_t x = 0; x < pairOf.size(); ++x)
       byK[static_cast<std::size_t>(fill[static_cast<std::size_t>(secondOf(pairOf[x]))]++)] = static_cast<std::int64_t>(x);
@@ -113,7 +113,7 @@ bool checkObservability(const DES& plant, const DES& spec, const EventList& null
     for (std::size_t i = from; i < to; ++i) {
       const std::int64_t key = pairOf[static_cast<std::size_t>(members[i])];
       const std::int64_t g = firstOf(key), k = secondOf(key);
-      forEachPlantLabel(plant[g], &spec[k], [&](std::uint16_t e, bool atK) {
+      forEachPlantLabel(plant[g], &legal[k], [&](std::uint16_t e, bool atK) {
         if (atK) stamps.setBoth(e);
         else candidates.emplace_back(k, e);
       });

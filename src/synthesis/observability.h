@@ -2,7 +2,7 @@
 
 // Partial observation: a natural projection erases the null labels, so
 // strings with the same projection look alike to a supervisor. Here:
-//   - the (strong) observability test of a language K (spec) with respect
+//   - the (strong) observability test of a language K (the legal DES) with respect
 //     to a plant G;
 //   - the supremal normal sublanguage (Supnorm) and the supremal
 //     controllable and normal one (Supscop);
@@ -23,23 +23,23 @@
 
 namespace kav {
 
-// The observability test. Product states (g, k) of plant and spec
-// (meetDESHashed) are grouped by what an observer cannot tell apart:
+// The observability test. Product states (g, k) of the plant and the legal
+// DES (meetDESHashed) are grouped by what an observer cannot tell apart:
 //   observability: the state sets of the product's projection (the null
 //     labels erased, projectWithStateSets), i.e. the states reached by
 //     strings with one projection;
-//   strong observability: for each state set of the spec's own projection,
-//     every product state whose spec component belongs to it.
+//   strong observability: for each state set of the legal DES's own
+//     projection, every product state whose legal component belongs to it.
 // In every group of two or more members and for every label s of the plant
 // (and MARKER_EVENT): when some member has s defined at g in the plant and
-// at k in the spec, every member (g', k') with s defined at g' but not at
+// at k in the legal DES, every member (g', k') with s defined at g' but not at
 // k' is a violation, recorded as the transition (s, 0) at state k' of the
 // failure report.
 // Out: holds (true when there is no violation); failureReport: one state
-//      per spec state, no markings, the violations (s, 0) as transitions.
+//      per legal state, no markings, the violations (s, 0) as transitions.
 // Cost: the product and one projection with state sets, then one merge of
-//      the plant's and the spec's lists per group member.
-[[nodiscard]] bool checkObservability(const DES& plant, const DES& spec, const EventList& nullLabels, bool strong,
+//      the plant's and the legal DES's lists per group member.
+[[nodiscard]] bool checkObservability(const DES& plant, const DES& legal, const EventList& nullLabels, bool strong,
                                       bool& holds, DES& failureReport);
 
 // The supremal normal sublanguage construction with A = a and B = b: the
