@@ -427,6 +427,12 @@ std::string labelsText(const EventList& labels) {
   return text;
 }
 
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
+  return text;
+}
+
 std::string labelText(long e) { return e == EPSILON_LABEL ? std::string("e") : std::to_string(e); }
 
 void writeLogEntry(std::string_view outName, std::string_view text, bool viaScratch) {

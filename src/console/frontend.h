@@ -187,6 +187,8 @@ template <class Start>
 std::string sizesText(const DES& des);
 // Labels joined by ",", the silent label as "e".
 std::string labelsText(const EventList& labels);
+// Names joined by ",".
+std::string joined(const std::vector<std::string>& names);
 // One label as the log writes it: "e" for the silent label.
 std::string labelText(long e);
 // Appends the entry text with the computing-time line (clocking on) and the

@@ -246,6 +246,11 @@ void newLineIfRoom() {
   ++screen.row;
 }
 
+void twoBreaks() {
+  newLineIfRoom();
+  newLineIfRoom();
+}
+
 void scrollUpOneLine() {
   std::memmove(screen.cells[0], screen.cells[1], sizeof(screen.cells[0]) * (SCREEN_ROWS - 1));
 }

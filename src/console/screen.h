@@ -75,6 +75,8 @@ int whereY();
 void setColumn(int x);
 // Carriage return and line feed, only when the cursor row is below 23.
 void newLineIfRoom();
+// newLineIfRoom twice: the blank line between a dialog's parts.
+void twoBreaks();
 // Moves rows 1..24 onto rows 0..23; row 24 keeps what it held.
 void scrollUpOneLine();
 

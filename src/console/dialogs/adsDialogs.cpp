@@ -29,11 +29,6 @@ constexpr const char* TITLE_FORMULA = "DES2 = FILE (ADS1)";
 // The longest name the prompts take.
 constexpr int NAME_LENGTH = 20;
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
 void startPage() {
   clearScreen();
   showTitle(TITLE_WORD, TITLE_FORMULA);

@@ -39,11 +39,6 @@ constexpr int CELL_START = 5;
 constexpr int CELL_WIDTH = 10;
 constexpr int CELL_WRAP = 75;
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
 std::string format(const char* pattern, const std::string& text) {
   char buffer[160];
   std::snprintf(buffer, sizeof buffer, pattern, text.c_str());
@@ -148,15 +143,6 @@ long readField(int column, const char* label, FieldKind kind, long lo, long hi, 
 }
 
 bool isLegalVocal(long value) { return value == 0 || (value >= 10 && value <= 99); }
-
-std::string joined(const std::vector<std::string>& items) {
-  std::string text;
-  for (const std::string& item : items) {
-    if (!text.empty()) text += ',';
-    text += item;
-  }
-  return text;
-}
 
 std::string tripleText(const char* sign, std::int64_t from, std::uint16_t event, std::int64_t to) {
   return std::string(sign) + "[" + std::to_string(from) + "," +

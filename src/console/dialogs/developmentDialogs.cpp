@@ -23,11 +23,6 @@ namespace {
 
 constexpr const char* TOO_MANY_TRANSITIONS = "Computation failed: a state would carry more than 65535 transitions.";
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
 // Loads a DES the prompt found. An unreadable file (or one gone since the
 // prompt) is told on row 22; answers whether `des` holds the DES.
 bool loadNamed(const std::string& name, DES& des) {

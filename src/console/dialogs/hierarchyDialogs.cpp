@@ -24,11 +24,6 @@ int encodedBase(int vocal) { return vocal <= 99 ? vocal : vocal / 10; }
 constexpr int VOCAL_OVERFLOW = 5;
 constexpr int INITIAL_STATE_VOCAL = 6;
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
 // A framed refusal between two lines of underscores, then the Enter pause.
 void showRefusal(int width, std::initializer_list<const char*> lines) {
   breakPageIfFull(17);

@@ -27,11 +27,6 @@ namespace kav {
 
 namespace {
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
 bool isNonEmptyVariable(const char* name) {
   const char* value = std::getenv(name);
   return value && value[0];

@@ -20,11 +20,6 @@ namespace kav {
 
 namespace {
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
 // A line of its own before the next prompt.
 void writeLine(const std::string& text) {
   breakPageIfFull();

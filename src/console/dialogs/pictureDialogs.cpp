@@ -11,15 +11,6 @@
 
 namespace kav {
 
-namespace {
-
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
-} // namespace
-
 DialogResult convertDialog() {
   clearScreen();
   showTitle("CONVERT_DES", "GIF = CONVERT (DES)");

@@ -16,17 +16,6 @@ namespace kav {
 
 namespace {
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
-std::string joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& n : names) text += (text.empty() ? "" : ",") + n;
-  return text;
-}
-
 // k, the k input names and the output name of Sync and Meet.
 DialogResult askProductNames(const char* kPrompt, std::vector<std::string>& inputs, std::string& out) {
   writeText(kPrompt);

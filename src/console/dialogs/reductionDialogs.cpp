@@ -21,17 +21,6 @@ namespace kav {
 
 namespace {
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
-std::string joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
-  return text;
-}
-
 // A question answered by one key; ESCAPE_KEY cancels.
 int ask(const std::string& question) {
   breakPageIfFull();

@@ -31,11 +31,6 @@ namespace {
 // Rows 0..21 hold a page of a listing; the pager prompt stands on row 23.
 constexpr int PAGE_ROWS = 22;
 
-void twoBreaks() {
-  newLineIfRoom();
-  newLineIfRoom();
-}
-
 // Loads the input of a show, print or file dialog and refuses a file of
 // the other kind, naming the command that takes it.
 bool loadListingInput(const std::string& name, bool wantDat, const char* command, DES& des) {
