@@ -388,6 +388,24 @@ PageTurn readPageTurn(bool canGoBack, bool atEnd) {
   }
 }
 
+bool loadDialogInput(const std::string& name, DES& des) {
+  std::int64_t init = 0;
+  if (loadDES(name, init, des) == LOAD_OK) return true;
+  reportProblem("Error reading file: " + abbreviate(userPath(name, ".DES"), 59));
+  return false;
+}
+
+bool saveDialogOutput(const std::string& name, const DES& des) {
+  if (saveDES(name, des, 0) == SAVE_OK) return true;
+  reportProblem(failureMessage(RESULT_WRITE_FAILED, {{}, {name, ".DES"}}));
+  return false;
+}
+
+void reportTooManyTransitions() {
+  transitionLimitExceeded = false;
+  reportProblem(failureMessage(RESULT_TOO_MANY_TRANSITIONS, {}));
+}
+
 DialogResult checkResult(int code, const ProcedureFiles& files) {
   switch (code) {
   case RESULT_OK: return DONE;

@@ -160,6 +160,15 @@ struct ProcedureFiles {
 // One line on row 22 and the Enter pause.
 void reportProblem(std::string_view message);
 
+// For the procedures that compute in this process, the failures told as a
+// child's would be. loadDialogInput loads a DES the prompt found (an
+// unreadable file, or one gone since, is told); saveDialogOutput saves a
+// result; both answer whether they succeeded. reportTooManyTransitions
+// clears transitionLimitExceeded and tells the per-state limit.
+[[nodiscard]] bool loadDialogInput(const std::string& name, DES& des);
+[[nodiscard]] bool saveDialogOutput(const std::string& name, const DES& des);
+void reportTooManyTransitions();
+
 // The keys of a paged listing, once its page is drawn: D or Enter go on
 // (FINISHED from the last page), U goes back when there is a page before,
 // Escape leaves. Other keys are ignored.

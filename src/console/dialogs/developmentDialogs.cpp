@@ -21,27 +21,11 @@ namespace kav {
 
 namespace {
 
-constexpr const char* TOO_MANY_TRANSITIONS = "Computation failed: a state would carry more than 65535 transitions.";
-
-// Loads a DES the prompt found. An unreadable file (or one gone since the
-// prompt) is told on row 22; answers whether `des` holds the DES.
-bool loadNamed(const std::string& name, DES& des) {
-  std::int64_t init = 0;
-  if (loadDES(name, init, des) == LOAD_OK) return true;
-  reportProblem("Error reading file: " + abbreviate(userPath(name, ".DES"), 59));
-  return false;
-}
 
 // A DES without states offers no state to choose, so the procedures that
 // need one refuse it before asking anything more.
 void refuseEmpty(const std::string& name, const char* consequence) {
   reportProblem(name + " has no states: " + consequence);
-}
-
-[[nodiscard]] bool saveResult(const std::string& name, const DES& des) {
-  if (saveDES(name, des, 0) == SAVE_OK) return true;
-  reportProblem("Error writing file: " + abbreviate(userPath(name, ".DES"), 59));
-  return false;
 }
 
 void showWorking(const char* text) {
@@ -103,7 +87,7 @@ DialogResult pathToBlockDialog() {
   if (promptExistingDes("Enter name of DES1 .......... ", in)) return CANCELLED;
   if (promptFileName("Enter name of DES2 ...........", ".DES", out, true)) return CANCELLED;
   DES des;
-  if (!loadNamed(in, des)) return FAILED;
+  if (!loadDialogInput(in, des)) return FAILED;
   const StateList blocked = blockStates(des);
   if (blocked.empty()) {
     writeNote("There does not exist blocked state in " + in);
@@ -130,7 +114,7 @@ DialogResult pathToBlockDialog() {
   shortestPathDES(des, 0, chosen, result);
   result[chosen].marked = 1;
   freeDES(des);
-  if (!saveResult(out, result)) return FAILED;
+  if (!saveDialogOutput(out, result)) return FAILED;
   markEndTime();
   writeStatusLine(23, "");
   writeLogEntry(out, out + " = Path-to-block(" + in + "," + std::to_string(chosen) + ")" + sizesText(result), false);
@@ -146,7 +130,7 @@ DialogResult shortestPathDialog() {
   std::string in, out;
   if (promptExistingDes("Enter name of DES1 .... ", in)) return CANCELLED;
   DES des;
-  if (!loadNamed(in, des)) return FAILED;
+  if (!loadDialogInput(in, des)) return FAILED;
   if (des.empty()) {
     refuseEmpty(in, "there is no state to start from.");
     return FAILED;
@@ -172,7 +156,7 @@ DialogResult shortestPathDialog() {
   shortestPathDES(des, p, q, result);
   markEndTime();
   freeDES(des);
-  if (!saveResult(out, result)) return FAILED;
+  if (!saveDialogOutput(out, result)) return FAILED;
   writeStatusLine(23, "");
   if (countTransitions(result) == 0) {
     char text[96];
@@ -197,13 +181,13 @@ DialogResult attachDialog() {
   std::string name1, name2, name3;
   DES des1, des2;
   if (promptExistingDes("Enter name of DES1 ............. ", name1)) return CANCELLED;
-  if (!loadNamed(name1, des1)) return FAILED;
+  if (!loadDialogInput(name1, des1)) return FAILED;
   if (des1.empty()) {
     refuseEmpty(name1, "there is no state to attach to.");
     return FAILED;
   }
   if (promptExistingDes("Enter name of DES2 ............. ", name2)) return CANCELLED;
-  if (!loadNamed(name2, des2)) return FAILED;
+  if (!loadDialogInput(name2, des2)) return FAILED;
   if (des2.empty()) {
     refuseEmpty(name2, "there is no initial state to attach.");
     return FAILED;
@@ -224,13 +208,12 @@ DialogResult attachDialog() {
   markStartTime();
   DES result;
   if (!attachDES(des1, state, des2, result)) {
-    transitionLimitExceeded = false;
-    reportProblem(TOO_MANY_TRANSITIONS);
+    reportTooManyTransitions();
     return FAILED;
   }
   freeDES(des1);
   freeDES(des2);
-  if (!saveResult(name3, result)) return FAILED;
+  if (!saveDialogOutput(name3, result)) return FAILED;
   markEndTime();
   const bool deterministic = isStrictlyDeterministic(result);
   writeStatusLine(20, "");
@@ -252,7 +235,7 @@ DialogResult statemapDialog() {
   std::string in, out;
   if (promptExistingDes("Enter name of DES1 ....  ", in)) return CANCELLED;
   DES des;
-  if (!loadNamed(in, des)) return FAILED;
+  if (!loadDialogInput(in, des)) return FAILED;
   if (promptFileName("Enter name of DES2 ....  ", ".DES", out, true)) return CANCELLED;
   const long last = static_cast<long>(des.size() - 1);
   const ListTexts texts{{"Enter list of state map pairs.", "Press <Enter> after each element and quit with -1:"},
@@ -281,12 +264,11 @@ DialogResult statemapDialog() {
   markStartTime();
   DES result;
   if (!statemapDES(des, pairs, result)) {
-    transitionLimitExceeded = false;
-    reportProblem(TOO_MANY_TRANSITIONS);
+    reportTooManyTransitions();
     return FAILED;
   }
   freeDES(des);
-  if (!saveResult(out, result)) return FAILED;
+  if (!saveDialogOutput(out, result)) return FAILED;
   markEndTime();
   std::string listed;
   for (const StatePair& pair : pairs)

@@ -318,11 +318,7 @@ DialogResult natobsDialog() {
   writeStatusLine(23, "Processing:  Please wait...");
   refreshScreen();
   DES des, observer;
-  std::int64_t init = 0;
-  if (loadDES(in, init, des) != LOAD_OK) {
-    reportProblem("Error reading file: " + abbreviate(userPath(in, ".DES"), 59));
-    return FAILED;
-  }
+  if (!loadDialogInput(in, des)) return FAILED;
   markStartTime();
   transitionLimitExceeded = false;
   EventList image;
@@ -331,16 +327,12 @@ DialogResult natobsDialog() {
   writeStatusLine(23, "");
   gotoXY(1, row + 1);
   if (!computed) {
-    transitionLimitExceeded = false;
-    reportProblem("Computation failed: a state would carry more than 65535 transitions.");
+    reportTooManyTransitions();
     return FAILED;
   }
   const DES list = allEventsDES(image);
   for (const auto& [name, saved] : {std::pair<const std::string&, const DES&>{observerName, observer}, {listName, list}})
-    if (saveDES(name, saved, 0) != SAVE_OK) {
-      reportProblem("Error writing file: " + abbreviate(userPath(name, ".DES"), 59));
-      return FAILED;
-    }
+    if (!saveDialogOutput(name, saved)) return FAILED;
 
   breakPageIfFull(19);
   writeText("DES2 (Seed) image: [" + labelsText(seed) + "]");

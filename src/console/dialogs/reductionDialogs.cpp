@@ -182,10 +182,7 @@ DialogResult supreduceDialog() {
 
   bool cleaned = false;
   if (sameEvents && offerCleanUp(reduced, controlData, cleaned) != PROMPT_OK) return CANCELLED;
-  if (saveDES(out, reduced, 0) != SAVE_OK) {
-    reportProblem("Error writing file: " + abbreviate(userPath(out, ".DES"), 59));
-    return FAILED;
-  }
+  if (!saveDialogOutput(out, reduced)) return FAILED;
   breakPageIfFull(18);
   const long states = static_cast<long>(reduced.size());
   writeFormat(states == 1 ? "Reduced supervisor %s has %ld state; compression ratio = "
