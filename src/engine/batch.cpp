@@ -77,30 +77,6 @@ int runBatch() {
   return result.writeResult ? 0 : result.exitStatus;
 }
 
-int loadInput(std::string_view name, std::int64_t& init, DES& des) {
-  const std::int64_t wanted = init;
-  switch (loadDES(name, init, des)) {
-  case LOAD_OK: return RESULT_OK;
-  case LOAD_MISSING: init = wanted; return RESULT_OK;
-  case LOAD_MALFORMED: break;
-  }
-  return RESULT_UNREADABLE_INPUT;
-}
-
-int loadInputDES(std::string_view name, DES& des) {
-  std::int64_t init = 0;
-  return loadInput(name, init, des);
-}
-
-int readOneInOneOut(ParamReader& params, std::string& out, DES& des, std::int64_t* init) {
-  std::string in;
-  if (!readParamName(params, in) || !readParamName(params, out)) return RESULT_INCOMPLETE_PARAMETERS;
-  std::int64_t fileInit = 0;
-  const int rc = loadInput(in, fileInit, des);
-  if (init) *init = fileInit;
-  return rc;
-}
-
 int saveOutput(std::string_view name, const DES& des, std::int64_t init) {
   if (transitionLimitExceeded) return RESULT_TOO_MANY_TRANSITIONS;
   if (saveDES(name, des, init) != SAVE_OK) {

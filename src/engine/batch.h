@@ -42,21 +42,10 @@ BatchOutcome runParameters(ParamReader& params);
 inline BatchOutcome outcome(int code) { return BatchOutcome{code, {}, true}; }
 inline BatchOutcome incomplete() { return outcome(RESULT_INCOMPLETE_PARAMETERS); }
 
-// Loads an input: RESULT_OK with the DES (an empty one when the file is
-// missing) or RESULT_UNREADABLE_INPUT. `init` selects .DAT (-1) or .DES on
-// entry and holds the file's value afterwards.
-[[nodiscard]] int loadInput(std::string_view name, std::int64_t& init, DES& des);
-[[nodiscard]] int loadInputDES(std::string_view name, DES& des);
-
 // Saves a result: RESULT_TOO_MANY_TRANSITIONS when an operation hit the
 // per-state limit on the way, RESULT_WRITE_FAILED when the file could not
 // be written, else RESULT_OK.
 [[nodiscard]] int saveOutput(std::string_view name, const DES& des, std::int64_t init);
-
-// The lines "DES1" and "DES2" (the output name, into `out`), then DES1
-// loaded as a .DES, its file's init value into `init` when asked:
-// RESULT_INCOMPLETE_PARAMETERS, or what loadInput answers.
-[[nodiscard]] int readOneInOneOut(ParamReader& params, std::string& out, DES& des, std::int64_t* init = nullptr);
 
 // Ends the child without a result: prints message on the console and
 // answers writeResult false with exit status 1, so the parent sees a

@@ -31,6 +31,11 @@ std::string findDotProgram();
 // Returns a PictureStatus.
 [[nodiscard]] int convertDesToGif(const std::string& desName, const std::string& gifName, bool colour);
 
+// The same for files named by path: the picture of the DES at desPath,
+// titled `title`, as gifPath; dot works in a temporary folder beside it.
+[[nodiscard]] int convertDesFileToGif(const std::string& desPath, const std::string& title, const std::string& gifPath,
+                                      bool colour);
+
 // The message shown when no layout program exists.
 inline constexpr const char* NO_GRAPHVIZ_MESSAGE = "Conversion failure: Graphviz folder must be placed in workspace!";
 

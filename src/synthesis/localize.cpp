@@ -25,8 +25,8 @@ namespace {
 struct PrivateDirectory {
   std::string path; // ends in '/'; empty when it could not be created
 
-  PrivateDirectory() {
-    std::string pattern = session.userDir + ".kav-localize-XXXXXX";
+  explicit PrivateDirectory(const std::string& parent) {
+    std::string pattern = parent + ".kav-localize-XXXXXX";
     if (::mkdtemp(pattern.data())) path = pattern + "/";
   }
   ~PrivateDirectory() {
@@ -44,9 +44,23 @@ bool sameFileName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
-bool loadNamed(const std::string& name, DES& des) {
+std::string pathOfName(const LocalizePaths& pathOf, const std::string& name) {
+  return pathOf ? pathOf(name) : userPath(name, ".DES");
+}
+
+bool loadNamed(const LocalizePaths& pathOf, const std::string& name, DES& des) {
   std::int64_t init = 0;
-  return loadDES(name, init, des) == LOAD_OK;
+  return loadDESFile(pathOfName(pathOf, name), des, init) == LOAD_OK;
+}
+
+bool saveNamed(const LocalizePaths& pathOf, const std::string& name, const DES& des) {
+  return saveDESFile(pathOfName(pathOf, name), des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
+}
+
+// The directory of a path, ending in '/'.
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // SUPER's control data on PLANT restricted to `events`: record x lists
@@ -78,7 +92,8 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
   return false;
 }
 
-int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, const LocalizeConsole& console) {
+int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, const LocalizeConsole& console,
+             const LocalizePaths& pathOf) {
   sizes.clear();
   const auto say = [&console](const std::string& text) {
     if (console) console(text);
@@ -89,24 +104,24 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
     if (isControllerNameTaken(request, k, request.controllers[k])) return LOCALIZE_FAILED;
 
   DES plant;
-  if (!loadNamed(request.plant, plant)) return LOCALIZE_FAILED;
+  if (!loadNamed(pathOf, request.plant, plant)) return LOCALIZE_FAILED;
   std::vector<EventList> alphabets(n);
   for (std::size_t i = 0; i < n; ++i) {
     DES component;
-    if (!loadNamed(request.components[i], component)) return LOCALIZE_FAILED;
+    if (!loadNamed(pathOf, request.components[i], component)) return LOCALIZE_FAILED;
     collectEvents(component, alphabets[i]);
   }
   DES supervisor;
-  if (!loadNamed(request.supervisor, supervisor)) return LOCALIZE_FAILED;
+  if (!loadNamed(pathOf, request.supervisor, supervisor)) return LOCALIZE_FAILED;
   DES product;
   std::vector<std::int64_t> pairOf;
   if (!plant.empty() && !meetDES(plant, supervisor, product, pairOf)) return LOCALIZE_FAILED;
 
-  PrivateDirectory scratch;
+  PrivateDirectory scratch(m > 0 ? directoryOf(pathOfName(pathOf, request.controllers[0])) : session.userDir);
   if (scratch.path.empty()) return LOCALIZE_FAILED;
   const auto dataPath = [&scratch](std::size_t k) { return scratch.path + "LOC" + std::to_string(k + 1) + ".DAT"; };
-  const std::string plantPath = userPath(request.plant, ".DES");
-  const std::string supervisorPath = userPath(request.supervisor, ".DES");
+  const std::string plantPath = pathOfName(pathOf, request.plant);
+  const std::string supervisorPath = pathOfName(pathOf, request.supervisor);
 
   for (std::size_t k = 0; k < m; ++k) {
     const std::string& name = request.controllers[k];
@@ -119,19 +134,19 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
     std::int64_t bound = 0, size = 0;
     float ratio = 0.0f;
     const int code =
-        supreduceFiles(plantPath, supervisorPath, dataPath(k), userPath(name, ".DES"), false, bound, ratio, &size);
+        supreduceFiles(plantPath, supervisorPath, dataPath(k), pathOfName(pathOf, name), false, bound, ratio, &size);
     if (code == REDUCE_EMPTY_INPUT) {
       size = 0;
-      (void)saveDES(name, DES{}, 0);
+      (void)saveNamed(pathOf, name, DES{});
     } else if (code == REDUCE_NOTHING_TO_REDUCE) {
       size = supervisor.size();
-      (void)saveDES(name, supervisor, 0);
+      (void)saveNamed(pathOf, name, supervisor);
     } else if (code != REDUCE_OK) {
       say("\n" + name + ".DES cannot be generated: possible error in data entry.\n");
       return LOCALIZE_FAILED;
     }
     if (console) {
-      if (!userFileExists(name, ".DES")) {
+      if (!fileExists(pathOfName(pathOf, name))) {
         say("\n" + name + ".DES cannot be generated: possible error in data entry.\n");
         return LOCALIZE_FAILED;
       }
@@ -148,8 +163,8 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
     if (loadDESFile(dataPath(k), data, init) == LOAD_OK) collectEvents(data, disabled);
     std::remove(dataPath(k).c_str());
     DES controller;
-    if (!loadNamed(request.controllers[k], controller)) continue;
-    if (removeIdleSelfloops(controller, disabled) > 0) (void)saveDES(request.controllers[k], controller, 0);
+    if (!loadNamed(pathOf, request.controllers[k], controller)) continue;
+    if (removeIdleSelfloops(controller, disabled) > 0) (void)saveNamed(pathOf, request.controllers[k], controller);
   }
   return LOCALIZE_OK;
 }

@@ -21,7 +21,8 @@
 
 namespace kav {
 
-// Names of DES files in the user directory, without extension.
+// Names of DES files, without extension, in the user directory unless the
+// localization is given a LocalizePaths.
 struct LocalizeRequest {
   std::string plant;                    // PLANT
   std::string supervisor;               // SUPER
@@ -29,6 +30,10 @@ struct LocalizeRequest {
   std::vector<std::string> controllers; // LOC1..LOCm, m <= n; controller i serves component i
   bool skipCleanUp = false;             // keep every self-loop of the local controllers
 };
+
+// The file of a name of the request. Without one a name is name + ".DES"
+// in the user directory.
+using LocalizePaths = std::function<std::string(const std::string& name)>;
 
 enum LocalizeStatus {
   LOCALIZE_OK = 0,
@@ -59,11 +64,13 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
 //      with more than one component) removes from LOCi each self-loop whose
 //      event LOCi's control data never disable and no transition of LOCi
 //      between two different states carries.
+//      With `pathOf` the names are files wherever it says, and the private
+//      directory goes beside LOC1's file.
 // Returns: LOCALIZE_OK or LOCALIZE_FAILED; controllers written before a
 //      failure stay.
 // Cost: the product of PLANT and SUPER, plus one reduction per controller.
 [[nodiscard]] int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes,
-                           const LocalizeConsole& console = {});
+                           const LocalizeConsole& console = {}, const LocalizePaths& pathOf = {});
 
 // ControlEqu: every component and every controller brought to SUPER's
 // alphabet (Sync with one marked state self-looped with SUPER's events)
