@@ -1,0 +1,1164 @@
+#include "cli/commands.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <new>
+
+#include "cli/arguments.h"
+#include "cli/progressLine.h"
+#include "cli/replay.h"
+#include "cli/staging.h"
+#include "engine/child.h"
+#include "engine/pictures.h"
+#include "engine/protocol.h"
+#include "model/desfile.h"
+#include "model/userfiles.h"
+#include "output/ads.h"
+#include "output/listing.h"
+#include "synthesis/localize.h"
+#include "synthesis/supreduce.h"
+
+namespace kav {
+
+namespace {
+
+struct Invocation;
+// Fills the request from the arguments; false after setting the report's
+// status and error.
+using Builder = bool (*)(Invocation& inv, ProcedureRequest& r);
+// After a successful run, before the outputs are moved into place: the
+// command's own figures and verdict, and any work on its staged outputs.
+using Finisher = void (*)(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome& o);
+
+struct CommandSpec {
+  const char* name;
+  int code;                        // the procedure; -1 when the builder does the whole job
+  Builder build;
+  Finisher finish;                 // null: nothing beyond the files
+  std::vector<OptionSpec> options; // beyond the common ones
+  const char* synopsis;
+  const char* summary;             // one sentence
+  const char* optionHelp;          // lines "  --x ...  what", may be empty
+  const char* example;
+};
+
+// The options every command takes.
+const std::vector<OptionSpec> COMMON_OPTIONS = {
+    {"output", 'o', true}, {"json", 0, false}, {"quiet", 'q', false}, {"help", 'h', false}};
+
+struct Invocation {
+  const CommandSpec& spec;
+  CommandReport& report;
+  Arguments args;
+  OutputStage stage;
+
+  bool fail(int status, const std::string& message) {
+    report.status = status;
+    report.error = message;
+    return false;
+  }
+  bool usage(const std::string& message) { return fail(EXIT_USAGE, message); }
+};
+
+// --- Files -----------------------------------------------------------------------------
+
+bool hasExtension(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool hasExtension(const std::string& path, const char* extension) {
+  return path.size() >= std::strlen(extension) && upper(path.substr(path.size() - std::strlen(extension))) == extension;
+}
+
+// The path as typed with the usual extension added when it has none, then
+// matched as the user directory matches names: the exact file, else the
+// one file whose name differs only in case.
+std::string resolvePath(const std::string& typed, const char* extension) {
+  const std::string path = hasExtension(typed) ? typed : typed + extension;
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return resolveFilePath("", path);
+  return resolveFilePath(path.substr(0, slash + 1), path.substr(slash + 1));
+}
+
+// The file name without directory and extension: the DES name shown in
+// listings and pictures.
+std::string baseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+bool needFiles(Invocation& inv, std::size_t least, std::size_t most) {
+  const std::size_t n = inv.args.files.size();
+  if (n >= least && n <= most) return true;
+  if (least == most) return inv.usage("needs " + std::to_string(least) + (least == 1 ? " file" : " files"));
+  if (n < least) return inv.usage("needs at least " + std::to_string(least) + " files");
+  return inv.usage("takes at most " + std::to_string(most) + " files");
+}
+
+// An input file, which must exist and be a regular file.
+bool inputPath(Invocation& inv, const std::string& typed, const char* extension, std::string& path) {
+  path = resolvePath(typed, extension);
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0)
+    return inv.fail(EXIT_UNREADABLE_INPUT, path + (errno == ENOENT ? ": no such file" : ": " + std::string(std::strerror(errno))));
+  if (!S_ISREG(info.st_mode)) return inv.fail(EXIT_UNREADABLE_INPUT, path + ": not a regular file");
+  return true;
+}
+
+bool input(Invocation& inv, std::size_t k, const char* extension, ProcedureRequest& r) {
+  std::string path;
+  if (!inputPath(inv, inv.args.files[k], extension, path)) return false;
+  r.inputs.push_back(path);
+  return true;
+}
+
+bool inputs(Invocation& inv, std::size_t from, const char* extension, ProcedureRequest& r) {
+  for (std::size_t k = from; k < inv.args.files.size(); ++k)
+    if (!input(inv, k, extension, r)) return false;
+  return true;
+}
+
+// The staged path of an output given as `typed`.
+bool outputPath(Invocation& inv, const std::string& typed, const char* extension, ProcedureRequest& r) {
+  const std::string path = resolvePath(typed, extension);
+  struct stat info;
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    return inv.fail(EXIT_NOT_WRITTEN, path + ": is a directory");
+  for (const StagedOutput& o : inv.stage.outputs)
+    if (o.finalPath == path) return inv.usage(path + ": named twice as an output");
+  const std::string staged = stageOutput(inv.stage, path);
+  if (staged.empty()) return inv.fail(EXIT_NOT_WRITTEN, path + ": cannot be written: " + std::strerror(errno));
+  r.outputs.push_back(staged);
+  return true;
+}
+
+// The k-th -o.
+bool output(Invocation& inv, std::size_t k, const char* extension, ProcedureRequest& r) {
+  const std::vector<std::string> named = inv.args.values("output");
+  if (k >= named.size()) return inv.usage(k == 0 ? "needs an output: -o PATH" : "needs another output: -o PATH");
+  return outputPath(inv, named[k], extension, r);
+}
+
+// Exactly one -o.
+bool oneOutput(Invocation& inv, const char* extension, ProcedureRequest& r) {
+  if (inv.args.values("output").size() > 1) return inv.usage("takes one output (-o)");
+  return output(inv, 0, extension, r);
+}
+
+// --- Lists and numbers -------------------------------------------------------------
+
+bool labels(Invocation& inv, const char* option, EventList& out) {
+  for (const std::string& text : inv.args.values(option))
+    if (!parseLabelList(text, out)) return inv.usage("--" + std::string(option) + " " + text + ": not a list of event labels");
+  return true;
+}
+
+bool pairs(Invocation& inv, const char* option, bool ofLabels, StatePairList& out) {
+  for (const std::string& text : inv.args.values(option))
+    if (!parsePairList(text, ofLabels, out))
+      return inv.usage("--" + std::string(option) + " " + text + ": not a list of pairs A:B");
+  return true;
+}
+
+bool number(Invocation& inv, const char* option, long lo, long hi, long& value) {
+  const std::string text = inv.args.value(option);
+  if (!parseNumber(text, lo, hi, value))
+    return inv.usage("--" + std::string(option) + " " + text + ": not a number in " + std::to_string(lo) + ".." +
+                     std::to_string(hi));
+  return true;
+}
+
+// The labels on the transitions of a file that must load.
+bool labelsOfInput(Invocation& inv, const std::string& path, std::int64_t init, EventList& out) {
+  DES des;
+  std::int64_t fileInit = init;
+  if (loadDESFile(path, des, fileInit) != LOAD_OK)
+    return inv.fail(EXIT_UNREADABLE_INPUT, path + (init == -1 ? ": not a DAT file" : ": not a DES file"));
+  collectEvents(des, out);
+  return true;
+}
+
+// The erased events of the projection family: --erase as given, or every
+// label of the inputs `against` that --image (or the events of the DES
+// named by --image-des) does not retain. None given erases nothing.
+bool erasedEvents(Invocation& inv, const std::vector<std::string>& against, EventList& erased) {
+  const int given = inv.args.has("erase") + inv.args.has("image") + inv.args.has("image-des");
+  if (given > 1) return inv.usage("give one of --erase, --image and --image-des");
+  if (inv.args.has("erase")) return labels(inv, "erase", erased);
+  if (given == 0) return true;
+  EventList retained;
+  if (inv.args.has("image")) {
+    if (!labels(inv, "image", retained)) return false;
+  } else {
+    std::string path;
+    if (!inputPath(inv, inv.args.value("image-des"), ".DES", path) || !labelsOfInput(inv, path, 0, retained))
+      return false;
+  }
+  for (const std::string& path : against)
+    if (!labelsOfInput(inv, path, 0, erased)) return false;
+  std::erase_if(erased, [&](std::uint16_t e) { return findEvent(retained, e); });
+  return true;
+}
+
+// --- Builders ------------------------------------------------------------------------
+
+// One input, one output (DES).
+bool buildOneInOneOut(Invocation& inv, ProcedureRequest& r) {
+  return needFiles(inv, 1, 1) && input(inv, 0, ".DES", r) && oneOutput(inv, ".DES", r);
+}
+
+bool buildTwoInOneOut(Invocation& inv, ProcedureRequest& r) {
+  return needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DES", r);
+}
+
+bool buildWithEvents(Invocation& inv, ProcedureRequest& r) {
+  return buildOneInOneOut(inv, r) && labels(inv, "events", r.events);
+}
+
+bool buildHiconsis(Invocation& inv, ProcedureRequest& r) {
+  r.number = inv.args.has("multiple") ? 1 : 0;
+  return buildOneInOneOut(inv, r);
+}
+
+bool buildProducts(Invocation& inv, ProcedureRequest& r) {
+  return needFiles(inv, 2, 20) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DES", r);
+}
+
+bool buildCondat(Invocation& inv, ProcedureRequest& r) {
+  return needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DAT", r);
+}
+
+bool buildMutex(Invocation& inv, ProcedureRequest& r) {
+  return buildTwoInOneOut(inv, r) && pairs(inv, "pairs", false, r.pairs);
+}
+
+bool buildRelabel(Invocation& inv, ProcedureRequest& r) {
+  return buildOneInOneOut(inv, r) && pairs(inv, "pairs", true, r.pairs);
+}
+
+bool buildErasing(Invocation& inv, ProcedureRequest& r) {
+  return buildOneInOneOut(inv, r) && erasedEvents(inv, {r.inputs[0]}, r.events);
+}
+
+bool buildSupqc(Invocation& inv, ProcedureRequest& r) {
+  r.number = inv.spec.name == std::string_view("supsqc") ? 2 : 1;
+  return buildErasing(inv, r);
+}
+
+// Supnorm and Supscop take image events against both inputs, Supconrobs
+// and Suprobs against the plant.
+bool buildTwoErasingBoth(Invocation& inv, ProcedureRequest& r) {
+  return buildTwoInOneOut(inv, r) && erasedEvents(inv, r.inputs, r.events);
+}
+
+bool buildTwoErasingPlant(Invocation& inv, ProcedureRequest& r) {
+  r.number = 1;
+  return buildTwoInOneOut(inv, r) && erasedEvents(inv, {r.inputs[0]}, r.events);
+}
+
+bool buildObservable(Invocation& inv, ProcedureRequest& r) {
+  r.number = inv.spec.name == std::string_view("sobservable") ? 2 : 1;
+  return needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && erasedEvents(inv, {r.inputs[0]}, r.events);
+}
+
+bool buildTest(Invocation& inv, ProcedureRequest& r) {
+  if (!needFiles(inv, 2, 2) || !inputs(inv, 0, ".DES", r)) return false;
+  // One file named twice is its own identity, as for the batch child.
+  char* a = ::realpath(r.inputs[0].c_str(), nullptr);
+  char* b = ::realpath(r.inputs[1].c_str(), nullptr);
+  r.number = a && b && std::strcmp(a, b) == 0 ? 1 : 0;
+  std::free(a);
+  std::free(b);
+  return true;
+}
+
+bool buildCreate(Invocation& inv, ProcedureRequest& r) {
+  if (!inv.args.has("states")) return inv.usage("needs --states N");
+  if (!number(inv, "states", 0, 2000000, r.number) || !oneOutput(inv, ".DES", r)) return false;
+  const std::string marked = inv.args.value("marked");
+  if (marked == "all" || marked == "*") {
+    for (long s = 0; s < r.number; ++s) r.markers.push_back(s);
+  } else {
+    for (std::string_view piece : splitList(marked)) {
+      long s;
+      if (!parseNumber(piece, 0, r.number - 1, s)) return inv.usage("--marked: " + std::string(piece) + " is not a state");
+      r.markers.push_back(s);
+    }
+  }
+  const auto addTriple = [&](std::string_view text) {
+    std::array<std::string_view, 3> f;
+    std::array<long, 3> t;
+    if (!splitTriple(text, f) || !parseNumber(f[0], 0, r.number - 1, t[0]) || !parseLabel(f[1], t[1]) ||
+        !parseNumber(f[2], 0, r.number - 1, t[2]))
+      return inv.usage(std::string(text) + ": not a transition FROM:EVENT:TO of the states");
+    r.transitions.push_back(t);
+    return true;
+  };
+  for (const std::string& text : inv.args.files)
+    for (std::string_view piece : splitList(text))
+      if (!addTriple(piece)) return false;
+  if (inv.args.has("triples")) {
+    // Whitespace-separated numbers, three to a transition; "-" reads them
+    // from standard input.
+    const std::string path = inv.args.value("triples");
+    std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    if (!in) return inv.fail(EXIT_UNREADABLE_INPUT, path + ": " + std::strerror(errno));
+    std::string text;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, n);
+    if (in != stdin) std::fclose(in);
+    std::vector<std::string_view> words;
+    for (std::size_t at = 0; at < text.size();) {
+      while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+      const std::size_t start = at;
+      while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+      if (at > start) words.push_back(std::string_view(text).substr(start, at - start));
+    }
+    if (words.size() % 3 != 0) return inv.usage(path + ": the numbers do not come in threes");
+    for (std::size_t k = 0; k < words.size(); k += 3)
+      if (!addTriple(std::string(words[k]) + ":" + std::string(words[k + 1]) + ":" + std::string(words[k + 2])))
+        return false;
+  }
+  return true;
+}
+
+bool buildAllevents(Invocation& inv, ProcedureRequest& r) {
+  if (inv.args.has("events")) {
+    if (!needFiles(inv, 0, 0)) return inv.usage("takes either a file or --events");
+    r.number = 3;
+    return labels(inv, "events", r.events) && oneOutput(inv, ".DES", r);
+  }
+  if (!needFiles(inv, 1, 1)) return false;
+  const bool dat = hasExtension(inv.args.files[0], ".DAT");
+  r.number = dat ? 2 : 1;
+  return input(inv, 0, dat ? ".DAT" : ".DES", r) && oneOutput(inv, ".DES", r);
+}
+
+bool buildForce(Invocation& inv, ProcedureRequest& r) {
+  if (!buildOneInOneOut(inv, r) || !labels(inv, "forcible", r.events) || !labels(inv, "preemptable", r.moreEvents))
+    return false;
+  if (!inv.args.has("timeout")) return inv.usage("needs --timeout EVENT");
+  if (!number(inv, "timeout", 1, 999, r.number)) return false;
+  // The dialog's rules: the lists name events of DES1 and are disjoint; the
+  // timeout is a new controllable event.
+  EventList events;
+  if (!labelsOfInput(inv, r.inputs[0], 0, events)) return false;
+  for (std::uint16_t e : r.events)
+    if (!findEvent(events, e)) return inv.usage("forcible event " + std::to_string(e) + " is not an event of the DES");
+  for (std::uint16_t e : r.moreEvents) {
+    if (!findEvent(events, e)) return inv.usage("preemptable event " + std::to_string(e) + " is not an event of the DES");
+    if (findEvent(r.events, e)) return inv.usage("event " + std::to_string(e) + " is both forcible and preemptable");
+  }
+  if (r.number % 2 == 0) return inv.usage("the timeout event must be controllable (odd)");
+  if (findEvent(events, static_cast<std::uint16_t>(r.number))) return inv.usage("the timeout event occurs in the DES");
+  return true;
+}
+
+bool buildVocalize(Invocation& inv, ProcedureRequest& r) {
+  if (!buildOneInOneOut(inv, r)) return false;
+  DES des;
+  std::int64_t init = 0;
+  if (loadDESFile(r.inputs[0], des, init) != LOAD_OK)
+    return inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[0] + ": not a DES file");
+  // Each STATE:EVENT:OUTPUT vocalizes the states entered from STATE ("*":
+  // from every state) by EVENT, as the dialog's triples do.
+  QuadrupleList quadruples;
+  for (const std::string& list : inv.args.values("vocal"))
+    for (std::string_view text : splitList(list)) {
+      std::array<std::string_view, 3> f;
+      long state = -1, event, output;
+      if (!splitTriple(text, f) || (f[0] != "*" && !parseNumber(f[0], 0, des.size() - 1, state)) ||
+          !parseLabel(f[1], event) || !parseNumber(f[2], 10, 99, output))
+        return inv.usage(std::string(text) + ": not STATE:EVENT:OUTPUT with a state of the DES and an output in 10..99");
+      const std::size_t before = quadruples.size();
+      for (std::int64_t s = state < 0 ? 0 : state; s < des.size() && (state < 0 || s == state); ++s)
+        for (const Transition& t : transitionsOf(des[s]))
+          if (t.event == event) quadruples.push_back({s, t.event, t.target, static_cast<std::int16_t>(output)});
+      if (quadruples.size() == before) return inv.usage(std::string(text) + ": no such transition");
+    }
+  normalizeSorted(quadruples);
+  for (const Quadruple& q : quadruples) r.quadruples.push_back({static_cast<long>(q.from), q.event, static_cast<long>(q.to), q.value});
+  return true;
+}
+
+bool buildSupreduce(Invocation& inv, ProcedureRequest& r) {
+  r.number = inv.args.has("no-bound") ? 0 : 1;
+  r.figuresWanted = true;
+  return needFiles(inv, 3, 3) && input(inv, 0, ".DES", r) && input(inv, 1, ".DES", r) && input(inv, 2, ".DAT", r) &&
+         oneOutput(inv, ".DES", r);
+}
+
+bool buildLocalize(Invocation& inv, ProcedureRequest& r) {
+  r.number = inv.args.has("no-clean-up") ? 0 : 1;
+  r.figuresWanted = true;
+  if (!needFiles(inv, 3, 22) || !inputs(inv, 0, ".DES", r)) return false;
+  const std::vector<std::string> named = inv.args.values("output");
+  if (named.empty()) return inv.usage("needs the local controllers: -o LOC1 -o LOC2 ...");
+  if (named.size() > r.inputs.size() - 2) return inv.usage("names more local controllers than components");
+  for (const std::string& typed : named)
+    if (!outputPath(inv, typed, ".DES", r)) return false;
+  return true;
+}
+
+bool buildNatobs(Invocation& inv, ProcedureRequest& r) {
+  if (!needFiles(inv, 1, 1) || !input(inv, 0, ".DES", r) || !oneOutput(inv, ".DES", r)) return false;
+  if (!inv.args.has("image-out")) return inv.usage("needs --image-out PATH for the image event list");
+  if (!outputPath(inv, inv.args.value("image-out"), ".DES", r)) return false;
+  if (inv.args.has("seed") == inv.args.has("seed-from")) return inv.usage("give one of --seed and --seed-from");
+  if (inv.args.has("seed")) return labels(inv, "seed", r.events);
+  const std::string typed = inv.args.value("seed-from");
+  const bool dat = hasExtension(typed, ".DAT");
+  std::string path;
+  return inputPath(inv, typed, dat ? ".DAT" : ".DES", path) && labelsOfInput(inv, path, dat ? -1 : 0, r.events);
+}
+
+bool buildStats(Invocation& inv, ProcedureRequest& r) {
+  if (!needFiles(inv, 1, 1)) return false;
+  r.number = hasExtension(inv.args.files[0], ".DAT") ? -1 : 0;
+  return input(inv, 0, r.number == -1 ? ".DAT" : ".DES", r);
+}
+
+bool buildPicture(Invocation& inv, ProcedureRequest& r) {
+  if (!needFiles(inv, 1, 1) || !input(inv, 0, ".DES", r)) return false;
+  r.title = baseName(r.inputs[0]);
+  r.number = inv.args.has("colour") || inv.args.has("color") ? 1 : 0;
+  if (inv.args.has("output")) return oneOutput(inv, ".GIF", r);
+  const std::size_t dot = r.inputs[0].rfind('.');
+  return outputPath(inv, r.inputs[0].substr(0, dot) + ".GIF", ".GIF", r);
+}
+
+// --- convert and show: the formats of a DES as text ---------------------------------
+
+enum TextFormat { FORMAT_UNKNOWN, FORMAT_ADS, FORMAT_DES };
+
+TextFormat formatNamed(const std::string& name) {
+  const std::string u = upper(name);
+  if (u == "ADS") return FORMAT_ADS;
+  if (u == "DES") return FORMAT_DES;
+  return FORMAT_UNKNOWN;
+}
+
+TextFormat formatOfPath(const std::string& path) {
+  if (hasExtension(path, ".ADS")) return FORMAT_ADS;
+  if (hasExtension(path, ".DES")) return FORMAT_DES;
+  return FORMAT_UNKNOWN;
+}
+
+const char* extensionOf(TextFormat f) { return f == FORMAT_ADS ? ".ADS" : ".DES"; }
+
+// Reads a DES in format `from`; false after reporting why.
+bool readInFormat(Invocation& inv, const std::string& path, TextFormat from, DES& des) {
+  if (from == FORMAT_ADS) {
+    const std::vector<AdsError> errors = parseAdsFile(path, des);
+    if (errors.empty()) return true;
+    const AdsError& e = errors.front();
+    std::string where = e.line == ADS_NO_LINE ? std::string() : ": line " + std::to_string(e.line);
+    return inv.fail(EXIT_UNREADABLE_INPUT, path + where + ": " + adsErrorMessage(e.code));
+  }
+  std::int64_t init = 0;
+  if (loadDESFile(path, des, init) == LOAD_OK) return true;
+  return inv.fail(EXIT_UNREADABLE_INPUT, path + ": not a DES file");
+}
+
+bool convertFile(Invocation& inv, ProcedureRequest& r) {
+  if (!needFiles(inv, 1, 1)) return false;
+  TextFormat from = inv.args.has("from") ? formatNamed(inv.args.value("from")) : formatOfPath(inv.args.files[0]);
+  if (from == FORMAT_UNKNOWN) return inv.usage("cannot tell the format of " + inv.args.files[0] + ": give --from ads|des");
+  if (!input(inv, 0, extensionOf(from), r)) return false;
+  // --to, else the extension of -o, else the other format.
+  TextFormat to = from == FORMAT_ADS ? FORMAT_DES : FORMAT_ADS;
+  if (inv.args.has("to")) to = formatNamed(inv.args.value("to"));
+  else if (inv.args.has("output") && hasExtension(inv.args.value("output"))) to = formatOfPath(inv.args.value("output"));
+  if (to == FORMAT_UNKNOWN) return inv.usage("cannot tell the format to write: give --to ads|des");
+  const std::string typedOut =
+      inv.args.has("output") ? inv.args.value("output") : r.inputs[0].substr(0, r.inputs[0].rfind('.'));
+  if (!outputPath(inv, typedOut, extensionOf(to), r)) return false;
+  DES des;
+  if (!readInFormat(inv, r.inputs[0], from, des)) return false;
+  const std::string& staged = r.outputs[0];
+  bool written;
+  if (to == FORMAT_ADS) {
+    const std::string name = baseName(finalPathOf(inv.stage, staged));
+    written = writeTextFile(staged, [&](std::FILE* out) { writeAdsListing(out, name, des); });
+  } else {
+    written = saveDESFile(staged, des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
+  }
+  if (!written) return inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, staged) + ": cannot be written");
+  inv.report.files.push_back(figuresOf(staged, des, 0));
+  return true;
+}
+
+bool showFile(Invocation& inv, ProcedureRequest& r) {
+  if (!needFiles(inv, 1, 1)) return false;
+  const bool dat = hasExtension(inv.args.files[0], ".DAT");
+  if (!input(inv, 0, dat ? ".DAT" : ".DES", r)) return false;
+  DES des;
+  std::int64_t init = dat ? -1 : 0;
+  if (loadDESFile(r.inputs[0], des, init) != LOAD_OK)
+    return inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[0] + (dat ? ": not a DAT file" : ": not a DES file"));
+  const std::string name = baseName(r.inputs[0]);
+  inv.report.text = captureText([&](std::FILE* out) {
+    if (init == -1) writeDatListing(out, des, name);
+    else writeDesListing(out, des, name, false);
+  });
+  return true;
+}
+
+// --- Finishers ---------------------------------------------------------------------
+
+ReportField flagField(const char* key, bool value) {
+  ReportField f;
+  f.key = key;
+  f.kind = ReportField::FLAG;
+  f.flag = value;
+  return f;
+}
+
+ReportField listField(const char* key, ReportField::Kind kind, const std::vector<std::int64_t>& values) {
+  ReportField f;
+  f.key = key;
+  f.kind = kind;
+  f.integers = values;
+  return f;
+}
+
+ReportField labelsField(const char* key, const EventList& labels) {
+  return listField(key, ReportField::LABELS, std::vector<std::int64_t>(labels.begin(), labels.end()));
+}
+
+void verdict(Invocation& inv, const char* key, bool holds) {
+  inv.report.fields.push_back(flagField(key, holds));
+  if (!holds) inv.report.status = EXIT_DOES_NOT_HOLD;
+}
+
+void finishSync(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
+  inv.report.fields.push_back(labelsField("blocked_events", o.labels));
+}
+
+void finishCondat(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
+  if (!o.results.empty() && !o.results[0].controllable) inv.report.status = EXIT_DOES_NOT_HOLD;
+}
+
+void finishIsomorph(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
+  bool identity = o.identity;
+  if (o.holds && !identity) {
+    identity = true;
+    for (std::size_t s = 0; s < o.states.size(); ++s) identity = identity && o.states[s] == static_cast<std::int64_t>(s);
+  }
+  verdict(inv, "isomorphic", o.holds);
+  inv.report.fields.push_back(flagField("identity", o.holds && identity));
+  if (inv.args.has("map") && o.holds) inv.report.fields.push_back(listField("map", ReportField::INTEGERS, o.states));
+}
+
+void finishNonconflict(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
+  verdict(inv, "nonconflicting", o.holds);
+}
+
+void finishObservable(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
+  verdict(inv, "observable", o.holds);
+  ReportField failures;
+  failures.key = "failures";
+  failures.kind = ReportField::GROUPS;
+  for (std::int64_t s = 0; s < o.report.size(); ++s)
+    for (const Transition& t : transitionsOf(o.report[s])) failures.groups.push_back({s, t.event});
+  inv.report.fields.push_back(failures);
+}
+
+void finishSupqc(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
+  if (!inv.args.has("partition")) return;
+  std::map<std::int64_t, std::vector<std::int64_t>> classes;
+  for (std::size_t x = 0; x < o.states.size(); ++x) classes[o.states[x]].push_back(static_cast<std::int64_t>(x));
+  ReportField partition;
+  partition.key = "partition";
+  partition.kind = ReportField::GROUPS;
+  for (auto& [first, members] : classes)
+    if (members.size() > 1) partition.groups.push_back(std::move(members));
+  inv.report.fields.push_back(partition);
+}
+
+void finishPicture(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome&) {
+  ReportField f;
+  f.key = "picture";
+  f.kind = ReportField::TEXT;
+  f.text = finalPathOf(inv.stage, r.outputs[0]);
+  inv.report.fields.push_back(f);
+}
+
+void finishNatobs(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
+  inv.report.fields.push_back(labelsField("image_events", o.labels));
+}
+
+// The clean-up the console offers after a reduction: when plant and
+// supervisor have the same events, self-loops that carry no control
+// information leave the reduced supervisor.
+void finishSupreduce(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome& o) {
+  ReportField bound;
+  bound.key = "lower_bound";
+  bound.kind = ReportField::INTEGER;
+  bound.integer = o.lowerBound;
+  ReportField ratio;
+  ratio.key = "compression_ratio";
+  ratio.kind = ReportField::REAL;
+  ratio.real = o.ratio;
+  inv.report.fields.push_back(bound);
+  inv.report.fields.push_back(ratio);
+  if (!inv.args.has("clean-up") || labelsOfPaths({r.inputs[0]}) != labelsOfPaths({r.inputs[1]})) return;
+  DES reduced;
+  std::int64_t init = 0;
+  if (loadDESFile(r.outputs[0], reduced, init) != LOAD_OK) return;
+  if (removeIdleSelfloops(reduced, labelsOfPaths({r.inputs[2]}, -1)) == 0) return;
+  if (saveDESFile(r.outputs[0], reduced, 0, sizeof(void*) >= 8 ? 2 : 1) != SAVE_OK) {
+    inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": cannot be written");
+    return;
+  }
+  inv.report.files[0] = figuresOf(r.outputs[0], reduced, 0);
+}
+
+void finishLocalize(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome&) {
+  if (!inv.args.has("check")) return;
+  const auto loadAll = [](const std::vector<std::string>& paths, std::vector<DES>& out) {
+    out.resize(paths.size());
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+      std::int64_t init = 0;
+      if (loadDESFile(paths[k], out[k], init) != LOAD_OK) return false;
+    }
+    return true;
+  };
+  std::vector<DES> components, controllers, supervisor;
+  const bool equivalent = loadAll({r.inputs.begin() + 2, r.inputs.end()}, components) &&
+                          loadAll(r.outputs, controllers) && loadAll({r.inputs[1]}, supervisor) &&
+                          controlEquivalent(components, controllers, supervisor[0]);
+  verdict(inv, "control_equivalent", equivalent);
+}
+
+// --- The table ---------------------------------------------------------------------
+
+const std::vector<OptionSpec> ERASING = {{"erase", 0, true}, {"image", 0, true}, {"image-des", 0, true}};
+
+std::vector<OptionSpec> with(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+#define ERASE_HELP                                                                                                     \
+  "  --erase LIST       the events erased (NULL), e.g. --erase 10,12\n"                                               \
+  "  --image LIST       the events kept (IMAGE); the others of the input are erased\n"                                \
+  "  --image-des PATH   the events on the transitions of a DES are kept (IMAGE_DES)\n"
+
+const std::vector<CommandSpec> COMMANDS = {
+    {"create", PROC_CREATE, buildCreate, nullptr,
+     {{"states", 0, true}, {"marked", 0, true}, {"triples", 0, true}},
+     "kav create -o OUT --states N [--marked LIST|all] [FROM:EVENT:TO ...] [--triples FILE]",
+     "Creates a DES from its states, marker states and transitions (the labels 0..999, e silent).",
+     "  --states N         the number of states, 0 to 2000000; state 0 is initial\n"
+     "  --marked LIST      the marker states, e.g. 0,3, or all\n"
+     "  --triples FILE     transitions as numbers FROM EVENT TO, three to a transition (- reads them from standard input)\n",
+     "kav create -o MACH --states 2 --marked 0 0:11:1 1:10:0"},
+    {"trim", PROC_TRIM, buildOneInOneOut, nullptr, {}, "kav trim DES1 -o DES2",
+     "Keeps the states that are reachable from state 0 and from which a marker state can be reached.", "",
+     "kav trim PLANT -o TPLANT"},
+    {"recode", PROC_BFS_RECODE, buildOneInOneOut, nullptr, {}, "kav recode DES1 -o DES2",
+     "Keeps the reachable states and numbers them in breadth-first order from state 0.", "", "kav recode SUPER -o RSUPER"},
+    {"sync", PROC_SYNC, buildProducts, finishSync, {}, "kav sync DES1 DES2 ... -o DES",
+     "The synchronous product of 2 to 20 DES: shared events move together, the others interleave.", "",
+     "kav sync MACH1 MACH2 -o FACT"},
+    {"meet", PROC_MEET, buildProducts, nullptr, {}, "kav meet DES1 DES2 ... -o DES",
+     "The product of 2 to 20 DES: only the events all of them take can occur.", "", "kav meet FACT SPEC -o LEGAL"},
+    {"supcon", PROC_SUPCON, buildTwoInOneOut, nullptr, {}, "kav supcon PLANT SPEC -o SUPER",
+     "The supervisor: the supremal controllable sublanguage of SPEC for PLANT, trim.", "",
+     "kav supcon FACT BUFSPEC -o SUPER"},
+    {"condat", PROC_CONDAT, buildCondat, finishCondat, {}, "kav condat PLANT SUPER -o DAT",
+     "The control data of a supervisor: the events it disables at each of its states. Exit 1 when a disabled event is "
+     "uncontrollable.",
+     "", "kav condat FACT SUPER -o SUPDAT"},
+    {"minstate", PROC_MINSTATE, buildOneInOneOut, nullptr, {}, "kav minstate DES1 -o DES2",
+     "The reachable part of a DES with the fewest states for the same closed and marked behaviour.", "",
+     "kav minstate SUPER -o MSUPER"},
+    {"project", PROC_PROJECT, buildErasing, nullptr, ERASING,
+     "kav project DES1 -o DES2 (--erase LIST | --image LIST | --image-des PATH)",
+     "The natural projection of a DES: the erased events become silent and the result is made deterministic and "
+     "minimal.",
+     ERASE_HELP, "kav project SUPER -o PSUPER --erase 10,12"},
+    {"selfloop", PROC_SELFLOOP, buildWithEvents, nullptr, {{"events", 0, true}}, "kav selfloop DES1 -o DES2 --events LIST",
+     "Adds at every state a self-loop for each listed event the state does not use yet.",
+     "  --events LIST      the events adjoined, e.g. 31,33\n", "kav selfloop SPEC -o SPEC2 --events 31,33"},
+    {"mutex", PROC_MUTEX, buildMutex, nullptr, {{"pairs", 0, true}}, "kav mutex DES1 DES2 -o DES3 --pairs LIST",
+     "The product of two DES without the listed pairs of states (mutual exclusion), trim.",
+     "  --pairs LIST       the excluded state pairs STATE1:STATE2, e.g. 1:3,5:7\n",
+     "kav mutex ROBOT1 ROBOT2 -o BOTH --pairs 1:1"},
+    {"complement", PROC_COMPLEMENT, buildWithEvents, nullptr, {{"events", 0, true}},
+     "kav complement DES1 -o DES2 [--events LIST]",
+     "The complement of the marked behaviour, over the events of DES1 and the listed ones.",
+     "  --events LIST      auxiliary events not in DES1\n", "kav complement SPEC -o NOTSPEC --events 41"},
+    {"relabel", PROC_RELABEL, buildRelabel, nullptr, {{"pairs", 0, true}}, "kav relabel DES1 -o DES2 --pairs LIST",
+     "Renames events by (old, new) pairs; a result made nondeterministic is projected.",
+     "  --pairs LIST       OLD:NEW label pairs, e.g. 11:13,10:e\n", "kav relabel MACH1 -o MACH3 --pairs 11:31,10:30"},
+    {"allevents", PROC_ALLEVENTS, buildAllevents, nullptr, {{"events", 0, true}},
+     "kav allevents (DES1 | DAT1 | --events LIST) -o DES2",
+     "A one-state marked DES with a self-loop for every event of a DES, of control data (.DAT), or listed.",
+     "  --events LIST      the events, instead of a file\n", "kav allevents FACT -o ALL"},
+    {"isomorph", PROC_ISOMORPH, buildTest, finishIsomorph, {{"map", 0, false}}, "kav isomorph DES1 DES2",
+     "Tests whether two DES are the same up to the numbering of their states. Exit 0 when they are, 1 when not.",
+     "  --map              also give the state of DES2 matched to each state of DES1\n", "kav isomorph SUPER SUPER2"},
+    {"nonconflict", PROC_NONCONFLICT, buildTest, finishNonconflict, {}, "kav nonconflict DES1 DES2",
+     "Tests whether every reachable state of the product of two DES can reach a marker state. Exit 0 when so, 1 when "
+     "not.",
+     "", "kav nonconflict SUPER1 SUPER2"},
+    {"force", PROC_FORCE, buildForce, nullptr,
+     {{"forcible", 0, true}, {"preemptable", 0, true}, {"timeout", 0, true}},
+     "kav force DES1 -o DES2 --forcible LIST --preemptable LIST --timeout EVENT",
+     "Forcing: forcible events may preempt the preemptable ones before the new timeout event.",
+     "  --forcible LIST    events of DES1 that can be forced\n"
+     "  --preemptable LIST events of DES1 that forcing preempts (none of them forcible)\n"
+     "  --timeout EVENT    a new controllable (odd) event\n",
+     "kav force TIMER -o FTIMER --forcible 11 --preemptable 10 --timeout 99"},
+    {"vocalize", PROC_VOCALIZE, buildVocalize, nullptr, {{"vocal", 0, true}}, "kav vocalize DES1 -o DES2 --vocal LIST",
+     "Gives vocal outputs to the states entered by the listed transitions.",
+     "  --vocal LIST       STATE:EVENT:OUTPUT triples, STATE * for every state, OUTPUT 10..99\n",
+     "kav vocalize MACH1 -o VMACH1 --vocal *:10:20"},
+    {"outconsis", PROC_OUTCONSIS, buildOneInOneOut, nullptr, {}, "kav outconsis DES1 -o DES2",
+     "Output-control consistency: state outputs recoded so that high-level events are controllable or not.", "",
+     "kav outconsis VMACH -o OCMACH"},
+    {"hiconsis", PROC_HICONSIS, buildHiconsis, nullptr, {{"multiple", 0, false}}, "kav hiconsis DES1 -o DES2 [--multiple]",
+     "Hierarchical consistency, adding new state outputs where needed.",
+     "  --multiple         a new output for each new location (default: a single new output)\n",
+     "kav hiconsis OCMACH -o HCMACH"},
+    {"higen", PROC_HIGEN, buildOneInOneOut, nullptr, {}, "kav higen DES1 -o DES2",
+     "The high-level generator of a vocalized DES, minimal.", "", "kav higen HCMACH -o HIGH"},
+    {"supreduce", PROC_SUPREDUCE, buildSupreduce, finishSupreduce, {{"no-bound", 0, false}, {"clean-up", 0, false}},
+     "kav supreduce PLANT SUPER DAT -o DES3",
+     "A reduced supervisor that enforces the control action of SUPER (with control data DAT) on PLANT.",
+     "  --no-bound         skip the lower bound on the size of any reduced supervisor\n"
+     "  --clean-up         then drop self-loops that carry no control information, as the console offers\n",
+     "kav supreduce FACT SUPER SUPDAT -o SIMSUP"},
+    {"localize", PROC_LOCALIZE, buildLocalize, finishLocalize, {{"no-clean-up", 0, false}, {"check", 0, false}},
+     "kav localize PLANT SUPER COMPONENT... -o LOC1 [-o LOC2 ...]",
+     "Local controllers, one per plant component, that together enforce the control action of SUPER.",
+     "  -o PATH            a local controller, once for each of the first components\n"
+     "  --no-clean-up      keep every self-loop of the local controllers\n"
+     "  --check            confirm that they are control-equivalent to SUPER (exit 1 when not)\n",
+     "kav localize FACT SUPER MACH1 MACH2 -o LOC1 -o LOC2 --check"},
+    {"supqc", PROC_SUPQC, buildSupqc, finishSupqc, with(ERASING, {{"partition", 0, false}}),
+     "kav supqc DES1 -o DES2 (--erase LIST | --image LIST | --image-des PATH)",
+     "The quotient of a DES by its supremal quasi-congruence for the kept events.",
+     ERASE_HELP "  --partition        also give the cells of more than one state\n", "kav supqc FACT -o QFACT --image 11,21"},
+    {"supsqc", PROC_SUPQC, buildSupqc, finishSupqc, with(ERASING, {{"partition", 0, false}}),
+     "kav supsqc DES1 -o DES2 (--erase LIST | --image LIST | --image-des PATH)",
+     "The quotient of a DES by its supremal strong quasi-congruence for the kept events.",
+     ERASE_HELP "  --partition        also give the cells of more than one state\n", "kav supsqc FACT -o QFACT --image 11,21"},
+    {"observable", PROC_OBSERVABLE, buildObservable, finishObservable, ERASING,
+     "kav observable PLANT DES2 (--erase LIST | --image LIST | --image-des PATH)",
+     "Tests whether DES2 is observable with respect to PLANT. Exit 0 when it is, 1 when not.", ERASE_HELP,
+     "kav observable FACT SUPER --erase 10"},
+    {"sobservable", PROC_OBSERVABLE, buildObservable, finishObservable, ERASING,
+     "kav sobservable PLANT DES2 (--erase LIST | --image LIST | --image-des PATH)",
+     "Tests whether DES2 is strongly observable with respect to PLANT. Exit 0 when it is, 1 when not.", ERASE_HELP,
+     "kav sobservable FACT SUPER --erase 10"},
+    {"natobs", PROC_NATOBS, buildNatobs, finishNatobs,
+     {{"image-out", 0, true}, {"seed", 0, true}, {"seed-from", 0, true}},
+     "kav natobs DES1 -o DES3 --image-out DES4 (--seed LIST | --seed-from DES2|DAT2)",
+     "The natural observer of a DES: its projection onto the smallest image, grown from the seed, that makes the "
+     "projection an observer.",
+     "  --image-out PATH   a one-state DES with the image events as self-loops\n"
+     "  --seed LIST        the seed events\n"
+     "  --seed-from PATH   the events of a DES, or of control data (.DAT)\n",
+     "kav natobs FACT -o OFACT --image-out IMAGE --seed 11"},
+    {"uncertmod", PROC_UNCERTMOD, buildErasing, nullptr, ERASING,
+     "kav uncertmod DES1 -o DES2 (--erase LIST | --image LIST | --image-des PATH)",
+     "The uncertainty model of a DES for the erased events.", ERASE_HELP, "kav uncertmod FACT -o UFACT --erase 10,20"},
+    {"supnorm", PROC_SUPNORM, buildTwoErasingBoth, nullptr, ERASING,
+     "kav supnorm PLANT LEGAL -o DES3 (--erase LIST | --image LIST | --image-des PATH)",
+     "The supremal sublanguage of LEGAL that is normal with respect to PLANT and the erased events.", ERASE_HELP,
+     "kav supnorm FACT LEGAL -o NORM --erase 10"},
+    {"supscop", PROC_SUPSCOP, buildTwoErasingBoth, nullptr, ERASING,
+     "kav supscop PLANT LEGAL -o DES3 (--erase LIST | --image LIST | --image-des PATH)",
+     "The supremal controllable and normal sublanguage of LEGAL for PLANT under partial observation.", ERASE_HELP,
+     "kav supscop FACT LEGAL -o SCOP --erase 10"},
+    {"supconrobs", PROC_SUPCONROBS, buildTwoErasingPlant, nullptr, ERASING,
+     "kav supconrobs PLANT LEGAL -o DES3 (--erase LIST | --image LIST | --image-des PATH)",
+     "The supremal controllable and relatively observable sublanguage of LEGAL for PLANT.", ERASE_HELP,
+     "kav supconrobs FACT BUFSPEC -o ROBS --erase 10"},
+    {"suprobs", PROC_SUPROBS, buildTwoErasingPlant, nullptr, ERASING,
+     "kav suprobs PLANT LEGAL -o DES3 (--erase LIST | --image LIST | --image-des PATH)",
+     "The supremal relatively observable sublanguage of LEGAL for PLANT.", ERASE_HELP,
+     "kav suprobs FACT BUFSPEC -o ROBS --erase 10"},
+    {"stats", PROC_STATISTICS, buildStats, nullptr, {}, "kav stats FILE",
+     "The states, transitions and marker states of a DES (or of control data, .DAT), and whether it is "
+     "deterministic.",
+     "", "kav stats --json SUPER | jq .states"},
+    {"picture", PROC_GRAPHVIZ, buildPicture, finishPicture, {{"colour", 0, false}, {"color", 0, false}},
+     "kav picture DES [-o GIF] [--colour]",
+     "The transition diagram of a DES as a GIF picture, laid out by Graphviz's dot (default: DES.GIF beside it).",
+     "  --colour           controllable transitions red, the others green\n", "kav picture SUPER --colour"},
+    {"convert", -1, convertFile, nullptr, {{"from", 0, true}, {"to", 0, true}},
+     "kav convert FILE [-o FILE2] [--from ads|des] [--to ads|des]",
+     "Converts an ADS text into a DES and a DES into ADS text; the formats follow the extensions.",
+     "  --from FORMAT      the format of FILE when its extension does not tell\n"
+     "  --to FORMAT        the format to write (default: the other one)\n",
+     "kav convert MACH1.ADS"},
+    {"show", -1, showFile, nullptr, {}, "kav show FILE",
+     "The text listing of a DES, or of control data (.DAT), on standard output, as FE and FA file it.", "",
+     "kav show SUPDAT.DAT | less"},
+};
+
+const CommandSpec* findCommand(std::string_view name) {
+  for (const CommandSpec& c : COMMANDS)
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+std::string commandHelp(const CommandSpec& c) {
+  std::string text = std::string("Usage: ") + c.synopsis + "\n\n" + c.summary + "\n\nOptions:\n" + c.optionHelp;
+  if (c.code != -1 && c.code != PROC_STATISTICS && c.code != PROC_ISOMORPH && c.code != PROC_NONCONFLICT &&
+      c.code != PROC_OBSERVABLE && c.code != PROC_LOCALIZE)
+    text += "  -o PATH            the result (the usual extension is added when there is none)\n";
+  text += "  --json             the figures as one JSON object\n"
+          "  -q, --quiet        neither progress nor figures\n"
+          "\nExample:\n  ";
+  return text + c.example + "\n";
+}
+
+// The engine's answer as a status and a message.
+void reportFailure(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome& o) {
+  const std::string blamed = finalPathOf(inv.stage, o.failedPath);
+  switch (o.code) {
+  case RESULT_INCOMPLETE_PARAMETERS: inv.usage("a number or list is out of range"); return;
+  case RESULT_OUT_OF_MEMORY: inv.fail(EXIT_OUT_OF_MEMORY, "out of memory"); return;
+  case RESULT_UNREADABLE_INPUT:
+    inv.fail(EXIT_UNREADABLE_INPUT, blamed + (hasExtension(blamed, ".DAT") ? ": not a DAT file" : ": not a DES file"));
+    return;
+  case RESULT_NO_RESULT:
+    if (r.code == PROC_GRAPHVIZ) {
+      if (o.detail == PICTURE_NO_DOT) inv.fail(EXIT_FAILED, "Graphviz's dot was not found");
+      else if (o.detail == PICTURE_NOT_RUN) inv.fail(EXIT_FAILED, "dot could not run (a DES too large to lay out?)");
+      else inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": dot made no picture");
+      return;
+    }
+    if (!o.failedPath.empty()) {
+      inv.fail(EXIT_UNREADABLE_INPUT, blamed + ": no such file");
+      return;
+    }
+    inv.fail(EXIT_FAILED, r.code == PROC_LOCALIZE ? "the localization failed" : "the computation failed");
+    return;
+  case RESULT_CHILD_FAILED: {
+    std::string message = o.message;
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    inv.fail(EXIT_FAILED, message);
+    return;
+  }
+  case RESULT_REDUCTION_FAILED:
+    if (o.detail >= 2 && o.detail <= 9) inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[0] + ": not a DES file");
+    else if (o.detail > REDUCE_SUPERVISOR_FILE && o.detail < 20) inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[1] + ": not a DES file");
+    else if (o.detail == REDUCE_CONTROL_DATA_MISMATCH)
+      inv.fail(EXIT_FAILED, r.inputs[2] + ": control data of another supervisor (another state count)");
+    else if (o.detail == REDUCE_RESULT_NOT_OPENED || o.detail == REDUCE_RESULT_INCOMPLETE)
+      inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": cannot be written");
+    else inv.fail(EXIT_FAILED, "the reduction failed");
+    return;
+  case RESULT_RECURSION_GUARD: inv.fail(EXIT_OUT_OF_MEMORY, "out of memory"); return;
+  case RESULT_VOCAL_OVERFLOW: inv.fail(EXIT_FAILED, "vocal output overflow: no new state output left"); return;
+  case RESULT_VOCAL_INITIAL_STATE:
+    inv.fail(EXIT_FAILED, r.inputs[0] + ": initial state 0 must be silent (output 0)");
+    return;
+  case RESULT_WRITE_FAILED: inv.fail(EXIT_NOT_WRITTEN, blamed + ": cannot be written"); return;
+  case RESULT_TOO_MANY_TRANSITIONS:
+    inv.fail(EXIT_TOO_MANY_TRANSITIONS, "a state would carry more than 65,535 transitions");
+    return;
+  default: inv.fail(EXIT_FAILED, "the computation failed (result " + std::to_string(o.code) + ")"); return;
+  }
+}
+
+// An address-space limit near the machine's memory, as the batch child
+// has, so that exhausting memory ends as an answer (status 3) instead of
+// the kernel killing the process. A lower limit already set stays.
+void limitAddressSpace() {
+  const rlim_t wanted = static_cast<rlim_t>(childAddressSpaceLimit());
+  rlimit current;
+  if (wanted == 0 || ::getrlimit(RLIMIT_AS, &current) != 0) return;
+  if (current.rlim_cur != RLIM_INFINITY && current.rlim_cur <= wanted) return;
+  current.rlim_cur = wanted;
+  ::setrlimit(RLIMIT_AS, &current);
+}
+
+void perform(Invocation& inv, ProcedureRequest& r, bool progress) {
+  if (!inv.spec.build(inv, r)) return;
+  if (inv.spec.code == -1) return;
+  beginProgressLine(inv.spec.name, progress && !inv.report.quiet);
+  ProcedureOutcome o;
+  performProcedure(r, o);
+  endProgressLine();
+  if (o.code != RESULT_OK) return reportFailure(inv, r, o);
+  inv.report.files = o.results;
+  if (inv.spec.finish) inv.spec.finish(inv, r, o);
+}
+
+} // namespace
+
+bool isCommandName(std::string_view name) { return name == "help" || name == "replay" || findCommand(name); }
+
+void runCommand(const std::vector<std::string>& args, CommandReport& report, bool progress) {
+  report = CommandReport{};
+  const CommandSpec* spec = args.empty() ? nullptr : findCommand(args[0]);
+  report.command = args.empty() ? std::string() : args[0];
+  if (!spec) {
+    report.status = EXIT_USAGE;
+    report.error = "no such command (kav help lists them)";
+    return;
+  }
+  Invocation inv{*spec, report, {}, {}};
+  const std::string problem =
+      parseArguments({args.begin() + 1, args.end()}, with(COMMON_OPTIONS, spec->options), inv.args);
+  report.json = inv.args.has("json");
+  report.quiet = inv.args.has("quiet");
+  if (!problem.empty()) {
+    inv.usage(problem);
+    return;
+  }
+  if (inv.args.has("help")) {
+    report.help = commandHelp(*spec);
+    return;
+  }
+  installInterruptHandlers();
+  limitAddressSpace();
+  ProcedureRequest r;
+  r.code = spec->code;
+  try {
+    perform(inv, r, progress);
+  } catch (const std::bad_alloc&) {
+    endProgressLine();
+    inv.fail(EXIT_OUT_OF_MEMORY, "out of memory");
+  }
+  // Outputs are moved into place only when everything succeeded; a test
+  // that answers "does not hold" has succeeded.
+  if (report.status != EXIT_OK && report.status != EXIT_DOES_NOT_HOLD) {
+    discardOutputs(inv.stage);
+    report.files.clear();
+    report.fields.clear();
+    return;
+  }
+  for (ResultFile& f : report.files) f.path = finalPathOf(inv.stage, f.path);
+  std::string failed;
+  if (!commitOutputs(inv.stage, failed)) {
+    report.files.clear();
+    report.fields.clear();
+    inv.fail(EXIT_NOT_WRITTEN, failed + ": cannot be written: " + std::strerror(errno));
+  }
+}
+
+// --- Printing ----------------------------------------------------------------------
+
+namespace {
+
+std::string jsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+std::string joinedNumbers(const std::vector<std::int64_t>& values, const char* separator) {
+  std::string text;
+  for (std::int64_t v : values) text += (text.empty() ? "" : separator) + std::to_string(v);
+  return text;
+}
+
+std::string fileJson(const ResultFile& f) {
+  std::string text = "\"file\":" + jsonString(f.path) + ",\"states\":" + std::to_string(f.states) +
+                     ",\"transitions\":" + std::to_string(f.transitions);
+  if (f.isControlData) return text + ",\"controllable\":" + (f.controllable ? "true" : "false");
+  return text + ",\"marked_states\":" + std::to_string(f.marked) +
+         ",\"deterministic\":" + (f.deterministic ? "true" : "false");
+}
+
+std::string fieldJson(const ReportField& f) {
+  std::string text = jsonString(f.key) + ":";
+  switch (f.kind) {
+  case ReportField::FLAG: return text + (f.flag ? "true" : "false");
+  case ReportField::INTEGER: return text + std::to_string(f.integer);
+  case ReportField::TEXT: return text + jsonString(f.text);
+  case ReportField::REAL: {
+    char number[64];
+    std::snprintf(number, sizeof number, "%.6f", f.real);
+    return text + number;
+  }
+  case ReportField::LABELS:
+  case ReportField::INTEGERS: return text + "[" + joinedNumbers(f.integers, ",") + "]";
+  case ReportField::GROUPS: {
+    text += "[";
+    for (std::size_t k = 0; k < f.groups.size(); ++k) text += (k ? ",[" : "[") + joinedNumbers(f.groups[k], ",") + "]";
+    return text + "]";
+  }
+  }
+  return text;
+}
+
+std::string labelText(std::int64_t e) { return e == EPSILON_LABEL ? std::string("e") : std::to_string(e); }
+
+std::string fieldText(const ReportField& f) {
+  std::string key = f.key;
+  std::replace(key.begin(), key.end(), '_', ' ');
+  std::string value;
+  switch (f.kind) {
+  case ReportField::FLAG: value = f.flag ? "yes" : "no"; break;
+  case ReportField::INTEGER: value = std::to_string(f.integer); break;
+  case ReportField::TEXT: value = f.text; break;
+  case ReportField::REAL: {
+    char number[64];
+    std::snprintf(number, sizeof number, "%f", f.real);
+    value = number;
+    break;
+  }
+  case ReportField::LABELS:
+    for (std::int64_t e : f.integers) value += (value.empty() ? "" : ",") + labelText(e);
+    break;
+  case ReportField::INTEGERS: value = joinedNumbers(f.integers, " "); break;
+  case ReportField::GROUPS:
+    for (const auto& g : f.groups) value += (value.empty() ? "[" : " [") + joinedNumbers(g, ",") + "]";
+    break;
+  }
+  return key + ": " + (value.empty() ? "none" : value) + "\n";
+}
+
+} // namespace
+
+std::string reportJson(const CommandReport& report) {
+  std::string text = "{\"command\":" + jsonString(report.command);
+  if (report.severalOutputs || report.files.size() > 1) {
+    text += ",\"outputs\":[";
+    for (std::size_t k = 0; k < report.files.size(); ++k) text += (k ? ",{" : "{") + fileJson(report.files[k]) + "}";
+    text += "]";
+  } else if (report.files.size() == 1) {
+    text += "," + fileJson(report.files[0]);
+  }
+  for (const ReportField& f : report.fields) text += "," + fieldJson(f);
+  return text + "}\n";
+}
+
+namespace {
+
+std::string counted(std::int64_t n, const char* what) {
+  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+} // namespace
+
+std::string reportText(const CommandReport& report) {
+  std::string text;
+  for (const ResultFile& f : report.files) {
+    text += f.path + ": " + counted(f.states, "state") + ", ";
+    if (f.isControlData) {
+      text += counted(f.transitions, "disabled event") + ", " + (f.controllable ? "controllable" : "uncontrollable");
+    } else {
+      text += counted(f.transitions, "transition") + ", " + counted(f.marked, "marked state");
+      if (!f.deterministic) text += ", nondeterministic";
+    }
+    text += "\n";
+  }
+  for (const ReportField& f : report.fields) text += fieldText(f);
+  return text;
+}
+
+void printReport(const CommandReport& report) {
+  if (!report.help.empty()) {
+    std::fputs(report.help.c_str(), stdout);
+    return;
+  }
+  if (!report.error.empty()) {
+    std::fprintf(stderr, "kav %s: %s\n", report.command.c_str(), report.error.c_str());
+    return;
+  }
+  if (!report.text.empty()) std::fwrite(report.text.data(), 1, report.text.size(), stdout);
+  else if (report.json) std::fputs(reportJson(report).c_str(), stdout);
+  else if (!report.quiet) std::fputs(reportText(report).c_str(), stdout);
+}
+
+std::string helpText(std::string_view command) {
+  if (!command.empty()) {
+    if (command == "replay") return replayHelp();
+    if (command == "help") return "Usage: kav help [COMMAND]\n\nDescribes the commands, or one of them.\n";
+    const CommandSpec* spec = findCommand(command);
+    return spec ? commandHelp(*spec) : std::string();
+  }
+  std::string text =
+      "Usage: kav COMMAND [OPTIONS] FILES...\n"
+      "\n"
+      "Runs one procedure on files named by path (relative to the current directory or\n"
+      "absolute; .DES, or .DAT for control data, is added when a name has no extension).\n"
+      "Options may come before or after the files; --name=value also works; -- ends them.\n"
+      "\n"
+      "Commands:\n";
+  for (const CommandSpec& c : COMMANDS) {
+    char line[64];
+    std::snprintf(line, sizeof line, "  %-12s ", c.name);
+    text += line + std::string(c.synopsis).substr(4) + "\n";
+  }
+  text += "  replay       kav replay [LOG] [--from DIR] [--into DIR] [--keep-going] [--script]\n"
+          "  help         kav help [COMMAND]\n"
+          "\n"
+          "Every command takes -o PATH (its result), --json (the figures as one JSON object),\n"
+          "-q/--quiet (neither progress nor figures) and -h/--help.\n"
+          "\n"
+          "Exit status:\n"
+          "  0  done; for a test (isomorph, nonconflict, observable, condat, localize --check)\n"
+          "     the property holds\n"
+          "  1  the property does not hold\n"
+          "  2  bad usage or parameters\n"
+          "  3  out of memory\n"
+          "  4  the procedure refused its input or failed (the message says why)\n"
+          "  7  an input is missing or unreadable\n"
+          "  8  an output could not be written\n"
+          "  9  a state would carry more than 65,535 transitions\n"
+          "  130  interrupted (Ctrl-C): nothing written\n"
+          "\n"
+          "kav help COMMAND (or kav COMMAND --help) describes a command, with an example.\n";
+  return text;
+}
+
+int runCommandLine(int argc, char** argv) {
+  if (argc < 2 || !isCommandName(argv[1])) return NOT_A_COMMAND;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args[0] == "help") {
+    const std::string text = helpText(args.size() > 1 ? args[1] : std::string());
+    if (text.empty()) {
+      std::fprintf(stderr, "kav help: %s: no such command\n", args[1].c_str());
+      return EXIT_USAGE;
+    }
+    std::fputs(text.c_str(), stdout);
+    return EXIT_OK;
+  }
+  if (args[0] == "replay") return runReplay(args, argc > 0 ? argv[0] : "kav");
+  CommandReport report;
+  runCommand(args, report);
+  printReport(report);
+  if (std::fflush(stdout) != 0 && report.status == EXIT_OK) return EXIT_NOT_WRITTEN;
+  return report.status;
+}
+
+} // namespace kav
