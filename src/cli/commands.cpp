@@ -1117,10 +1117,10 @@ std::string helpText(std::string_view command) {
   for (const CommandSpec& c : COMMANDS) {
     char line[64];
     std::snprintf(line, sizeof line, "  %-12s ", c.name);
-    text += line + std::string(c.synopsis).substr(4) + "\n";
+    text += line + std::string(c.synopsis).substr(std::strlen(c.name) + 5) + "\n";
   }
-  text += "  replay       kav replay [LOG] [--from DIR] [--into DIR] [--keep-going] [--script]\n"
-          "  help         kav help [COMMAND]\n"
+  text += "  replay       [LOG] [--from DIR] [--into DIR] [--keep-going] [--script]\n"
+          "  help         [COMMAND]\n"
           "\n"
           "Every command takes -o PATH (its result), --json (the figures as one JSON object),\n"
           "-q/--quiet (neither progress nor figures) and -h/--help.\n"

@@ -416,8 +416,9 @@ std::string shellQuoted(const std::string& word) {
   return quoted + "'";
 }
 
-std::string headOf(const std::string& entry) {
+std::string headOf(std::string entry) {
   constexpr std::size_t SHOWN = 60;
+  while (!entry.empty() && entry.back() == ' ') entry.pop_back();
   return entry.size() <= SHOWN ? entry : entry.substr(0, SHOWN - 3) + "...";
 }
 

@@ -224,6 +224,8 @@ TEST(CommandLine, AnswersEachFailureWithItsStatusAndOneLineAndWritesNothing) {
     EXPECT_EQ(row.status == 1 ? r.out : r.err, row.message);
     EXPECT_EQ(leftovers(program, inputs), std::vector<std::string>{});
   }
+  EXPECT_TRUE(test::runKav(program.binary, {"-h"}, program.userDir).out.starts_with("Usage: kav "));
+  EXPECT_EQ(test::runKav(program.binary, {"-autotest"}, program.userDir).out, "Missing script name after -autotest\n");
   // A file named like a command is still typed out.
   test::writeFile(program.dir.path + "stats", "typed\n");
   EXPECT_EQ(test::runKav(program.binary, {"stats"}, program.dir.path).out, "typed\n");
@@ -271,6 +273,17 @@ TEST(CommandLine, PrintsFiguresAsPlainTextOrOneJsonObject) {
   EXPECT_EQ(dat["file"].text, "DAT.DAT");
   EXPECT_TRUE(dat["controllable"].flag);
   EXPECT_EQ(test::parseJson(run("stats DAT.DAT --json").out)["states"].integer, dat["states"].integer);
+}
+
+// The completion installed for bash asks kav for its commands and options.
+TEST(BashCompletion, CompletesCommandsAndTheirOptions) {
+  ProgramDir program;
+  const std::string script = "source " KAV_SOURCE_DIR "/doc/kav.bash-completion\n"
+                             "COMP_WORDS=(kav supc); COMP_CWORD=1; _kav; echo \"${COMPREPLY[*]}\"\n"
+                             "COMP_WORDS=(kav project --im); COMP_CWORD=2; _kav; echo \"${COMPREPLY[*]}\"\n";
+  const test::PathSetting path(program.dir.path + ":/usr/bin:/bin");
+  const CliRun r = test::runKav("/bin/bash", {"-c", script}, program.userDir);
+  EXPECT_EQ(r.out, "supcon supconrobs\n--image --image-des\n") << r.err;
 }
 
 } // namespace
