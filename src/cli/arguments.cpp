@@ -4,22 +4,22 @@
 
 namespace kav {
 
-bool Arguments::has(std::string_view name) const {
-  for (const auto& [n, v] : options)
+bool hasOption(const Arguments& args, std::string_view name) {
+  for (const auto& [n, v] : args.options)
     if (n == name) return true;
   return false;
 }
 
-std::string Arguments::value(std::string_view name) const {
+std::string optionValue(const Arguments& args, std::string_view name) {
   std::string found;
-  for (const auto& [n, v] : options)
+  for (const auto& [n, v] : args.options)
     if (n == name) found = v;
   return found;
 }
 
-std::vector<std::string> Arguments::values(std::string_view name) const {
+std::vector<std::string> optionValues(const Arguments& args, std::string_view name) {
   std::vector<std::string> found;
-  for (const auto& [n, v] : options)
+  for (const auto& [n, v] : args.options)
     if (n == name) found.push_back(v);
   return found;
 }

@@ -25,13 +25,13 @@ struct OptionSpec {
 struct Arguments {
   std::vector<std::string> files;                            // the operands, in order
   std::vector<std::pair<std::string, std::string>> options;  // long name and value ("" for a switch), in order
-
-  bool has(std::string_view name) const;
-  // The last value given for the option, or "" when there is none.
-  std::string value(std::string_view name) const;
-  // Every value given for the option, in order.
-  std::vector<std::string> values(std::string_view name) const;
 };
+
+bool hasOption(const Arguments& args, std::string_view name);
+// The last value given for the option, or "" when there is none.
+std::string optionValue(const Arguments& args, std::string_view name);
+// Every value given for the option, in order.
+std::vector<std::string> optionValues(const Arguments& args, std::string_view name);
 
 // Splits args by the known options. Answers "" or the usage error ("unknown
 // option --x", "option --x needs a value", ...).

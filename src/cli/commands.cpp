@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <new>
@@ -57,14 +60,17 @@ struct Invocation {
   CommandReport& report;
   Arguments args;
   OutputStage stage;
-
-  bool fail(int status, const std::string& message) {
-    report.status = status;
-    report.error = message;
-    return false;
-  }
-  bool usage(const std::string& message) { return fail(EXIT_USAGE, message); }
 };
+
+// Sets the report's status and message and answers false, so that
+// `return refuse(...)` ends a step.
+bool refuse(Invocation& inv, int status, const std::string& message) {
+  inv.report.status = status;
+  inv.report.error = message;
+  return false;
+}
+
+bool usage(Invocation& inv, const std::string& message) { return refuse(inv, EXIT_USAGE, message); }
 
 // --- Files -----------------------------------------------------------------------------
 
@@ -103,12 +109,18 @@ std::string baseName(const std::string& path) {
   return name;
 }
 
+// Two names of one existing file.
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat x, y;
+  return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 bool needFiles(Invocation& inv, std::size_t least, std::size_t most) {
   const std::size_t n = inv.args.files.size();
   if (n >= least && n <= most) return true;
-  if (least == most) return inv.usage("needs " + std::to_string(least) + (least == 1 ? " file" : " files"));
-  if (n < least) return inv.usage("needs at least " + std::to_string(least) + " files");
-  return inv.usage("takes at most " + std::to_string(most) + " files");
+  if (least == most) return usage(inv, "needs " + std::to_string(least) + (least == 1 ? " file" : " files"));
+  if (n < least) return usage(inv, "needs at least " + std::to_string(least) + " files");
+  return usage(inv, "takes at most " + std::to_string(most) + " files");
 }
 
 // An input file, which must exist and be a regular file.
@@ -116,8 +128,8 @@ bool inputPath(Invocation& inv, const std::string& typed, const char* extension,
   path = resolvePath(typed, extension);
   struct stat info;
   if (::stat(path.c_str(), &info) != 0)
-    return inv.fail(EXIT_UNREADABLE_INPUT, path + (errno == ENOENT ? ": no such file" : ": " + std::string(std::strerror(errno))));
-  if (!S_ISREG(info.st_mode)) return inv.fail(EXIT_UNREADABLE_INPUT, path + ": not a regular file");
+    return refuse(inv, EXIT_UNREADABLE_INPUT, path + (errno == ENOENT ? ": no such file" : ": " + std::string(std::strerror(errno))));
+  if (!S_ISREG(info.st_mode)) return refuse(inv, EXIT_UNREADABLE_INPUT, path + ": not a regular file");
   return true;
 }
 
@@ -139,47 +151,47 @@ bool outputPath(Invocation& inv, const std::string& typed, const char* extension
   const std::string path = resolvePath(typed, extension);
   struct stat info;
   if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-    return inv.fail(EXIT_NOT_WRITTEN, path + ": is a directory");
+    return refuse(inv, EXIT_NOT_WRITTEN, path + ": is a directory");
   for (const StagedOutput& o : inv.stage.outputs)
-    if (o.finalPath == path) return inv.usage(path + ": named twice as an output");
+    if (o.finalPath == path) return usage(inv, path + ": named twice as an output");
   const std::string staged = stageOutput(inv.stage, path);
-  if (staged.empty()) return inv.fail(EXIT_NOT_WRITTEN, path + ": cannot be written: " + std::strerror(errno));
+  if (staged.empty()) return refuse(inv, EXIT_NOT_WRITTEN, path + ": cannot be written: " + std::strerror(errno));
   r.outputs.push_back(staged);
   return true;
 }
 
 // The k-th -o.
 bool output(Invocation& inv, std::size_t k, const char* extension, ProcedureRequest& r) {
-  const std::vector<std::string> named = inv.args.values("output");
-  if (k >= named.size()) return inv.usage(k == 0 ? "needs an output: -o PATH" : "needs another output: -o PATH");
+  const std::vector<std::string> named = optionValues(inv.args, "output");
+  if (k >= named.size()) return usage(inv, k == 0 ? "needs an output: -o PATH" : "needs another output: -o PATH");
   return outputPath(inv, named[k], extension, r);
 }
 
 // Exactly one -o.
 bool oneOutput(Invocation& inv, const char* extension, ProcedureRequest& r) {
-  if (inv.args.values("output").size() > 1) return inv.usage("takes one output (-o)");
+  if (optionValues(inv.args, "output").size() > 1) return usage(inv, "takes one output (-o)");
   return output(inv, 0, extension, r);
 }
 
 // --- Lists and numbers -------------------------------------------------------------
 
 bool labels(Invocation& inv, const char* option, EventList& out) {
-  for (const std::string& text : inv.args.values(option))
-    if (!parseLabelList(text, out)) return inv.usage("--" + std::string(option) + " " + text + ": not a list of event labels");
+  for (const std::string& text : optionValues(inv.args, option))
+    if (!parseLabelList(text, out)) return usage(inv, "--" + std::string(option) + " " + text + ": not a list of event labels");
   return true;
 }
 
 bool pairs(Invocation& inv, const char* option, bool ofLabels, StatePairList& out) {
-  for (const std::string& text : inv.args.values(option))
+  for (const std::string& text : optionValues(inv.args, option))
     if (!parsePairList(text, ofLabels, out))
-      return inv.usage("--" + std::string(option) + " " + text + ": not a list of pairs A:B");
+      return usage(inv, "--" + std::string(option) + " " + text + ": not a list of pairs A:B");
   return true;
 }
 
 bool number(Invocation& inv, const char* option, long lo, long hi, long& value) {
-  const std::string text = inv.args.value(option);
+  const std::string text = optionValue(inv.args, option);
   if (!parseNumber(text, lo, hi, value))
-    return inv.usage("--" + std::string(option) + " " + text + ": not a number in " + std::to_string(lo) + ".." +
+    return usage(inv, "--" + std::string(option) + " " + text + ": not a number in " + std::to_string(lo) + ".." +
                      std::to_string(hi));
   return true;
 }
@@ -189,7 +201,7 @@ bool labelsOfInput(Invocation& inv, const std::string& path, std::int64_t init, 
   DES des;
   std::int64_t fileInit = init;
   if (loadDESFile(path, des, fileInit) != LOAD_OK)
-    return inv.fail(EXIT_UNREADABLE_INPUT, path + (init == -1 ? ": not a DAT file" : ": not a DES file"));
+    return refuse(inv, EXIT_UNREADABLE_INPUT, path + (init == -1 ? ": not a DAT file" : ": not a DES file"));
   collectEvents(des, out);
   return true;
 }
@@ -198,16 +210,16 @@ bool labelsOfInput(Invocation& inv, const std::string& path, std::int64_t init, 
 // label of the inputs `against` that --image (or the events of the DES
 // named by --image-des) does not retain. None given erases nothing.
 bool erasedEvents(Invocation& inv, const std::vector<std::string>& against, EventList& erased) {
-  const int given = inv.args.has("erase") + inv.args.has("image") + inv.args.has("image-des");
-  if (given > 1) return inv.usage("give one of --erase, --image and --image-des");
-  if (inv.args.has("erase")) return labels(inv, "erase", erased);
+  const int given = hasOption(inv.args, "erase") + hasOption(inv.args, "image") + hasOption(inv.args, "image-des");
+  if (given > 1) return usage(inv, "give one of --erase, --image and --image-des");
+  if (hasOption(inv.args, "erase")) return labels(inv, "erase", erased);
   if (given == 0) return true;
   EventList retained;
-  if (inv.args.has("image")) {
+  if (hasOption(inv.args, "image")) {
     if (!labels(inv, "image", retained)) return false;
   } else {
     std::string path;
-    if (!inputPath(inv, inv.args.value("image-des"), ".DES", path) || !labelsOfInput(inv, path, 0, retained))
+    if (!inputPath(inv, optionValue(inv.args, "image-des"), ".DES", path) || !labelsOfInput(inv, path, 0, retained))
       return false;
   }
   for (const std::string& path : against)
@@ -232,7 +244,7 @@ bool buildWithEvents(Invocation& inv, ProcedureRequest& r) {
 }
 
 bool buildHiconsis(Invocation& inv, ProcedureRequest& r) {
-  r.number = inv.args.has("multiple") ? 1 : 0;
+  r.number = hasOption(inv.args, "multiple") ? 1 : 0;
   return buildOneInOneOut(inv, r);
 }
 
@@ -280,24 +292,20 @@ bool buildObservable(Invocation& inv, ProcedureRequest& r) {
 bool buildTest(Invocation& inv, ProcedureRequest& r) {
   if (!needFiles(inv, 2, 2) || !inputs(inv, 0, ".DES", r)) return false;
   // One file named twice is its own identity, as for the batch child.
-  char* a = ::realpath(r.inputs[0].c_str(), nullptr);
-  char* b = ::realpath(r.inputs[1].c_str(), nullptr);
-  r.number = a && b && std::strcmp(a, b) == 0 ? 1 : 0;
-  std::free(a);
-  std::free(b);
+  r.number = sameFile(r.inputs[0], r.inputs[1]) ? 1 : 0;
   return true;
 }
 
 bool buildCreate(Invocation& inv, ProcedureRequest& r) {
-  if (!inv.args.has("states")) return inv.usage("needs --states N");
+  if (!hasOption(inv.args, "states")) return usage(inv, "needs --states N");
   if (!number(inv, "states", 0, 2000000, r.number) || !oneOutput(inv, ".DES", r)) return false;
-  const std::string marked = inv.args.value("marked");
+  const std::string marked = optionValue(inv.args, "marked");
   if (marked == "all" || marked == "*") {
     for (long s = 0; s < r.number; ++s) r.markers.push_back(s);
   } else {
     for (std::string_view piece : splitList(marked)) {
       long s;
-      if (!parseNumber(piece, 0, r.number - 1, s)) return inv.usage("--marked: " + std::string(piece) + " is not a state");
+      if (!parseNumber(piece, 0, r.number - 1, s)) return usage(inv, "--marked: " + std::string(piece) + " is not a state");
       r.markers.push_back(s);
     }
   }
@@ -306,19 +314,19 @@ bool buildCreate(Invocation& inv, ProcedureRequest& r) {
     std::array<long, 3> t;
     if (!splitTriple(text, f) || !parseNumber(f[0], 0, r.number - 1, t[0]) || !parseLabel(f[1], t[1]) ||
         !parseNumber(f[2], 0, r.number - 1, t[2]))
-      return inv.usage(std::string(text) + ": not a transition FROM:EVENT:TO of the states");
+      return usage(inv, std::string(text) + ": not a transition FROM:EVENT:TO of the states");
     r.transitions.push_back(t);
     return true;
   };
   for (const std::string& text : inv.args.files)
     for (std::string_view piece : splitList(text))
       if (!addTriple(piece)) return false;
-  if (inv.args.has("triples")) {
+  if (hasOption(inv.args, "triples")) {
     // Whitespace-separated numbers, three to a transition; "-" reads them
     // from standard input.
-    const std::string path = inv.args.value("triples");
+    const std::string path = optionValue(inv.args, "triples");
     std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (!in) return inv.fail(EXIT_UNREADABLE_INPUT, path + ": " + std::strerror(errno));
+    if (!in) return refuse(inv, EXIT_UNREADABLE_INPUT, path + ": " + std::strerror(errno));
     std::string text;
     char buffer[65536];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, n);
@@ -330,7 +338,7 @@ bool buildCreate(Invocation& inv, ProcedureRequest& r) {
       while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
       if (at > start) words.push_back(std::string_view(text).substr(start, at - start));
     }
-    if (words.size() % 3 != 0) return inv.usage(path + ": the numbers do not come in threes");
+    if (words.size() % 3 != 0) return usage(inv, path + ": the numbers do not come in threes");
     for (std::size_t k = 0; k < words.size(); k += 3)
       if (!addTriple(std::string(words[k]) + ":" + std::string(words[k + 1]) + ":" + std::string(words[k + 2])))
         return false;
@@ -339,8 +347,8 @@ bool buildCreate(Invocation& inv, ProcedureRequest& r) {
 }
 
 bool buildAllevents(Invocation& inv, ProcedureRequest& r) {
-  if (inv.args.has("events")) {
-    if (!needFiles(inv, 0, 0)) return inv.usage("takes either a file or --events");
+  if (hasOption(inv.args, "events")) {
+    if (!needFiles(inv, 0, 0)) return usage(inv, "takes either a file or --events");
     r.number = 3;
     return labels(inv, "events", r.events) && oneOutput(inv, ".DES", r);
   }
@@ -353,20 +361,20 @@ bool buildAllevents(Invocation& inv, ProcedureRequest& r) {
 bool buildForce(Invocation& inv, ProcedureRequest& r) {
   if (!buildOneInOneOut(inv, r) || !labels(inv, "forcible", r.events) || !labels(inv, "preemptable", r.moreEvents))
     return false;
-  if (!inv.args.has("timeout")) return inv.usage("needs --timeout EVENT");
+  if (!hasOption(inv.args, "timeout")) return usage(inv, "needs --timeout EVENT");
   if (!number(inv, "timeout", 1, 999, r.number)) return false;
   // The dialog's rules: the lists name events of DES1 and are disjoint; the
   // timeout is a new controllable event.
   EventList events;
   if (!labelsOfInput(inv, r.inputs[0], 0, events)) return false;
   for (std::uint16_t e : r.events)
-    if (!findEvent(events, e)) return inv.usage("forcible event " + std::to_string(e) + " is not an event of the DES");
+    if (!findEvent(events, e)) return usage(inv, "forcible event " + std::to_string(e) + " is not an event of the DES");
   for (std::uint16_t e : r.moreEvents) {
-    if (!findEvent(events, e)) return inv.usage("preemptable event " + std::to_string(e) + " is not an event of the DES");
-    if (findEvent(r.events, e)) return inv.usage("event " + std::to_string(e) + " is both forcible and preemptable");
+    if (!findEvent(events, e)) return usage(inv, "preemptable event " + std::to_string(e) + " is not an event of the DES");
+    if (findEvent(r.events, e)) return usage(inv, "event " + std::to_string(e) + " is both forcible and preemptable");
   }
-  if (r.number % 2 == 0) return inv.usage("the timeout event must be controllable (odd)");
-  if (findEvent(events, static_cast<std::uint16_t>(r.number))) return inv.usage("the timeout event occurs in the DES");
+  if (r.number % 2 == 0) return usage(inv, "the timeout event must be controllable (odd)");
+  if (findEvent(events, static_cast<std::uint16_t>(r.number))) return usage(inv, "the timeout event occurs in the DES");
   return true;
 }
 
@@ -375,22 +383,22 @@ bool buildVocalize(Invocation& inv, ProcedureRequest& r) {
   DES des;
   std::int64_t init = 0;
   if (loadDESFile(r.inputs[0], des, init) != LOAD_OK)
-    return inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[0] + ": not a DES file");
+    return refuse(inv, EXIT_UNREADABLE_INPUT, r.inputs[0] + ": not a DES file");
   // Each STATE:EVENT:OUTPUT vocalizes the states entered from STATE ("*":
   // from every state) by EVENT, as the dialog's triples do.
   QuadrupleList quadruples;
-  for (const std::string& list : inv.args.values("vocal"))
+  for (const std::string& list : optionValues(inv.args, "vocal"))
     for (std::string_view text : splitList(list)) {
       std::array<std::string_view, 3> f;
       long state = -1, event, output;
       if (!splitTriple(text, f) || (f[0] != "*" && !parseNumber(f[0], 0, des.size() - 1, state)) ||
           !parseLabel(f[1], event) || !parseNumber(f[2], 10, 99, output))
-        return inv.usage(std::string(text) + ": not STATE:EVENT:OUTPUT with a state of the DES and an output in 10..99");
+        return usage(inv, std::string(text) + ": not STATE:EVENT:OUTPUT with a state of the DES and an output in 10..99");
       const std::size_t before = quadruples.size();
       for (std::int64_t s = state < 0 ? 0 : state; s < des.size() && (state < 0 || s == state); ++s)
         for (const Transition& t : transitionsOf(des[s]))
           if (t.event == event) quadruples.push_back({s, t.event, t.target, static_cast<std::int16_t>(output)});
-      if (quadruples.size() == before) return inv.usage(std::string(text) + ": no such transition");
+      if (quadruples.size() == before) return usage(inv, std::string(text) + ": no such transition");
     }
   normalizeSorted(quadruples);
   for (const Quadruple& q : quadruples) r.quadruples.push_back({static_cast<long>(q.from), q.event, static_cast<long>(q.to), q.value});
@@ -398,31 +406,36 @@ bool buildVocalize(Invocation& inv, ProcedureRequest& r) {
 }
 
 bool buildSupreduce(Invocation& inv, ProcedureRequest& r) {
-  r.number = inv.args.has("no-bound") ? 0 : 1;
+  r.number = hasOption(inv.args, "no-bound") ? 0 : 1;
   r.figuresWanted = true;
   return needFiles(inv, 3, 3) && input(inv, 0, ".DES", r) && input(inv, 1, ".DES", r) && input(inv, 2, ".DAT", r) &&
          oneOutput(inv, ".DES", r);
 }
 
 bool buildLocalize(Invocation& inv, ProcedureRequest& r) {
-  r.number = inv.args.has("no-clean-up") ? 0 : 1;
+  r.number = hasOption(inv.args, "no-clean-up") ? 0 : 1;
   r.figuresWanted = true;
   if (!needFiles(inv, 3, 22) || !inputs(inv, 0, ".DES", r)) return false;
-  const std::vector<std::string> named = inv.args.values("output");
-  if (named.empty()) return inv.usage("needs the local controllers: -o LOC1 -o LOC2 ...");
-  if (named.size() > r.inputs.size() - 2) return inv.usage("names more local controllers than components");
-  for (const std::string& typed : named)
+  const std::vector<std::string> named = optionValues(inv.args, "output");
+  if (named.empty()) return usage(inv, "needs the local controllers: -o LOC1 -o LOC2 ...");
+  if (named.size() > r.inputs.size() - 2) return usage(inv, "names more local controllers than components");
+  // As for the batch child, a local controller may not replace an input.
+  for (const std::string& typed : named) {
+    const std::string path = resolvePath(typed, ".DES");
+    for (const std::string& in : r.inputs)
+      if (sameFile(path, in)) return usage(inv, path + ": names an input; a local controller would replace it");
     if (!outputPath(inv, typed, ".DES", r)) return false;
+  }
   return true;
 }
 
 bool buildNatobs(Invocation& inv, ProcedureRequest& r) {
   if (!needFiles(inv, 1, 1) || !input(inv, 0, ".DES", r) || !oneOutput(inv, ".DES", r)) return false;
-  if (!inv.args.has("image-out")) return inv.usage("needs --image-out PATH for the image event list");
-  if (!outputPath(inv, inv.args.value("image-out"), ".DES", r)) return false;
-  if (inv.args.has("seed") == inv.args.has("seed-from")) return inv.usage("give one of --seed and --seed-from");
-  if (inv.args.has("seed")) return labels(inv, "seed", r.events);
-  const std::string typed = inv.args.value("seed-from");
+  if (!hasOption(inv.args, "image-out")) return usage(inv, "needs --image-out PATH for the image event list");
+  if (!outputPath(inv, optionValue(inv.args, "image-out"), ".DES", r)) return false;
+  if (hasOption(inv.args, "seed") == hasOption(inv.args, "seed-from")) return usage(inv, "give one of --seed and --seed-from");
+  if (hasOption(inv.args, "seed")) return labels(inv, "seed", r.events);
+  const std::string typed = optionValue(inv.args, "seed-from");
   const bool dat = hasExtension(typed, ".DAT");
   std::string path;
   return inputPath(inv, typed, dat ? ".DAT" : ".DES", path) && labelsOfInput(inv, path, dat ? -1 : 0, r.events);
@@ -437,8 +450,8 @@ bool buildStats(Invocation& inv, ProcedureRequest& r) {
 bool buildPicture(Invocation& inv, ProcedureRequest& r) {
   if (!needFiles(inv, 1, 1) || !input(inv, 0, ".DES", r)) return false;
   r.title = baseName(r.inputs[0]);
-  r.number = inv.args.has("colour") || inv.args.has("color") ? 1 : 0;
-  if (inv.args.has("output")) return oneOutput(inv, ".GIF", r);
+  r.number = hasOption(inv.args, "colour") || hasOption(inv.args, "color") ? 1 : 0;
+  if (hasOption(inv.args, "output")) return oneOutput(inv, ".GIF", r);
   const std::size_t dot = r.inputs[0].rfind('.');
   return outputPath(inv, r.inputs[0].substr(0, dot) + ".GIF", ".GIF", r);
 }
@@ -469,25 +482,25 @@ bool readInFormat(Invocation& inv, const std::string& path, TextFormat from, DES
     if (errors.empty()) return true;
     const AdsError& e = errors.front();
     std::string where = e.line == ADS_NO_LINE ? std::string() : ": line " + std::to_string(e.line);
-    return inv.fail(EXIT_UNREADABLE_INPUT, path + where + ": " + adsErrorMessage(e.code));
+    return refuse(inv, EXIT_UNREADABLE_INPUT, path + where + ": " + adsErrorMessage(e.code));
   }
   std::int64_t init = 0;
   if (loadDESFile(path, des, init) == LOAD_OK) return true;
-  return inv.fail(EXIT_UNREADABLE_INPUT, path + ": not a DES file");
+  return refuse(inv, EXIT_UNREADABLE_INPUT, path + ": not a DES file");
 }
 
 bool convertFile(Invocation& inv, ProcedureRequest& r) {
   if (!needFiles(inv, 1, 1)) return false;
-  TextFormat from = inv.args.has("from") ? formatNamed(inv.args.value("from")) : formatOfPath(inv.args.files[0]);
-  if (from == FORMAT_UNKNOWN) return inv.usage("cannot tell the format of " + inv.args.files[0] + ": give --from ads|des");
+  TextFormat from = hasOption(inv.args, "from") ? formatNamed(optionValue(inv.args, "from")) : formatOfPath(inv.args.files[0]);
+  if (from == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format of " + inv.args.files[0] + ": give --from ads|des");
   if (!input(inv, 0, extensionOf(from), r)) return false;
   // --to, else the extension of -o, else the other format.
   TextFormat to = from == FORMAT_ADS ? FORMAT_DES : FORMAT_ADS;
-  if (inv.args.has("to")) to = formatNamed(inv.args.value("to"));
-  else if (inv.args.has("output") && hasExtension(inv.args.value("output"))) to = formatOfPath(inv.args.value("output"));
-  if (to == FORMAT_UNKNOWN) return inv.usage("cannot tell the format to write: give --to ads|des");
+  if (hasOption(inv.args, "to")) to = formatNamed(optionValue(inv.args, "to"));
+  else if (hasOption(inv.args, "output") && hasExtension(optionValue(inv.args, "output"))) to = formatOfPath(optionValue(inv.args, "output"));
+  if (to == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format to write: give --to ads|des");
   const std::string typedOut =
-      inv.args.has("output") ? inv.args.value("output") : r.inputs[0].substr(0, r.inputs[0].rfind('.'));
+      hasOption(inv.args, "output") ? optionValue(inv.args, "output") : r.inputs[0].substr(0, r.inputs[0].rfind('.'));
   if (!outputPath(inv, typedOut, extensionOf(to), r)) return false;
   DES des;
   if (!readInFormat(inv, r.inputs[0], from, des)) return false;
@@ -499,7 +512,7 @@ bool convertFile(Invocation& inv, ProcedureRequest& r) {
   } else {
     written = saveDESFile(staged, des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
   }
-  if (!written) return inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, staged) + ": cannot be written");
+  if (!written) return refuse(inv, EXIT_NOT_WRITTEN, finalPathOf(inv.stage, staged) + ": cannot be written");
   inv.report.files.push_back(figuresOf(staged, des, 0));
   return true;
 }
@@ -511,7 +524,7 @@ bool showFile(Invocation& inv, ProcedureRequest& r) {
   DES des;
   std::int64_t init = dat ? -1 : 0;
   if (loadDESFile(r.inputs[0], des, init) != LOAD_OK)
-    return inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[0] + (dat ? ": not a DAT file" : ": not a DES file"));
+    return refuse(inv, EXIT_UNREADABLE_INPUT, r.inputs[0] + (dat ? ": not a DAT file" : ": not a DES file"));
   const std::string name = baseName(r.inputs[0]);
   inv.report.text = captureText([&](std::FILE* out) {
     if (init == -1) writeDatListing(out, des, name);
@@ -563,7 +576,7 @@ void finishIsomorph(Invocation& inv, const ProcedureRequest&, const ProcedureOut
   }
   verdict(inv, "isomorphic", o.holds);
   inv.report.fields.push_back(flagField("identity", o.holds && identity));
-  if (inv.args.has("map") && o.holds) inv.report.fields.push_back(listField("map", ReportField::INTEGERS, o.states));
+  if (hasOption(inv.args, "map") && o.holds) inv.report.fields.push_back(listField("map", ReportField::INTEGERS, o.states));
 }
 
 void finishNonconflict(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
@@ -581,7 +594,7 @@ void finishObservable(Invocation& inv, const ProcedureRequest&, const ProcedureO
 }
 
 void finishSupqc(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
-  if (!inv.args.has("partition")) return;
+  if (!hasOption(inv.args, "partition")) return;
   std::map<std::int64_t, std::vector<std::int64_t>> classes;
   for (std::size_t x = 0; x < o.states.size(); ++x) classes[o.states[x]].push_back(static_cast<std::int64_t>(x));
   ReportField partition;
@@ -618,20 +631,20 @@ void finishSupreduce(Invocation& inv, const ProcedureRequest& r, const Procedure
   ratio.real = o.ratio;
   inv.report.fields.push_back(bound);
   inv.report.fields.push_back(ratio);
-  if (!inv.args.has("clean-up") || labelsOfPaths({r.inputs[0]}) != labelsOfPaths({r.inputs[1]})) return;
+  if (!hasOption(inv.args, "clean-up") || labelsOfPaths({r.inputs[0]}) != labelsOfPaths({r.inputs[1]})) return;
   DES reduced;
   std::int64_t init = 0;
   if (loadDESFile(r.outputs[0], reduced, init) != LOAD_OK) return;
   if (removeIdleSelfloops(reduced, labelsOfPaths({r.inputs[2]}, -1)) == 0) return;
   if (saveDESFile(r.outputs[0], reduced, 0, sizeof(void*) >= 8 ? 2 : 1) != SAVE_OK) {
-    inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": cannot be written");
+    refuse(inv, EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": cannot be written");
     return;
   }
   inv.report.files[0] = figuresOf(r.outputs[0], reduced, 0);
 }
 
 void finishLocalize(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome&) {
-  if (!inv.args.has("check")) return;
+  if (!hasOption(inv.args, "check")) return;
   const auto loadAll = [](const std::vector<std::string>& paths, std::vector<DES>& out) {
     out.resize(paths.size());
     for (std::size_t k = 0; k < paths.size(); ++k) {
@@ -838,49 +851,49 @@ std::string commandHelp(const CommandSpec& c) {
 void reportFailure(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome& o) {
   const std::string blamed = finalPathOf(inv.stage, o.failedPath);
   switch (o.code) {
-  case RESULT_INCOMPLETE_PARAMETERS: inv.usage("a number or list is out of range"); return;
-  case RESULT_OUT_OF_MEMORY: inv.fail(EXIT_OUT_OF_MEMORY, "out of memory"); return;
+  case RESULT_INCOMPLETE_PARAMETERS: usage(inv, "a number or list is out of range"); return;
+  case RESULT_OUT_OF_MEMORY: refuse(inv, EXIT_OUT_OF_MEMORY, "out of memory"); return;
   case RESULT_UNREADABLE_INPUT:
-    inv.fail(EXIT_UNREADABLE_INPUT, blamed + (hasExtension(blamed, ".DAT") ? ": not a DAT file" : ": not a DES file"));
+    refuse(inv, EXIT_UNREADABLE_INPUT, blamed + (hasExtension(blamed, ".DAT") ? ": not a DAT file" : ": not a DES file"));
     return;
   case RESULT_NO_RESULT:
     if (r.code == PROC_GRAPHVIZ) {
-      if (o.detail == PICTURE_NO_DOT) inv.fail(EXIT_FAILED, "Graphviz's dot was not found");
-      else if (o.detail == PICTURE_NOT_RUN) inv.fail(EXIT_FAILED, "dot could not run (a DES too large to lay out?)");
-      else inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": dot made no picture");
+      if (o.detail == PICTURE_NO_DOT) refuse(inv, EXIT_FAILED, "Graphviz's dot was not found");
+      else if (o.detail == PICTURE_NOT_RUN) refuse(inv, EXIT_FAILED, "dot could not run (a DES too large to lay out?)");
+      else refuse(inv, EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": dot made no picture");
       return;
     }
     if (!o.failedPath.empty()) {
-      inv.fail(EXIT_UNREADABLE_INPUT, blamed + ": no such file");
+      refuse(inv, EXIT_UNREADABLE_INPUT, blamed + ": no such file");
       return;
     }
-    inv.fail(EXIT_FAILED, r.code == PROC_LOCALIZE ? "the localization failed" : "the computation failed");
+    refuse(inv, EXIT_FAILED, r.code == PROC_LOCALIZE ? "the localization failed" : "the computation failed");
     return;
   case RESULT_CHILD_FAILED: {
     std::string message = o.message;
     while (!message.empty() && message.back() == '\n') message.pop_back();
-    inv.fail(EXIT_FAILED, message);
+    refuse(inv, EXIT_FAILED, message);
     return;
   }
   case RESULT_REDUCTION_FAILED:
-    if (o.detail >= 2 && o.detail <= 9) inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[0] + ": not a DES file");
-    else if (o.detail > REDUCE_SUPERVISOR_FILE && o.detail < 20) inv.fail(EXIT_UNREADABLE_INPUT, r.inputs[1] + ": not a DES file");
+    if (o.detail >= 2 && o.detail <= 9) refuse(inv, EXIT_UNREADABLE_INPUT, r.inputs[0] + ": not a DES file");
+    else if (o.detail > REDUCE_SUPERVISOR_FILE && o.detail < 20) refuse(inv, EXIT_UNREADABLE_INPUT, r.inputs[1] + ": not a DES file");
     else if (o.detail == REDUCE_CONTROL_DATA_MISMATCH)
-      inv.fail(EXIT_FAILED, r.inputs[2] + ": control data of another supervisor (another state count)");
+      refuse(inv, EXIT_FAILED, r.inputs[2] + ": control data of another supervisor (another state count)");
     else if (o.detail == REDUCE_RESULT_NOT_OPENED || o.detail == REDUCE_RESULT_INCOMPLETE)
-      inv.fail(EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": cannot be written");
-    else inv.fail(EXIT_FAILED, "the reduction failed");
+      refuse(inv, EXIT_NOT_WRITTEN, finalPathOf(inv.stage, r.outputs[0]) + ": cannot be written");
+    else refuse(inv, EXIT_FAILED, "the reduction failed");
     return;
-  case RESULT_RECURSION_GUARD: inv.fail(EXIT_OUT_OF_MEMORY, "out of memory"); return;
-  case RESULT_VOCAL_OVERFLOW: inv.fail(EXIT_FAILED, "vocal output overflow: no new state output left"); return;
+  case RESULT_RECURSION_GUARD: refuse(inv, EXIT_OUT_OF_MEMORY, "out of memory"); return;
+  case RESULT_VOCAL_OVERFLOW: refuse(inv, EXIT_FAILED, "vocal output overflow: no new state output left"); return;
   case RESULT_VOCAL_INITIAL_STATE:
-    inv.fail(EXIT_FAILED, r.inputs[0] + ": initial state 0 must be silent (output 0)");
+    refuse(inv, EXIT_FAILED, r.inputs[0] + ": initial state 0 must be silent (output 0)");
     return;
-  case RESULT_WRITE_FAILED: inv.fail(EXIT_NOT_WRITTEN, blamed + ": cannot be written"); return;
+  case RESULT_WRITE_FAILED: refuse(inv, EXIT_NOT_WRITTEN, blamed + ": cannot be written"); return;
   case RESULT_TOO_MANY_TRANSITIONS:
-    inv.fail(EXIT_TOO_MANY_TRANSITIONS, "a state would carry more than 65,535 transitions");
+    refuse(inv, EXIT_TOO_MANY_TRANSITIONS, "a state would carry more than 65,535 transitions");
     return;
-  default: inv.fail(EXIT_FAILED, "the computation failed (result " + std::to_string(o.code) + ")"); return;
+  default: refuse(inv, EXIT_FAILED, "the computation failed (result " + std::to_string(o.code) + ")"); return;
   }
 }
 
@@ -924,13 +937,13 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
   Invocation inv{*spec, report, {}, {}};
   const std::string problem =
       parseArguments({args.begin() + 1, args.end()}, with(COMMON_OPTIONS, spec->options), inv.args);
-  report.json = inv.args.has("json");
-  report.quiet = inv.args.has("quiet");
+  report.json = hasOption(inv.args, "json");
+  report.quiet = hasOption(inv.args, "quiet");
   if (!problem.empty()) {
-    inv.usage(problem);
+    usage(inv, problem);
     return;
   }
-  if (inv.args.has("help")) {
+  if (hasOption(inv.args, "help")) {
     report.help = commandHelp(*spec);
     return;
   }
@@ -942,7 +955,7 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
     perform(inv, r, progress);
   } catch (const std::bad_alloc&) {
     endProgressLine();
-    inv.fail(EXIT_OUT_OF_MEMORY, "out of memory");
+    refuse(inv, EXIT_OUT_OF_MEMORY, "out of memory");
   }
   // Outputs are moved into place only when everything succeeded; a test
   // that answers "does not hold" has succeeded.
@@ -957,7 +970,7 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
   if (!commitOutputs(inv.stage, failed)) {
     report.files.clear();
     report.fields.clear();
-    inv.fail(EXIT_NOT_WRITTEN, failed + ": cannot be written: " + std::strerror(errno));
+    refuse(inv, EXIT_NOT_WRITTEN, failed + ": cannot be written: " + std::strerror(errno));
   }
 }
 

@@ -502,45 +502,47 @@ std::string upperName(std::string name) {
 }
 
 struct Replay {
-  std::string fromDir;               // ends in '/'
-  std::string intoDir;               // ends in '/'
-  std::set<std::string> made;        // files made by replayed entries, upper case
-
-  // Where the file an interactive entry made is taken from, and whether
-  // it still has the sizes the entry recorded.
-  std::string describeTaken(const std::string& file, const std::pair<long long, long long>& recorded) const {
-    const std::string path = resolveFilePath(fromDir, file);
-    DES des;
-    std::int64_t init = 0;
-    if (loadDESFile(path, des, init) != LOAD_OK) return file + " is not in " + fromDir;
-    const std::pair<long long, long long> now{des.size(), countTransitions(des)};
-    if (now == recorded) return file + " is taken from " + fromDir;
-    return file + " is taken from " + fromDir + ", where it has changed since: recorded " + sizesText(recorded) +
-           ", now " + sizesText(now);
-  }
-
-  // The arguments with files as paths; "" and the missing file's name in
-  // `missing` when an input can be found nowhere.
-  std::vector<std::string> resolve(const std::vector<ReplayToken>& tokens, std::string& missing) const {
-    std::vector<std::string> args;
-    for (const ReplayToken& t : tokens) {
-      if (t.kind == ReplayToken::LITERAL) {
-        args.push_back(t.text);
-      } else if (t.kind == ReplayToken::OUTPUT) {
-        args.push_back(intoDir + t.text);
-      } else {
-        const bool ours = made.count(upperName(t.text)) > 0;
-        const std::string path = resolveFilePath(ours ? intoDir : fromDir, t.text);
-        if (!fileExists(path)) {
-          missing = t.text + (ours ? " (its entry failed)" : "");
-          return {};
-        }
-        args.push_back(path);
-      }
-    }
-    return args;
-  }
+  std::string fromDir;        // ends in '/'
+  std::string intoDir;        // ends in '/'
+  std::set<std::string> made; // files made by replayed entries, upper case
 };
+
+// Where the file an interactive entry made is taken from, and whether it
+// still has the sizes the entry recorded.
+std::string describeTaken(const Replay& replay, const std::string& file, const std::pair<long long, long long>& recorded) {
+  const std::string path = resolveFilePath(replay.fromDir, file);
+  DES des;
+  std::int64_t init = 0;
+  if (loadDESFile(path, des, init) != LOAD_OK) return file + " is not in " + replay.fromDir;
+  const std::pair<long long, long long> now{des.size(), countTransitions(des)};
+  if (now == recorded) return file + " is taken from " + replay.fromDir;
+  return file + " is taken from " + replay.fromDir + ", where it has changed since: recorded " + sizesText(recorded) +
+         ", now " + sizesText(now);
+}
+
+// The arguments with files as paths: outputs in the results' directory,
+// inputs there when a replayed entry made them, else in the inputs'
+// directory. Empty, with the file's name in `missing`, when an input can
+// be found nowhere.
+std::vector<std::string> resolve(const Replay& replay, const std::vector<ReplayToken>& tokens, std::string& missing) {
+  std::vector<std::string> args;
+  for (const ReplayToken& t : tokens) {
+    if (t.kind == ReplayToken::LITERAL) {
+      args.push_back(t.text);
+    } else if (t.kind == ReplayToken::OUTPUT) {
+      args.push_back(replay.intoDir + t.text);
+    } else {
+      const bool ours = replay.made.count(upperName(t.text)) > 0;
+      const std::string path = resolveFilePath(ours ? replay.intoDir : replay.fromDir, t.text);
+      if (!fileExists(path)) {
+        missing = t.text + (ours ? " (its entry failed)" : "");
+        return {};
+      }
+      args.push_back(path);
+    }
+  }
+  return args;
+}
 
 bool sameDirectory(const std::string& a, const std::string& b) {
   struct stat x, y;
@@ -563,7 +565,7 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
     return static_cast<int>(EXIT_USAGE);
   };
   if (!problem.empty()) return usage(problem);
-  if (parsed.has("help")) {
+  if (hasOption(parsed, "help")) {
     std::fputs(replayHelp().c_str(), stdout);
     return EXIT_OK;
   }
@@ -584,7 +586,7 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
   std::vector<ReplayStep> steps;
   for (const std::string& entry : splitLogEntries(log)) steps.push_back(replayStepOf(entry));
 
-  if (parsed.has("script")) {
+  if (hasOption(parsed, "script")) {
     std::string script = "#!/bin/sh\n# " + logPath + " as kav commands, run where its files are.\n";
     for (const ReplayStep& step : steps) {
       script += "\n# " + step.entry + "\n";
@@ -601,10 +603,10 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
   }
 
   Replay replay;
-  replay.fromDir = withSlash(parsed.has("from") ? parsed.value("from") : directoryOf(logPath));
+  replay.fromDir = withSlash(hasOption(parsed, "from") ? optionValue(parsed, "from") : directoryOf(logPath));
   if (!isEnterableDirectory(replay.fromDir)) return usage(replay.fromDir + ": not a directory");
-  if (parsed.has("into")) {
-    replay.intoDir = withSlash(parsed.value("into"));
+  if (hasOption(parsed, "into")) {
+    replay.intoDir = withSlash(optionValue(parsed, "into"));
     if (::mkdir(replay.intoDir.c_str(), 0777) != 0 && errno != EEXIST)
       return usage(replay.intoDir + ": " + std::strerror(errno));
     if (sameDirectory(replay.intoDir, replay.fromDir))
@@ -625,13 +627,13 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
       std::string note = step.notReplayed;
       // The file it made is the user's from here on.
       if (!step.tries.empty()) replay.made.erase(upperName(step.tries[0][0].text));
-      if (!step.tries.empty() && step.sizes.size() == 1) note += "; " + replay.describeTaken(step.tries[0][0].text, step.sizes[0]);
+      if (!step.tries.empty() && step.sizes.size() == 1) note += "; " + describeTaken(replay, step.tries[0][0].text, step.sizes[0]);
       std::printf("NOT REPLAYED  %s: %s\n", head.c_str(), note.c_str());
       std::fflush(stdout);
       continue;
     }
     std::string missing;
-    std::vector<std::string> resolved = replay.resolve(step.tries[0], missing);
+    std::vector<std::string> resolved = resolve(replay, step.tries[0], missing);
     if (resolved.empty()) {
       std::printf("NOT REPLAYED  %s: missing source %s\n", head.c_str(), missing.c_str());
       std::fflush(stdout);
@@ -642,7 +644,7 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
     std::string found;
     for (std::size_t k = 0; k < step.tries.size(); ++k) {
       CommandReport report;
-      runCommand(k == 0 ? resolved : replay.resolve(step.tries[k], missing), report, false);
+      runCommand(k == 0 ? resolved : resolve(replay, step.tries[k], missing), report, false);
       const std::string now = differences(step, report);
       if (now.empty()) {
         found.clear();
@@ -659,7 +661,7 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
       differed = true;
     }
     std::fflush(stdout);
-    if (differed && !parsed.has("keep-going")) return EXIT_DOES_NOT_HOLD;
+    if (differed && !hasOption(parsed, "keep-going")) return EXIT_DOES_NOT_HOLD;
   }
   return differed ? EXIT_DOES_NOT_HOLD : EXIT_OK;
 }
