@@ -17,14 +17,14 @@
 namespace kav {
 
 struct OptionSpec {
-  const char* name;  // long name without the dashes
-  char shortName;    // 0 when there is none
-  bool takesValue;   // else a switch
+  const char* name; // long name without the dashes
+  char shortName;   // 0 when there is none
+  bool takesValue;  // else a switch
 };
 
 struct Arguments {
-  std::vector<std::string> files;                            // the operands, in order
-  std::vector<std::pair<std::string, std::string>> options;  // long name and value ("" for a switch), in order
+  std::vector<std::string> files;                           // the operands, in order
+  std::vector<std::pair<std::string, std::string>> options; // long name and value ("" for a switch), in order
 };
 
 bool hasOption(const Arguments& args, std::string_view name);

@@ -41,13 +41,13 @@ using Finisher = void (*)(Invocation& inv, const ProcedureRequest& r, const Proc
 
 struct CommandSpec {
   const char* name;
-  int code;                        // the procedure; -1 when the builder does the whole job
+  int code; // the procedure; -1 when the builder does the whole job
   Builder build;
   Finisher finish;                 // null: nothing beyond the files
   std::vector<OptionSpec> options; // beyond the common ones
   const char* synopsis;
-  const char* summary;             // one sentence
-  const char* optionHelp;          // lines "  --x ...  what", may be empty
+  const char* summary;    // one sentence
+  const char* optionHelp; // lines "  --x ...  what", may be empty
   const char* example;
 };
 
@@ -128,7 +128,8 @@ bool inputPath(Invocation& inv, const std::string& typed, const char* extension,
   path = resolvePath(typed, extension);
   struct stat info;
   if (::stat(path.c_str(), &info) != 0)
-    return refuse(inv, EXIT_UNREADABLE_INPUT, path + (errno == ENOENT ? ": no such file" : ": " + std::string(std::strerror(errno))));
+    return refuse(inv, EXIT_UNREADABLE_INPUT,
+                  path + (errno == ENOENT ? ": no such file" : ": " + std::string(std::strerror(errno))));
   if (!S_ISREG(info.st_mode)) return refuse(inv, EXIT_UNREADABLE_INPUT, path + ": not a regular file");
   return true;
 }
@@ -177,7 +178,8 @@ bool oneOutput(Invocation& inv, const char* extension, ProcedureRequest& r) {
 
 bool labels(Invocation& inv, const char* option, EventList& out) {
   for (const std::string& text : optionValues(inv.args, option))
-    if (!parseLabelList(text, out)) return usage(inv, "--" + std::string(option) + " " + text + ": not a list of event labels");
+    if (!parseLabelList(text, out))
+      return usage(inv, "--" + std::string(option) + " " + text + ": not a list of event labels");
   return true;
 }
 
@@ -192,7 +194,7 @@ bool number(Invocation& inv, const char* option, long lo, long hi, long& value) 
   const std::string text = optionValue(inv.args, option);
   if (!parseNumber(text, lo, hi, value))
     return usage(inv, "--" + std::string(option) + " " + text + ": not a number in " + std::to_string(lo) + ".." +
-                     std::to_string(hi));
+                          std::to_string(hi));
   return true;
 }
 
@@ -305,7 +307,8 @@ bool buildCreate(Invocation& inv, ProcedureRequest& r) {
   } else {
     for (std::string_view piece : splitList(marked)) {
       long s;
-      if (!parseNumber(piece, 0, r.number - 1, s)) return usage(inv, "--marked: " + std::string(piece) + " is not a state");
+      if (!parseNumber(piece, 0, r.number - 1, s))
+        return usage(inv, "--marked: " + std::string(piece) + " is not a state");
       r.markers.push_back(s);
     }
   }
@@ -370,7 +373,8 @@ bool buildForce(Invocation& inv, ProcedureRequest& r) {
   for (std::uint16_t e : r.events)
     if (!findEvent(events, e)) return usage(inv, "forcible event " + std::to_string(e) + " is not an event of the DES");
   for (std::uint16_t e : r.moreEvents) {
-    if (!findEvent(events, e)) return usage(inv, "preemptable event " + std::to_string(e) + " is not an event of the DES");
+    if (!findEvent(events, e))
+      return usage(inv, "preemptable event " + std::to_string(e) + " is not an event of the DES");
     if (findEvent(r.events, e)) return usage(inv, "event " + std::to_string(e) + " is both forcible and preemptable");
   }
   if (r.number % 2 == 0) return usage(inv, "the timeout event must be controllable (odd)");
@@ -393,7 +397,8 @@ bool buildVocalize(Invocation& inv, ProcedureRequest& r) {
       long state = -1, event, output;
       if (!splitTriple(text, f) || (f[0] != "*" && !parseNumber(f[0], 0, des.size() - 1, state)) ||
           !parseLabel(f[1], event) || !parseNumber(f[2], 10, 99, output))
-        return usage(inv, std::string(text) + ": not STATE:EVENT:OUTPUT with a state of the DES and an output in 10..99");
+        return usage(inv,
+                     std::string(text) + ": not STATE:EVENT:OUTPUT with a state of the DES and an output in 10..99");
       const std::size_t before = quadruples.size();
       for (std::int64_t s = state < 0 ? 0 : state; s < des.size() && (state < 0 || s == state); ++s)
         for (const Transition& t : transitionsOf(des[s]))
@@ -401,7 +406,8 @@ bool buildVocalize(Invocation& inv, ProcedureRequest& r) {
       if (quadruples.size() == before) return usage(inv, std::string(text) + ": no such transition");
     }
   normalizeSorted(quadruples);
-  for (const Quadruple& q : quadruples) r.quadruples.push_back({static_cast<long>(q.from), q.event, static_cast<long>(q.to), q.value});
+  for (const Quadruple& q : quadruples)
+    r.quadruples.push_back({static_cast<long>(q.from), q.event, static_cast<long>(q.to), q.value});
   return true;
 }
 
@@ -433,7 +439,8 @@ bool buildNatobs(Invocation& inv, ProcedureRequest& r) {
   if (!needFiles(inv, 1, 1) || !input(inv, 0, ".DES", r) || !oneOutput(inv, ".DES", r)) return false;
   if (!hasOption(inv.args, "image-out")) return usage(inv, "needs --image-out PATH for the image event list");
   if (!outputPath(inv, optionValue(inv.args, "image-out"), ".DES", r)) return false;
-  if (hasOption(inv.args, "seed") == hasOption(inv.args, "seed-from")) return usage(inv, "give one of --seed and --seed-from");
+  if (hasOption(inv.args, "seed") == hasOption(inv.args, "seed-from"))
+    return usage(inv, "give one of --seed and --seed-from");
   if (hasOption(inv.args, "seed")) return labels(inv, "seed", r.events);
   const std::string typed = optionValue(inv.args, "seed-from");
   const bool dat = hasExtension(typed, ".DAT");
@@ -491,13 +498,16 @@ bool readInFormat(Invocation& inv, const std::string& path, TextFormat from, DES
 
 bool convertFile(Invocation& inv, ProcedureRequest& r) {
   if (!needFiles(inv, 1, 1)) return false;
-  TextFormat from = hasOption(inv.args, "from") ? formatNamed(optionValue(inv.args, "from")) : formatOfPath(inv.args.files[0]);
-  if (from == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format of " + inv.args.files[0] + ": give --from ads|des");
+  TextFormat from =
+      hasOption(inv.args, "from") ? formatNamed(optionValue(inv.args, "from")) : formatOfPath(inv.args.files[0]);
+  if (from == FORMAT_UNKNOWN)
+    return usage(inv, "cannot tell the format of " + inv.args.files[0] + ": give --from ads|des");
   if (!input(inv, 0, extensionOf(from), r)) return false;
   // --to, else the extension of -o, else the other format.
   TextFormat to = from == FORMAT_ADS ? FORMAT_DES : FORMAT_ADS;
   if (hasOption(inv.args, "to")) to = formatNamed(optionValue(inv.args, "to"));
-  else if (hasOption(inv.args, "output") && hasExtension(optionValue(inv.args, "output"))) to = formatOfPath(optionValue(inv.args, "output"));
+  else if (hasOption(inv.args, "output") && hasExtension(optionValue(inv.args, "output")))
+    to = formatOfPath(optionValue(inv.args, "output"));
   if (to == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format to write: give --to ads|des");
   const std::string typedOut =
       hasOption(inv.args, "output") ? optionValue(inv.args, "output") : r.inputs[0].substr(0, r.inputs[0].rfind('.'));
@@ -572,11 +582,13 @@ void finishIsomorph(Invocation& inv, const ProcedureRequest&, const ProcedureOut
   bool identity = o.identity;
   if (o.holds && !identity) {
     identity = true;
-    for (std::size_t s = 0; s < o.states.size(); ++s) identity = identity && o.states[s] == static_cast<std::int64_t>(s);
+    for (std::size_t s = 0; s < o.states.size(); ++s)
+      identity = identity && o.states[s] == static_cast<std::int64_t>(s);
   }
   verdict(inv, "isomorphic", o.holds);
   inv.report.fields.push_back(flagField("identity", o.holds && identity));
-  if (hasOption(inv.args, "map") && o.holds) inv.report.fields.push_back(listField("map", ReportField::INTEGERS, o.states));
+  if (hasOption(inv.args, "map") && o.holds)
+    inv.report.fields.push_back(listField("map", ReportField::INTEGERS, o.states));
 }
 
 void finishNonconflict(Invocation& inv, const ProcedureRequest&, const ProcedureOutcome& o) {
@@ -670,70 +682,159 @@ std::vector<OptionSpec> with(std::vector<OptionSpec> a, const std::vector<Option
 }
 
 #define ERASE_HELP                                                                                                     \
-  "  --erase LIST       the events erased (NULL), e.g. --erase 10,12\n"                                               \
-  "  --image LIST       the events kept (IMAGE); the others of the input are erased\n"                                \
+  "  --erase LIST       the events erased (NULL), e.g. --erase 10,12\n"                                                \
+  "  --image LIST       the events kept (IMAGE); the others of the input are erased\n"                                 \
   "  --image-des PATH   the events on the transitions of a DES are kept (IMAGE_DES)\n"
 
 const std::vector<CommandSpec> COMMANDS = {
-    {"create", PROC_CREATE, buildCreate, nullptr,
+    {"create",
+     PROC_CREATE,
+     buildCreate,
+     nullptr,
      {{"states", 0, true}, {"marked", 0, true}, {"triples", 0, true}},
      "kav create -o OUT --states N [--marked LIST|all] [FROM:EVENT:TO ...] [--triples FILE]",
      "Creates a DES from its states, marker states and transitions (the labels 0..999, e silent).",
      "  --states N         the number of states, 0 to 2000000; state 0 is initial\n"
      "  --marked LIST      the marker states, e.g. 0,3, or all\n"
-     "  --triples FILE     transitions as numbers FROM EVENT TO, three to a transition (- reads them from standard input)\n",
+     "  --triples FILE     transitions as numbers FROM EVENT TO, three at a time (-: standard input)\n",
      "kav create -o MACH --states 2 --marked 0 0:11:1 1:10:0"},
-    {"trim", PROC_TRIM, buildOneInOneOut, nullptr, {}, "kav trim DES1 -o DES2",
-     "Keeps the states that are reachable from state 0 and from which a marker state can be reached.", "",
+    {"trim",
+     PROC_TRIM,
+     buildOneInOneOut,
+     nullptr,
+     {},
+     "kav trim DES1 -o DES2",
+     "Keeps the states that are reachable from state 0 and from which a marker state can be reached.",
+     "",
      "kav trim PLANT -o TPLANT"},
-    {"recode", PROC_BFS_RECODE, buildOneInOneOut, nullptr, {}, "kav recode DES1 -o DES2",
-     "Keeps the reachable states and numbers them in breadth-first order from state 0.", "", "kav recode SUPER -o RSUPER"},
-    {"sync", PROC_SYNC, buildProducts, finishSync, {}, "kav sync DES1 DES2 ... -o DES",
-     "The synchronous product of 2 to 20 DES: shared events move together, the others interleave.", "",
+    {"recode",
+     PROC_BFS_RECODE,
+     buildOneInOneOut,
+     nullptr,
+     {},
+     "kav recode DES1 -o DES2",
+     "Keeps the reachable states and numbers them in breadth-first order from state 0.",
+     "",
+     "kav recode SUPER -o RSUPER"},
+    {"sync",
+     PROC_SYNC,
+     buildProducts,
+     finishSync,
+     {},
+     "kav sync DES1 DES2 ... -o DES",
+     "The synchronous product of 2 to 20 DES: shared events move together, the others interleave.",
+     "",
      "kav sync MACH1 MACH2 -o FACT"},
-    {"meet", PROC_MEET, buildProducts, nullptr, {}, "kav meet DES1 DES2 ... -o DES",
-     "The product of 2 to 20 DES: only the events all of them take can occur.", "", "kav meet FACT SPEC -o LEGAL"},
-    {"supcon", PROC_SUPCON, buildTwoInOneOut, nullptr, {}, "kav supcon PLANT SPEC -o SUPER",
-     "The supervisor: the supremal controllable sublanguage of SPEC for PLANT, trim.", "",
+    {"meet",
+     PROC_MEET,
+     buildProducts,
+     nullptr,
+     {},
+     "kav meet DES1 DES2 ... -o DES",
+     "The product of 2 to 20 DES: only the events all of them take can occur.",
+     "",
+     "kav meet FACT SPEC -o LEGAL"},
+    {"supcon",
+     PROC_SUPCON,
+     buildTwoInOneOut,
+     nullptr,
+     {},
+     "kav supcon PLANT SPEC -o SUPER",
+     "The supervisor: the supremal controllable sublanguage of SPEC for PLANT, trim.",
+     "",
      "kav supcon FACT BUFSPEC -o SUPER"},
-    {"condat", PROC_CONDAT, buildCondat, finishCondat, {}, "kav condat PLANT SUPER -o DAT",
+    {"condat",
+     PROC_CONDAT,
+     buildCondat,
+     finishCondat,
+     {},
+     "kav condat PLANT SUPER -o DAT",
      "The control data of a supervisor: the events it disables at each of its states. Exit 1 when a disabled event is "
      "uncontrollable.",
-     "", "kav condat FACT SUPER -o SUPDAT"},
-    {"minstate", PROC_MINSTATE, buildOneInOneOut, nullptr, {}, "kav minstate DES1 -o DES2",
-     "The reachable part of a DES with the fewest states for the same closed and marked behaviour.", "",
+     "",
+     "kav condat FACT SUPER -o SUPDAT"},
+    {"minstate",
+     PROC_MINSTATE,
+     buildOneInOneOut,
+     nullptr,
+     {},
+     "kav minstate DES1 -o DES2",
+     "The reachable part of a DES with the fewest states for the same closed and marked behaviour.",
+     "",
      "kav minstate SUPER -o MSUPER"},
     {"project", PROC_PROJECT, buildErasing, nullptr, ERASING,
      "kav project DES1 -o DES2 (--erase LIST | --image LIST | --image-des PATH)",
      "The natural projection of a DES: the erased events become silent and the result is made deterministic and "
      "minimal.",
      ERASE_HELP, "kav project SUPER -o PSUPER --erase 10,12"},
-    {"selfloop", PROC_SELFLOOP, buildWithEvents, nullptr, {{"events", 0, true}}, "kav selfloop DES1 -o DES2 --events LIST",
+    {"selfloop",
+     PROC_SELFLOOP,
+     buildWithEvents,
+     nullptr,
+     {{"events", 0, true}},
+     "kav selfloop DES1 -o DES2 --events LIST",
      "Adds at every state a self-loop for each listed event the state does not use yet.",
-     "  --events LIST      the events adjoined, e.g. 31,33\n", "kav selfloop SPEC -o SPEC2 --events 31,33"},
-    {"mutex", PROC_MUTEX, buildMutex, nullptr, {{"pairs", 0, true}}, "kav mutex DES1 DES2 -o DES3 --pairs LIST",
+     "  --events LIST      the events adjoined, e.g. 31,33\n",
+     "kav selfloop SPEC -o SPEC2 --events 31,33"},
+    {"mutex",
+     PROC_MUTEX,
+     buildMutex,
+     nullptr,
+     {{"pairs", 0, true}},
+     "kav mutex DES1 DES2 -o DES3 --pairs LIST",
      "The product of two DES without the listed pairs of states (mutual exclusion), trim.",
      "  --pairs LIST       the excluded state pairs STATE1:STATE2, e.g. 1:3,5:7\n",
      "kav mutex ROBOT1 ROBOT2 -o BOTH --pairs 1:1"},
-    {"complement", PROC_COMPLEMENT, buildWithEvents, nullptr, {{"events", 0, true}},
+    {"complement",
+     PROC_COMPLEMENT,
+     buildWithEvents,
+     nullptr,
+     {{"events", 0, true}},
      "kav complement DES1 -o DES2 [--events LIST]",
      "The complement of the marked behaviour, over the events of DES1 and the listed ones.",
-     "  --events LIST      auxiliary events not in DES1\n", "kav complement SPEC -o NOTSPEC --events 41"},
-    {"relabel", PROC_RELABEL, buildRelabel, nullptr, {{"pairs", 0, true}}, "kav relabel DES1 -o DES2 --pairs LIST",
+     "  --events LIST      auxiliary events not in DES1\n",
+     "kav complement SPEC -o NOTSPEC --events 41"},
+    {"relabel",
+     PROC_RELABEL,
+     buildRelabel,
+     nullptr,
+     {{"pairs", 0, true}},
+     "kav relabel DES1 -o DES2 --pairs LIST",
      "Renames events by (old, new) pairs; a result made nondeterministic is projected.",
-     "  --pairs LIST       OLD:NEW label pairs, e.g. 11:13,10:e\n", "kav relabel MACH1 -o MACH3 --pairs 11:31,10:30"},
-    {"allevents", PROC_ALLEVENTS, buildAllevents, nullptr, {{"events", 0, true}},
+     "  --pairs LIST       OLD:NEW label pairs, e.g. 11:13,10:e\n",
+     "kav relabel MACH1 -o MACH3 --pairs 11:31,10:30"},
+    {"allevents",
+     PROC_ALLEVENTS,
+     buildAllevents,
+     nullptr,
+     {{"events", 0, true}},
      "kav allevents (DES1 | DAT1 | --events LIST) -o DES2",
      "A one-state marked DES with a self-loop for every event of a DES, of control data (.DAT), or listed.",
-     "  --events LIST      the events, instead of a file\n", "kav allevents FACT -o ALL"},
-    {"isomorph", PROC_ISOMORPH, buildTest, finishIsomorph, {{"map", 0, false}}, "kav isomorph DES1 DES2",
+     "  --events LIST      the events, instead of a file\n",
+     "kav allevents FACT -o ALL"},
+    {"isomorph",
+     PROC_ISOMORPH,
+     buildTest,
+     finishIsomorph,
+     {{"map", 0, false}},
+     "kav isomorph DES1 DES2",
      "Tests whether two DES are the same up to the numbering of their states. Exit 0 when they are, 1 when not.",
-     "  --map              also give the state of DES2 matched to each state of DES1\n", "kav isomorph SUPER SUPER2"},
-    {"nonconflict", PROC_NONCONFLICT, buildTest, finishNonconflict, {}, "kav nonconflict DES1 DES2",
+     "  --map              also give the state of DES2 matched to each state of DES1\n",
+     "kav isomorph SUPER SUPER2"},
+    {"nonconflict",
+     PROC_NONCONFLICT,
+     buildTest,
+     finishNonconflict,
+     {},
+     "kav nonconflict DES1 DES2",
      "Tests whether every reachable state of the product of two DES can reach a marker state. Exit 0 when so, 1 when "
      "not.",
-     "", "kav nonconflict SUPER1 SUPER2"},
-    {"force", PROC_FORCE, buildForce, nullptr,
+     "",
+     "kav nonconflict SUPER1 SUPER2"},
+    {"force",
+     PROC_FORCE,
+     buildForce,
+     nullptr,
      {{"forcible", 0, true}, {"preemptable", 0, true}, {"timeout", 0, true}},
      "kav force DES1 -o DES2 --forcible LIST --preemptable LIST --timeout EVENT",
      "Forcing: forcible events may preempt the preemptable ones before the new timeout event.",
@@ -741,26 +842,57 @@ const std::vector<CommandSpec> COMMANDS = {
      "  --preemptable LIST events of DES1 that forcing preempts (none of them forcible)\n"
      "  --timeout EVENT    a new controllable (odd) event\n",
      "kav force TIMER -o FTIMER --forcible 11 --preemptable 10 --timeout 99"},
-    {"vocalize", PROC_VOCALIZE, buildVocalize, nullptr, {{"vocal", 0, true}}, "kav vocalize DES1 -o DES2 --vocal LIST",
+    {"vocalize",
+     PROC_VOCALIZE,
+     buildVocalize,
+     nullptr,
+     {{"vocal", 0, true}},
+     "kav vocalize DES1 -o DES2 --vocal LIST",
      "Gives vocal outputs to the states entered by the listed transitions.",
      "  --vocal LIST       STATE:EVENT:OUTPUT triples, STATE * for every state, OUTPUT 10..99\n",
      "kav vocalize MACH1 -o VMACH1 --vocal *:10:20"},
-    {"outconsis", PROC_OUTCONSIS, buildOneInOneOut, nullptr, {}, "kav outconsis DES1 -o DES2",
-     "Output-control consistency: state outputs recoded so that high-level events are controllable or not.", "",
+    {"outconsis",
+     PROC_OUTCONSIS,
+     buildOneInOneOut,
+     nullptr,
+     {},
+     "kav outconsis DES1 -o DES2",
+     "Output-control consistency: state outputs recoded so that high-level events are controllable or not.",
+     "",
      "kav outconsis VMACH -o OCMACH"},
-    {"hiconsis", PROC_HICONSIS, buildHiconsis, nullptr, {{"multiple", 0, false}}, "kav hiconsis DES1 -o DES2 [--multiple]",
+    {"hiconsis",
+     PROC_HICONSIS,
+     buildHiconsis,
+     nullptr,
+     {{"multiple", 0, false}},
+     "kav hiconsis DES1 -o DES2 [--multiple]",
      "Hierarchical consistency, adding new state outputs where needed.",
      "  --multiple         a new output for each new location (default: a single new output)\n",
      "kav hiconsis OCMACH -o HCMACH"},
-    {"higen", PROC_HIGEN, buildOneInOneOut, nullptr, {}, "kav higen DES1 -o DES2",
-     "The high-level generator of a vocalized DES, minimal.", "", "kav higen HCMACH -o HIGH"},
-    {"supreduce", PROC_SUPREDUCE, buildSupreduce, finishSupreduce, {{"no-bound", 0, false}, {"clean-up", 0, false}},
+    {"higen",
+     PROC_HIGEN,
+     buildOneInOneOut,
+     nullptr,
+     {},
+     "kav higen DES1 -o DES2",
+     "The high-level generator of a vocalized DES, minimal.",
+     "",
+     "kav higen HCMACH -o HIGH"},
+    {"supreduce",
+     PROC_SUPREDUCE,
+     buildSupreduce,
+     finishSupreduce,
+     {{"no-bound", 0, false}, {"clean-up", 0, false}},
      "kav supreduce PLANT SUPER DAT -o DES3",
      "A reduced supervisor that enforces the control action of SUPER (with control data DAT) on PLANT.",
      "  --no-bound         skip the lower bound on the size of any reduced supervisor\n"
      "  --clean-up         then drop self-loops that carry no control information, as the console offers\n",
      "kav supreduce FACT SUPER SUPDAT -o SIMSUP"},
-    {"localize", PROC_LOCALIZE, buildLocalize, finishLocalize, {{"no-clean-up", 0, false}, {"check", 0, false}},
+    {"localize",
+     PROC_LOCALIZE,
+     buildLocalize,
+     finishLocalize,
+     {{"no-clean-up", 0, false}, {"check", 0, false}},
      "kav localize PLANT SUPER COMPONENT... -o LOC1 [-o LOC2 ...]",
      "Local controllers, one per plant component, that together enforce the control action of SUPER.",
      "  -o PATH            a local controller, once for each of the first components\n"
@@ -770,11 +902,13 @@ const std::vector<CommandSpec> COMMANDS = {
     {"supqc", PROC_SUPQC, buildSupqc, finishSupqc, with(ERASING, {{"partition", 0, false}}),
      "kav supqc DES1 -o DES2 (--erase LIST | --image LIST | --image-des PATH)",
      "The quotient of a DES by its supremal quasi-congruence for the kept events.",
-     ERASE_HELP "  --partition        also give the cells of more than one state\n", "kav supqc FACT -o QFACT --image 11,21"},
+     ERASE_HELP "  --partition        also give the cells of more than one state\n",
+     "kav supqc FACT -o QFACT --image 11,21"},
     {"supsqc", PROC_SUPQC, buildSupqc, finishSupqc, with(ERASING, {{"partition", 0, false}}),
      "kav supsqc DES1 -o DES2 (--erase LIST | --image LIST | --image-des PATH)",
      "The quotient of a DES by its supremal strong quasi-congruence for the kept events.",
-     ERASE_HELP "  --partition        also give the cells of more than one state\n", "kav supsqc FACT -o QFACT --image 11,21"},
+     ERASE_HELP "  --partition        also give the cells of more than one state\n",
+     "kav supsqc FACT -o QFACT --image 11,21"},
     {"observable", PROC_OBSERVABLE, buildObservable, finishObservable, ERASING,
      "kav observable PLANT DES2 (--erase LIST | --image LIST | --image-des PATH)",
      "Tests whether DES2 is observable with respect to PLANT. Exit 0 when it is, 1 when not.", ERASE_HELP,
@@ -783,7 +917,10 @@ const std::vector<CommandSpec> COMMANDS = {
      "kav sobservable PLANT DES2 (--erase LIST | --image LIST | --image-des PATH)",
      "Tests whether DES2 is strongly observable with respect to PLANT. Exit 0 when it is, 1 when not.", ERASE_HELP,
      "kav sobservable FACT SUPER --erase 10"},
-    {"natobs", PROC_NATOBS, buildNatobs, finishNatobs,
+    {"natobs",
+     PROC_NATOBS,
+     buildNatobs,
+     finishNatobs,
      {{"image-out", 0, true}, {"seed", 0, true}, {"seed-from", 0, true}},
      "kav natobs DES1 -o DES3 --image-out DES4 (--seed LIST | --seed-from DES2|DAT2)",
      "The natural observer of a DES: its projection onto the smallest image, grown from the seed, that makes the "
@@ -811,22 +948,43 @@ const std::vector<CommandSpec> COMMANDS = {
      "kav suprobs PLANT LEGAL -o DES3 (--erase LIST | --image LIST | --image-des PATH)",
      "The supremal relatively observable sublanguage of LEGAL for PLANT.", ERASE_HELP,
      "kav suprobs FACT BUFSPEC -o ROBS --erase 10"},
-    {"stats", PROC_STATISTICS, buildStats, nullptr, {}, "kav stats FILE",
+    {"stats",
+     PROC_STATISTICS,
+     buildStats,
+     nullptr,
+     {},
+     "kav stats FILE",
      "The states, transitions and marker states of a DES (or of control data, .DAT), and whether it is "
      "deterministic.",
-     "", "kav stats --json SUPER | jq .states"},
-    {"picture", PROC_GRAPHVIZ, buildPicture, finishPicture, {{"colour", 0, false}, {"color", 0, false}},
+     "",
+     "kav stats --json SUPER | jq .states"},
+    {"picture",
+     PROC_GRAPHVIZ,
+     buildPicture,
+     finishPicture,
+     {{"colour", 0, false}, {"color", 0, false}},
      "kav picture DES [-o GIF] [--colour]",
      "The transition diagram of a DES as a GIF picture, laid out by Graphviz's dot (default: DES.GIF beside it).",
-     "  --colour           controllable transitions red, the others green\n", "kav picture SUPER --colour"},
-    {"convert", -1, convertFile, nullptr, {{"from", 0, true}, {"to", 0, true}},
+     "  --colour           controllable transitions red, the others green\n",
+     "kav picture SUPER --colour"},
+    {"convert",
+     -1,
+     convertFile,
+     nullptr,
+     {{"from", 0, true}, {"to", 0, true}},
      "kav convert FILE [-o FILE2] [--from ads|des] [--to ads|des]",
      "Converts an ADS text into a DES and a DES into ADS text; the formats follow the extensions.",
      "  --from FORMAT      the format of FILE when its extension does not tell\n"
      "  --to FORMAT        the format to write (default: the other one)\n",
      "kav convert MACH1.ADS"},
-    {"show", -1, showFile, nullptr, {}, "kav show FILE",
-     "The text listing of a DES, or of control data (.DAT), on standard output, as FE and FA file it.", "",
+    {"show",
+     -1,
+     showFile,
+     nullptr,
+     {},
+     "kav show FILE",
+     "The text listing of a DES, or of control data (.DAT), on standard output, as FE and FA file it.",
+     "",
      "kav show SUPDAT.DAT | less"},
 };
 
@@ -854,7 +1012,8 @@ void reportFailure(Invocation& inv, const ProcedureRequest& r, const ProcedureOu
   case RESULT_INCOMPLETE_PARAMETERS: usage(inv, "a number or list is out of range"); return;
   case RESULT_OUT_OF_MEMORY: refuse(inv, EXIT_OUT_OF_MEMORY, "out of memory"); return;
   case RESULT_UNREADABLE_INPUT:
-    refuse(inv, EXIT_UNREADABLE_INPUT, blamed + (hasExtension(blamed, ".DAT") ? ": not a DAT file" : ": not a DES file"));
+    refuse(inv, EXIT_UNREADABLE_INPUT,
+           blamed + (hasExtension(blamed, ".DAT") ? ": not a DAT file" : ": not a DES file"));
     return;
   case RESULT_NO_RESULT:
     if (r.code == PROC_GRAPHVIZ) {
@@ -877,7 +1036,8 @@ void reportFailure(Invocation& inv, const ProcedureRequest& r, const ProcedureOu
   }
   case RESULT_REDUCTION_FAILED:
     if (o.detail >= 2 && o.detail <= 9) refuse(inv, EXIT_UNREADABLE_INPUT, r.inputs[0] + ": not a DES file");
-    else if (o.detail > REDUCE_SUPERVISOR_FILE && o.detail < 20) refuse(inv, EXIT_UNREADABLE_INPUT, r.inputs[1] + ": not a DES file");
+    else if (o.detail > REDUCE_SUPERVISOR_FILE && o.detail < 20)
+      refuse(inv, EXIT_UNREADABLE_INPUT, r.inputs[1] + ": not a DES file");
     else if (o.detail == REDUCE_CONTROL_DATA_MISMATCH)
       refuse(inv, EXIT_FAILED, r.inputs[2] + ": control data of another supervisor (another state count)");
     else if (o.detail == REDUCE_RESULT_NOT_OPENED || o.detail == REDUCE_RESULT_INCOMPLETE)
@@ -1076,9 +1236,7 @@ std::string reportJson(const CommandReport& report) {
 
 namespace {
 
-std::string counted(std::int64_t n, const char* what) {
-  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
-}
+std::string counted(std::int64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
 } // namespace
 
@@ -1119,14 +1277,13 @@ std::string helpText(std::string_view command) {
     const CommandSpec* spec = findCommand(command);
     return spec ? commandHelp(*spec) : std::string();
   }
-  std::string text =
-      "Usage: kav COMMAND [OPTIONS] FILES...\n"
-      "\n"
-      "Runs one procedure on files named by path (relative to the current directory or\n"
-      "absolute; .DES, or .DAT for control data, is added when a name has no extension).\n"
-      "Options may come before or after the files; --name=value also works; -- ends them.\n"
-      "\n"
-      "Commands:\n";
+  std::string text = "Usage: kav COMMAND [OPTIONS] FILES...\n"
+                     "\n"
+                     "Runs one procedure on files named by path (relative to the current directory or\n"
+                     "absolute; .DES, or .DAT for control data, is added when a name has no extension).\n"
+                     "Options may come before or after the files; --name=value also works; -- ends them.\n"
+                     "\n"
+                     "Commands:\n";
   for (const CommandSpec& c : COMMANDS) {
     char line[64];
     std::snprintf(line, sizeof line, "  %-12s ", c.name);

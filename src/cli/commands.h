@@ -19,9 +19,9 @@ namespace kav {
 
 // The exit statuses of a command.
 enum CommandStatus {
-  EXIT_OK = 0,                   // done; for a test, the property holds
-  EXIT_DOES_NOT_HOLD = 1,        // a test: the property does not hold
-  EXIT_USAGE = 2,                // bad usage or parameters
+  EXIT_OK = 0,            // done; for a test, the property holds
+  EXIT_DOES_NOT_HOLD = 1, // a test: the property does not hold
+  EXIT_USAGE = 2,         // bad usage or parameters
   EXIT_OUT_OF_MEMORY = 3,
   EXIT_FAILED = 4,               // the procedure refused its input or failed (the message says why)
   EXIT_UNREADABLE_INPUT = 7,     // an input is missing or not a readable file of its kind
@@ -33,7 +33,7 @@ enum CommandStatus {
 // One figure of a report beyond the files: a verdict, a number or a list.
 struct ReportField {
   enum Kind { FLAG, INTEGER, REAL, TEXT, LABELS, INTEGERS, GROUPS };
-  std::string key;                               // snake_case, stable
+  std::string key; // snake_case, stable
   Kind kind = FLAG;
   bool flag = false;                             // FLAG
   std::int64_t integer = 0;                      // INTEGER
@@ -45,16 +45,16 @@ struct ReportField {
 
 // What one command did.
 struct CommandReport {
-  std::string command;              // the command's name
-  int status = EXIT_OK;             // a CommandStatus
-  std::string error;                // on failure: the message, without "kav COMMAND: "
-  std::string help;                 // --help: the text to show instead of figures
-  std::string text;                 // show: the listing
-  bool json = false;                // --json
-  bool quiet = false;               // --quiet: neither progress nor plain figures
-  std::vector<ResultFile> files;    // the files written (stats: read), at their final paths
-  std::vector<ReportField> fields;  // the other figures, in order
-  bool severalOutputs = false;      // files go under "outputs" in JSON (Natobs, Localize)
+  std::string command;             // the command's name
+  int status = EXIT_OK;            // a CommandStatus
+  std::string error;               // on failure: the message, without "kav COMMAND: "
+  std::string help;                // --help: the text to show instead of figures
+  std::string text;                // show: the listing
+  bool json = false;               // --json
+  bool quiet = false;              // --quiet: neither progress nor plain figures
+  std::vector<ResultFile> files;   // the files written (stats: read), at their final paths
+  std::vector<ReportField> fields; // the other figures, in order
+  bool severalOutputs = false;     // files go under "outputs" in JSON (Natobs, Localize)
 };
 
 // True when `name` is a command (help and replay included).

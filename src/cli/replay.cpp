@@ -43,8 +43,8 @@ std::string unwrapEntry(const std::vector<std::string>& lines) {
   std::size_t lastLength = lines[0].size();
   for (std::size_t k = 1; k < lines.size(); ++k) {
     const std::string& line = lines[k];
-    const bool indented = indent > 0 && line.size() > indent && line.compare(0, indent, std::string(indent, ' ')) == 0 &&
-                          line[indent] != ' ';
+    const bool indented = indent > 0 && line.size() > indent &&
+                          line.compare(0, indent, std::string(indent, ' ')) == 0 && line[indent] != ' ';
     if (lastLength == WRAPPED_LINE_LENGTH && indented && !startsOwnLine(std::string_view(line).substr(indent))) {
       text += line.substr(indent);
     } else {
@@ -281,8 +281,13 @@ ReplayStep replayStepOf(const std::string& entry) {
     bracketed(a[1], "Forcible ", forcible);
     bracketed(a[2], "Preemptible ", preemptable);
     bracketed(a[3], "Timeout ", timeout);
-    c = {literal("force"), input(a[0]), literal("-o"), output(lhs), literal("--forcible=" + forcible),
-         literal("--preemptable=" + preemptable), literal("--timeout=" + timeout)};
+    c = {literal("force"),
+         input(a[0]),
+         literal("-o"),
+         output(lhs),
+         literal("--forcible=" + forcible),
+         literal("--preemptable=" + preemptable),
+         literal("--timeout=" + timeout)};
     sized();
   } else if ((name == "Project" || name == "Uncertmod") && a.size() == 2) {
     c = {literal(name == "Project" ? "project" : "uncertmod"), input(a[0]), literal("-o"), output(lhs)};
@@ -328,7 +333,8 @@ ReplayStep replayStepOf(const std::string& entry) {
     step.verdict = lhs == "true";
     const std::size_t fail = more.find('[');
     const std::size_t end = more.rfind("])");
-    if (fail != std::string::npos && end != std::string::npos && end > fail) step.failures = more.substr(fail + 1, end - fail - 1);
+    if (fail != std::string::npos && end != std::string::npos && end > fail)
+      step.failures = more.substr(fail + 1, end - fail - 1);
   } else if (name == "Supreduce" && a.size() == 3) {
     c = {literal("supreduce"), input(a[0]), input(a[1]), input(a[2], ".DAT"), literal("-o"), output(lhs)};
     sized();
@@ -472,8 +478,8 @@ std::string differences(const ReplayStep& step, const CommandReport& report) {
            (report.files[0].controllable ? "controllable" : "uncontrollable"));
   if (step.hasBlocked) {
     const ReportField* f = fieldOf(report, "blocked_events");
-    const std::vector<long long> now = f ? std::vector<long long>(f->integers.begin(), f->integers.end())
-                                         : std::vector<long long>{};
+    const std::vector<long long> now =
+        f ? std::vector<long long>(f->integers.begin(), f->integers.end()) : std::vector<long long>{};
     if (now != step.blocked) differ("the blocked events differ");
   }
   if (step.lowerBound > 0) {
@@ -509,7 +515,8 @@ struct Replay {
 
 // Where the file an interactive entry made is taken from, and whether it
 // still has the sizes the entry recorded.
-std::string describeTaken(const Replay& replay, const std::string& file, const std::pair<long long, long long>& recorded) {
+std::string describeTaken(const Replay& replay, const std::string& file,
+                          const std::pair<long long, long long>& recorded) {
   const std::string path = resolveFilePath(replay.fromDir, file);
   DES des;
   std::int64_t init = 0;
@@ -553,13 +560,10 @@ bool sameDirectory(const std::string& a, const std::string& b) {
 
 int runReplay(const std::vector<std::string>& args, const char* argv0) {
   Arguments parsed;
-  const std::string problem = parseArguments({args.begin() + 1, args.end()},
-                                             {{"from", 0, true},
-                                              {"into", 0, true},
-                                              {"keep-going", 0, false},
-                                              {"script", 0, false},
-                                              {"help", 'h', false}},
-                                             parsed);
+  const std::string problem = parseArguments(
+      {args.begin() + 1, args.end()},
+      {{"from", 0, true}, {"into", 0, true}, {"keep-going", 0, false}, {"script", 0, false}, {"help", 'h', false}},
+      parsed);
   const auto usage = [](const std::string& message) {
     std::fprintf(stderr, "kav replay: %s\n", message.c_str());
     return static_cast<int>(EXIT_USAGE);
@@ -580,8 +584,7 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
   }
   std::ifstream in(logPath, std::ios::binary);
   struct stat info;
-  if (!in || ::stat(logPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-    return usage(logPath + ": cannot be read");
+  if (!in || ::stat(logPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return usage(logPath + ": cannot be read");
   const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<ReplayStep> steps;
   for (const std::string& entry : splitLogEntries(log)) steps.push_back(replayStepOf(entry));
@@ -627,7 +630,8 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
       std::string note = step.notReplayed;
       // The file it made is the user's from here on.
       if (!step.tries.empty()) replay.made.erase(upperName(step.tries[0][0].text));
-      if (!step.tries.empty() && step.sizes.size() == 1) note += "; " + describeTaken(replay, step.tries[0][0].text, step.sizes[0]);
+      if (!step.tries.empty() && step.sizes.size() == 1)
+        note += "; " + describeTaken(replay, step.tries[0][0].text, step.sizes[0]);
       std::printf("NOT REPLAYED  %s: %s\n", head.c_str(), note.c_str());
       std::fflush(stdout);
       continue;

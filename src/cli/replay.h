@@ -25,21 +25,21 @@ struct ReplayToken {
 
 // What the log recorded of one entry, to be compared with the replay.
 struct ReplayStep {
-  std::string entry;                           // the entry's first line as logged (unwrapped)
-  std::string notReplayed;                     // why it is not replayed, "" when it is
-  std::vector<std::vector<ReplayToken>> tries; // the command, and variants for what the log does not record
+  std::string entry;                                  // the entry's first line as logged (unwrapped)
+  std::string notReplayed;                            // why it is not replayed, "" when it is
+  std::vector<std::vector<ReplayToken>> tries;        // the command, and variants for what the log does not record
   std::vector<std::pair<long long, long long>> sizes; // (states, transitions) of each output, in order
-  std::string verdictKey;                      // the report field of the recorded verdict, "" when none
-  bool verdict = false;                        // its recorded value
-  bool hasControllable = false;                // Condat: the recorded verdict
+  std::string verdictKey;                             // the report field of the recorded verdict, "" when none
+  bool verdict = false;                               // its recorded value
+  bool hasControllable = false;                       // Condat: the recorded verdict
   bool controllable = false;
-  bool hasBlocked = false;                     // Sync: the recorded blocked events
+  bool hasBlocked = false; // Sync: the recorded blocked events
   std::vector<long long> blocked;
-  long long lowerBound = 0;                    // Supreduce: the recorded lower bound, 0 when none
-  bool hasDeterministic = false;               // Sup(s)qc: the recorded determinism
+  long long lowerBound = 0;      // Supreduce: the recorded lower bound, 0 when none
+  bool hasDeterministic = false; // Sup(s)qc: the recorded determinism
   bool deterministic = false;
-  std::string partition;                       // Sup(s)qc: the recorded partition text, "" when omitted
-  std::string failures;                        // (S)Observable: the recorded failures, "" when none
+  std::string partition; // Sup(s)qc: the recorded partition text, "" when omitted
+  std::string failures;  // (S)Observable: the recorded failures, "" when none
 };
 
 // The entries of a log with the line breaking of long entries undone: one

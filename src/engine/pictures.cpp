@@ -58,8 +58,7 @@ int convertDesToGif(const std::string& desName, const std::string& gifName, bool
   return convertDesFileToGif(userPath(desName, ".DES"), desName, userPath(gifName, ".GIF"), colour);
 }
 
-int convertDesFileToGif(const std::string& desPath, const std::string& title, const std::string& gifPath,
-                        bool colour) {
+int convertDesFileToGif(const std::string& desPath, const std::string& title, const std::string& gifPath, bool colour) {
   DES des;
   std::int64_t init = 0;
   if (loadDESFile(desPath, des, init) != LOAD_OK) return PICTURE_FAILED;

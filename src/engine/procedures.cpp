@@ -80,7 +80,8 @@ bool loadRequired(const std::string& path, DES& des, ProcedureOutcome& o) {
 bool saveTo(const ProcedureRequest& r, std::size_t k, const DES& des, std::int64_t init, ProcedureOutcome& o) {
   if (k >= r.outputs.size()) return fail(o, RESULT_INCOMPLETE_PARAMETERS);
   if (transitionLimitExceeded) return fail(o, RESULT_TOO_MANY_TRANSITIONS);
-  if (saveDESFile(r.outputs[k], des, init, layoutVersion()) != SAVE_OK) return fail(o, RESULT_WRITE_FAILED, r.outputs[k]);
+  if (saveDESFile(r.outputs[k], des, init, layoutVersion()) != SAVE_OK)
+    return fail(o, RESULT_WRITE_FAILED, r.outputs[k]);
   o.results.push_back(figuresOf(r.outputs[k], des, init));
   return true;
 }

@@ -48,8 +48,8 @@ BatchOutcome handleSupreduce(ParamReader& params) {
 
 void runSupreduce(const ProcedureRequest& r, ProcedureOutcome& o) {
   const bool computeBound = r.number == 1;
-  const int code = supreduceFiles(r.inputs[0], r.inputs[1], r.inputs[2], r.outputs[0], computeBound, o.lowerBound,
-                                  o.ratio);
+  const int code =
+      supreduceFiles(r.inputs[0], r.inputs[1], r.inputs[2], r.outputs[0], computeBound, o.lowerBound, o.ratio);
   switch (code) {
   case REDUCE_OK:
     if (r.figuresWanted) addFiguresOfFile(r.outputs[0], o);
@@ -102,8 +102,7 @@ BatchOutcome handleLocalize(ParamReader& params) {
 }
 
 void runLocalize(const ProcedureRequest& r, ProcedureOutcome& o) {
-  if (r.inputs.size() < 3 || r.outputs.size() > r.inputs.size() - 2)
-    return (void)fail(o, RESULT_INCOMPLETE_PARAMETERS);
+  if (r.inputs.size() < 3 || r.outputs.size() > r.inputs.size() - 2) return (void)fail(o, RESULT_INCOMPLETE_PARAMETERS);
   LocalizeRequest request;
   request.plant = r.inputs[0];
   request.supervisor = r.inputs[1];

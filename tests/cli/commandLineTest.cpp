@@ -40,11 +40,11 @@ std::vector<std::string> leftovers(const ProgramDir& program, const std::vector<
 }
 
 struct Differential {
-  std::string command;  // the command line; C is the output
-  int code;             // the batch procedure
-  std::string body;     // its lines after the code; K is the output
+  std::string command;                                   // the command line; C is the output
+  int code;                                              // the batch procedure
+  std::string body;                                      // its lines after the code; K is the output
   std::vector<std::pair<std::string, std::string>> same; // (command line file, batch file) to compare
-  const char* verdict;  // the JSON verdict compared with the answer in orva.rst, or null
+  const char* verdict; // the JSON verdict compared with the answer in orva.rst, or null
 };
 
 // One run of every command and of `kav -cmdline` on seeded random inputs:
@@ -74,14 +74,18 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
     test::runProcedure(program, PROC_BFS_RECODE, "A\nR\n");
     std::string quadruples, intoZero;
     for (const test::Edge& e : test::edgesOf(a))
-      if (e.event == 1) (e.to == 0 ? intoZero : quadruples) += std::to_string(e.from) + " 1 " + std::to_string(e.to) + " 20\n";
+      if (e.event == 1)
+        (e.to == 0 ? intoZero : quadruples) += std::to_string(e.from) + " 1 " + std::to_string(e.to) + " 20\n";
     test::runProcedure(program, PROC_VOCALIZE, "A\nV\n" + quadruples);
     const std::string labelsA = labelsOf(a, "\n");
     const std::string first = labelsA.substr(0, labelsA.find('\n'));
 
     const std::vector<Differential> table = {
-        {"create -o C --states 4 --marked 0,2 0:1:1 1:2:2 2:3:0 3:e:1", PROC_CREATE,
-         "K\n4\n0\n2\n-1\n0 1 1\n1 2 2\n2 3 0\n3 1000 1\n", {{"C.DES", "K.DES"}}, nullptr},
+        {"create -o C --states 4 --marked 0,2 0:1:1 1:2:2 2:3:0 3:e:1",
+         PROC_CREATE,
+         "K\n4\n0\n2\n-1\n0 1 1\n1 2 2\n2 3 0\n3 1000 1\n",
+         {{"C.DES", "K.DES"}},
+         nullptr},
         {"selfloop A -o C --events 1,6,e", PROC_SELFLOOP, "A\nK\n1\n6\n1000\n", {{"C.DES", "K.DES"}}, nullptr},
         {"trim A -o C", PROC_TRIM, "A\nK\n", {{"C.DES", "K.DES"}}, nullptr},
         {"recode A -o C", PROC_BFS_RECODE, "A\nK\n", {{"C.DES", "K.DES"}}, nullptr},
@@ -92,28 +96,44 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
         {"mutex A B -o C --pairs 1:1,2:0", PROC_MUTEX, "A\nB\nK\n1 1\n2 0\n", {{"C.DES", "K.DES"}}, nullptr},
         {"condat P SUP -o C", PROC_CONDAT, "P\nSUP\nK\n", {{"C.DAT", "K.DAT"}}, nullptr},
         {"project A -o C --erase 0,3", PROC_PROJECT, "A\nK\n0\n3\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"project A -o C --image " + first, PROC_PROJECT, "A\nK\n" + labelsA.substr(first.size() + 1),
-         {{"C.DES", "K.DES"}}, nullptr},
+        {"project A -o C --image " + first,
+         PROC_PROJECT,
+         "A\nK\n" + labelsA.substr(first.size() + 1),
+         {{"C.DES", "K.DES"}},
+         nullptr},
         {"complement A -o C --events 7", PROC_COMPLEMENT, "A\nK\n7\n", {{"C.DES", "K.DES"}}, nullptr},
         {"relabel A -o C --pairs 1:3,2:e", PROC_RELABEL, "A\nK\n1 3\n2 1000\n", {{"C.DES", "K.DES"}}, nullptr},
         {"allevents A -o C", PROC_ALLEVENTS, "A\nK\n1\n", {{"C.DES", "K.DES"}}, nullptr},
         {"allevents DAT.DAT -o C", PROC_ALLEVENTS, "DAT\nK\n2\n", {{"C.DES", "K.DES"}}, nullptr},
         {"isomorph A R --map", PROC_ISOMORPH, "A\nR\n", {}, "isomorphic"},
         {"nonconflict A B", PROC_NONCONFLICT, "A\nB\n", {}, "nonconflicting"},
-        {"force M2 -o C --forcible 3 --preemptable 2 --timeout 999", PROC_FORCE, "M2\nK\n999\n3\n-1\n2\n",
-         {{"C.DES", "K.DES"}}, nullptr},
-        {"vocalize A -o C --vocal *:1:20", PROC_VOCALIZE, "A\nK\n" + quadruples + intoZero, {{"C.DES", "K.DES"}}, nullptr},
+        {"force M2 -o C --forcible 3 --preemptable 2 --timeout 999",
+         PROC_FORCE,
+         "M2\nK\n999\n3\n-1\n2\n",
+         {{"C.DES", "K.DES"}},
+         nullptr},
+        {"vocalize A -o C --vocal *:1:20",
+         PROC_VOCALIZE,
+         "A\nK\n" + quadruples + intoZero,
+         {{"C.DES", "K.DES"}},
+         nullptr},
         {"outconsis V -o C", PROC_OUTCONSIS, "V\nK\n", {{"C.DES", "K.DES"}}, nullptr},
         {"hiconsis V -o C --multiple", PROC_HICONSIS, "V\nK\n1\n", {{"C.DES", "K.DES"}}, nullptr},
         {"higen V -o C", PROC_HIGEN, "V\nK\n", {{"C.DES", "K.DES"}}, nullptr},
         {"supreduce P SUP DAT -o C", PROC_SUPREDUCE, "P\nSUP\nDAT\nK\n1\n1\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"localize P SUP M1 M2 -o L1 -o L2", PROC_LOCALIZE, "P\nSUP\n2\nM1\nM2\n2\nK1\nK2\n",
-         {{"L1.DES", "K1.DES"}, {"L2.DES", "K2.DES"}}, nullptr},
+        {"localize P SUP M1 M2 -o L1 -o L2",
+         PROC_LOCALIZE,
+         "P\nSUP\n2\nM1\nM2\n2\nK1\nK2\n",
+         {{"L1.DES", "K1.DES"}, {"L2.DES", "K2.DES"}},
+         nullptr},
         {"supqc A -o C --erase 0", PROC_SUPQC, "1\nA\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
         {"supsqc A -o C --erase 0,1", PROC_SUPQC, "2\nA\nK\n0\n1\n", {{"C.DES", "K.DES"}}, nullptr},
         {"observable A B --erase 2", PROC_OBSERVABLE, "1\nA\nB\n2\n", {}, "observable"},
         {"sobservable A B --erase 2", PROC_OBSERVABLE, "2\nA\nB\n2\n", {}, "observable"},
-        {"natobs A -o C --image-out I --seed 1", PROC_NATOBS, "A\nK\nKI\n1\n", {{"C.DES", "K.DES"}, {"I.DES", "KI.DES"}},
+        {"natobs A -o C --image-out I --seed 1",
+         PROC_NATOBS,
+         "A\nK\nKI\n1\n",
+         {{"C.DES", "K.DES"}, {"I.DES", "KI.DES"}},
          nullptr},
         {"uncertmod A -o C --erase 0", PROC_UNCERTMOD, "A\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
         {"supnorm A B -o C --erase 0", PROC_SUPNORM, "A\nB\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
@@ -154,7 +174,8 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
       }
       if (row.code == PROC_ISOMORPH && json["isomorphic"].flag) {
         ASSERT_EQ(json["map"].items.size() + 3, answer.size());
-        for (std::size_t s = 0; s + 3 < answer.size(); ++s) EXPECT_EQ(json["map"].items[s].integer, std::stoll(answer[s + 3]));
+        for (std::size_t s = 0; s + 3 < answer.size(); ++s)
+          EXPECT_EQ(json["map"].items[s].integer, std::stoll(answer[s + 3]));
       }
       if (row.code == PROC_SUPREDUCE) {
         EXPECT_EQ(json["lower_bound"].integer, std::stoll(answer[1]));
@@ -185,7 +206,8 @@ struct Failure {
 TEST(CommandLine, AnswersEachFailureWithItsStatusAndOneLineAndWritesNothing) {
   ProgramDir program;
   program.save("A.DES", makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {0}));
-  test::writeFile(program.user("BAD.DES"), "KAV DES file. Version 1.0\x1a" "truncated");
+  test::writeFile(program.user("BAD.DES"), "KAV DES file. Version 1.0\x1a"
+                                           "truncated");
   DES fan = allocStates(256);
   for (int t = 0; t < 256; ++t) insertTransition(fan[0], 1, t);
   program.save("FAN.DES", fan);

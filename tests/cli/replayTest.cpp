@@ -49,8 +49,7 @@ TEST(ReplayStep, ReadsEveryKindOfEntryTheConsoleWrites) {
       {"P = Project(A,Image[1,3])  (2,2)", "project A.DES -o P.DES --image=1,3"},
       {"P = Project(A,IMG)  (2,2)", "project A.DES -o P.DES --image-des IMG.DES"},
       {"N = Supnorm(G,E,Null[2])  (2,2)", "supnorm G.DES E.DES -o N.DES --erase=2"},
-      {"Q = Supsqc(A,Null[],SQC[[0,2]])  (2,2)  Nondeterministic.",
-       "supsqc A.DES -o Q.DES --erase= --partition"},
+      {"Q = Supsqc(A,Null[],SQC[[0,2]])  (2,2)  Nondeterministic.", "supsqc A.DES -o Q.DES --erase= --partition"},
       {"K = Allevents(D.DAT)  (1,3)", "allevents D.DAT -o K.DES"},
       {"K = Allevents([1,2])  (1,2)", "allevents --events=1,2 -o K.DES"},
       {"true = Isomorph(A,B;identity)", "isomorph A.DES B.DES"},
@@ -82,11 +81,12 @@ TEST(ReplayStep, ReadsEveryKindOfEntryTheConsoleWrites) {
 
 TEST(SplitLogEntries, UndoesTheLineBreakingOfLongEntries) {
   const std::string head = "SYNC12 = Sync(" + std::string(60, 'A');
-  const std::string log = head + "\n         BC)  (1,0)  Blocked_events = None  \n         Computing time = 00:00:02\n\n" +
+  const std::string log = head +
+                          "\n         BC)  (1,0)  Blocked_events = None  \n         Computing time = 00:00:02\n\n" +
                           "T = Trim(X)  (1,0)\n\n";
   ASSERT_EQ(head.size(), 74u);
-  EXPECT_EQ(splitLogEntries(log), (std::vector<std::string>{
-                                      head + "BC)  (1,0)  Blocked_events = None  \n         Computing time = 00:00:02",
+  EXPECT_EQ(splitLogEntries(log),
+            (std::vector<std::string>{head + "BC)  (1,0)  Blocked_events = None  \n         Computing time = 00:00:02",
                                       "T = Trim(X)  (1,0)"}));
 }
 
@@ -127,8 +127,8 @@ TEST(Replay, RerunsAConsoleSessionAndFindsAChangedInput) {
     EXPECT_EQ(test::readFile(copy.path + result), test::readFile(program.user(result))) << result;
 
   // MACH2 with a third state: the product differs, and the replay stops there.
-  ASSERT_EQ(test::runKav(program.binary, {"create", "-o", "MACH2", "--states", "3", "--marked", "0", "0:21:1", "1:20:2",
-                                          "2:22:0"},
+  ASSERT_EQ(test::runKav(program.binary,
+                         {"create", "-o", "MACH2", "--states", "3", "--marked", "0", "0:21:1", "1:20:2", "2:22:0"},
                          program.userDir)
                 .status,
             0);
@@ -138,7 +138,8 @@ TEST(Replay, RerunsAConsoleSessionAndFindsAChangedInput) {
   EXPECT_NE(r.out.find("DIFFERENT     FACT = Sync(MACH1,MACH2)"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("recorded (4,8), now (6,12)"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("SUPER = Supcon"), std::string::npos) << r.out;
-  r = test::runKav(program.binary, {"replay", "user/MAKEIT.TXT", "--into", into.path, "--keep-going"}, program.dir.path);
+  r = test::runKav(program.binary, {"replay", "user/MAKEIT.TXT", "--into", into.path, "--keep-going"},
+                   program.dir.path);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("DIFFERENT     SUPER = Supcon"), std::string::npos) << r.out;
   // Never over the user's files.
@@ -170,7 +171,8 @@ TEST(CommandLine, ShowsProgressOnlyOnATerminal) {
     }
     std::string shown;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+      shown.append(buffer, static_cast<std::size_t>(n));
     int status = 0;
     ::waitpid(pid, &status, 0);
     ::close(terminal);
