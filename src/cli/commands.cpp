@@ -496,15 +496,25 @@ bool readInFormat(Invocation& inv, const std::string& path, TextFormat from, DES
   return refuse(inv, EXIT_UNREADABLE_INPUT, path + ": not a DES file");
 }
 
+TextFormat otherFormat(TextFormat f) { return f == FORMAT_ADS ? FORMAT_DES : FORMAT_ADS; }
+
 bool convertFile(Invocation& inv, ProcedureRequest& r) {
   if (!needFiles(inv, 1, 1)) return false;
-  TextFormat from =
-      hasOption(inv.args, "from") ? formatNamed(optionValue(inv.args, "from")) : formatOfPath(inv.args.files[0]);
-  if (from == FORMAT_UNKNOWN)
-    return usage(inv, "cannot tell the format of " + inv.args.files[0] + ": give --from ads|des");
+  // The formats: --from and --to, else the extensions, else the one the
+  // other side does not have; a bare name is whichever of NAME.ADS and
+  // NAME.DES exists when only one does.
+  const std::string& typed = inv.args.files[0];
+  const std::string output = optionValue(inv.args, "output");
+  TextFormat from = hasOption(inv.args, "from") ? formatNamed(optionValue(inv.args, "from")) : formatOfPath(typed);
+  if (from == FORMAT_UNKNOWN && !hasExtension(typed)) {
+    if (hasOption(inv.args, "to")) from = otherFormat(formatNamed(optionValue(inv.args, "to")));
+    else if (hasExtension(output)) from = otherFormat(formatOfPath(output));
+    else if (fileExists(resolvePath(typed, ".ADS")) != fileExists(resolvePath(typed, ".DES")))
+      from = fileExists(resolvePath(typed, ".ADS")) ? FORMAT_ADS : FORMAT_DES;
+  }
+  if (from == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format of " + typed + ": give --from ads|des");
   if (!input(inv, 0, extensionOf(from), r)) return false;
-  // --to, else the extension of -o, else the other format.
-  TextFormat to = from == FORMAT_ADS ? FORMAT_DES : FORMAT_ADS;
+  TextFormat to = otherFormat(from);
   if (hasOption(inv.args, "to")) to = formatNamed(optionValue(inv.args, "to"));
   else if (hasOption(inv.args, "output") && hasExtension(optionValue(inv.args, "output")))
     to = formatOfPath(optionValue(inv.args, "output"));

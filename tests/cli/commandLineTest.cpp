@@ -12,6 +12,7 @@
 #include "cli/cliSupport.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
+#include "output/listing.h"
 #include "support/testSupport.h"
 
 namespace kav {
@@ -295,6 +296,16 @@ TEST(CommandLine, PrintsFiguresAsPlainTextOrOneJsonObject) {
   EXPECT_EQ(dat["file"].text, "DAT.DAT");
   EXPECT_TRUE(dat["controllable"].flag);
   EXPECT_EQ(test::parseJson(run("stats DAT.DAT --json").out)["states"].integer, dat["states"].integer);
+
+  // show prints what FE files; convert goes to ADS text and back unchanged.
+  DES sup;
+  std::int64_t init = 0;
+  ASSERT_EQ(loadDESFile(program.user("SUP.DES"), sup, init), LOAD_OK);
+  EXPECT_EQ(run("show SUP").out, captureText([&](std::FILE* out) { writeDesListing(out, sup, "SUP", false); }));
+  EXPECT_NE(run("show DAT.DAT").out.find("CONTROLLABLE"), std::string::npos);
+  run("convert SUP -o TEXT.ADS");
+  EXPECT_EQ(run("convert TEXT.ADS -o BACK --json").status, 0);
+  EXPECT_EQ(test::readFile(program.user("BACK.DES")), test::readFile(program.user("SUP.DES")));
 }
 
 // The completion installed for bash asks kav for its commands and options.
