@@ -24,7 +24,7 @@ std::vector<std::string> optionValues(const Arguments& args, std::string_view na
   return found;
 }
 
-std::string parseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& known, Arguments& out) {
+std::string parseArguments(const std::vector<std::string>& args, const std::vector<OptionRule>& known, Arguments& out) {
   bool optionsEnded = false;
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& a = args[k];
@@ -36,34 +36,34 @@ std::string parseArguments(const std::vector<std::string>& args, const std::vect
       optionsEnded = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionRule* rule = nullptr;
     std::string value;
     bool inlineValue = false;
     if (a[1] == '-') {
       const std::size_t equals = a.find('=');
       const std::string name = a.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-      for (const OptionSpec& o : known)
-        if (name == o.name) spec = &o;
-      if (!spec) return "unknown option --" + name;
+      for (const OptionRule& o : known)
+        if (name == o.name) rule = &o;
+      if (!rule) return "unknown option --" + name;
       if (equals != std::string::npos) {
-        if (!spec->takesValue) return "option --" + name + " takes no value";
+        if (!rule->takesValue) return "option --" + name + " takes no value";
         value = a.substr(equals + 1);
         inlineValue = true;
       }
     } else {
-      for (const OptionSpec& o : known)
-        if (o.shortName != 0 && a[1] == o.shortName) spec = &o;
-      if (!spec || (a.size() > 2 && !spec->takesValue)) return "unknown option " + a;
+      for (const OptionRule& o : known)
+        if (o.shortName != 0 && a[1] == o.shortName) rule = &o;
+      if (!rule || (a.size() > 2 && !rule->takesValue)) return "unknown option " + a;
       if (a.size() > 2) {
         value = a.substr(2);
         inlineValue = true;
       }
     }
-    if (spec->takesValue && !inlineValue) {
-      if (k + 1 >= args.size()) return std::string("option --") + spec->name + " needs a value";
+    if (rule->takesValue && !inlineValue) {
+      if (k + 1 >= args.size()) return std::string("option --") + rule->name + " needs a value";
       value = args[++k];
     }
-    out.options.emplace_back(spec->name, value);
+    out.options.emplace_back(rule->name, value);
   }
   return {};
 }

@@ -16,7 +16,7 @@
 
 namespace kav {
 
-struct OptionSpec {
+struct OptionRule {
   const char* name; // long name without the dashes
   char shortName;   // 0 when there is none
   bool takesValue;  // else a switch
@@ -35,7 +35,7 @@ std::vector<std::string> optionValues(const Arguments& args, std::string_view na
 
 // Splits args by the known options. Answers "" or the usage error ("unknown
 // option --x", "option --x needs a value", ...).
-std::string parseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& known, Arguments& out);
+std::string parseArguments(const std::vector<std::string>& args, const std::vector<OptionRule>& known, Arguments& out);
 
 // A label: 0..999, or "e" for the silent label 1000.
 [[nodiscard]] bool parseLabel(std::string_view text, long& label);

@@ -39,12 +39,12 @@ using Builder = bool (*)(Invocation& inv, ProcedureRequest& r);
 // command's own figures and verdict, and any work on its staged outputs.
 using Finisher = void (*)(Invocation& inv, const ProcedureRequest& r, const ProcedureOutcome& o);
 
-struct CommandSpec {
+struct CommandEntry {
   const char* name;
   int code; // the procedure; -1 when the builder does the whole job
   Builder build;
   Finisher finish;                 // null: nothing beyond the files
-  std::vector<OptionSpec> options; // beyond the common ones
+  std::vector<OptionRule> options; // beyond the common ones
   const char* synopsis;
   const char* summary;    // one sentence
   const char* optionHelp; // lines "  --x ...  what", may be empty
@@ -52,11 +52,11 @@ struct CommandSpec {
 };
 
 // The options every command takes.
-const std::vector<OptionSpec> COMMON_OPTIONS = {
+const std::vector<OptionRule> COMMON_OPTIONS = {
     {"output", 'o', true}, {"json", 0, false}, {"quiet", 'q', false}, {"help", 'h', false}};
 
 struct Invocation {
-  const CommandSpec& spec;
+  const CommandEntry& entry;
   CommandReport& report;
   Arguments args;
   OutputStage stage;
@@ -271,7 +271,7 @@ bool buildErasing(Invocation& inv, ProcedureRequest& r) {
 }
 
 bool buildSupqc(Invocation& inv, ProcedureRequest& r) {
-  r.number = inv.spec.name == std::string_view("supsqc") ? 2 : 1;
+  r.number = inv.entry.name == std::string_view("supsqc") ? 2 : 1;
   return buildErasing(inv, r);
 }
 
@@ -287,7 +287,7 @@ bool buildTwoErasingPlant(Invocation& inv, ProcedureRequest& r) {
 }
 
 bool buildObservable(Invocation& inv, ProcedureRequest& r) {
-  r.number = inv.spec.name == std::string_view("sobservable") ? 2 : 1;
+  r.number = inv.entry.name == std::string_view("sobservable") ? 2 : 1;
   return needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && erasedEvents(inv, {r.inputs[0]}, r.events);
 }
 
@@ -684,9 +684,9 @@ void finishLocalize(Invocation& inv, const ProcedureRequest& r, const ProcedureO
 
 // --- The table ---------------------------------------------------------------------
 
-const std::vector<OptionSpec> ERASING = {{"erase", 0, true}, {"image", 0, true}, {"image-des", 0, true}};
+const std::vector<OptionRule> ERASING = {{"erase", 0, true}, {"image", 0, true}, {"image-des", 0, true}};
 
-std::vector<OptionSpec> with(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
+std::vector<OptionRule> with(std::vector<OptionRule> a, const std::vector<OptionRule>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
@@ -696,7 +696,7 @@ std::vector<OptionSpec> with(std::vector<OptionSpec> a, const std::vector<Option
   "  --image LIST       the events kept (IMAGE); the others of the input are erased\n"                                 \
   "  --image-des PATH   the events on the transitions of a DES are kept (IMAGE_DES)\n"
 
-const std::vector<CommandSpec> COMMANDS = {
+const std::vector<CommandEntry> COMMANDS = {
     {"create",
      PROC_CREATE,
      buildCreate,
@@ -998,13 +998,13 @@ const std::vector<CommandSpec> COMMANDS = {
      "kav show SUPDAT.DAT | less"},
 };
 
-const CommandSpec* findCommand(std::string_view name) {
-  for (const CommandSpec& c : COMMANDS)
+const CommandEntry* findCommand(std::string_view name) {
+  for (const CommandEntry& c : COMMANDS)
     if (name == c.name) return &c;
   return nullptr;
 }
 
-std::string commandHelp(const CommandSpec& c) {
+std::string commandHelp(const CommandEntry& c) {
   std::string text = std::string("Usage: ") + c.synopsis + "\n\n" + c.summary + "\n\nOptions:\n" + c.optionHelp;
   if (c.code != -1 && c.code != PROC_STATISTICS && c.code != PROC_ISOMORPH && c.code != PROC_NONCONFLICT &&
       c.code != PROC_OBSERVABLE && c.code != PROC_LOCALIZE)
@@ -1080,15 +1080,15 @@ void limitAddressSpace() {
 }
 
 void perform(Invocation& inv, ProcedureRequest& r, bool progress) {
-  if (!inv.spec.build(inv, r)) return;
-  if (inv.spec.code == -1) return;
-  beginProgressLine(inv.spec.name, progress && !inv.report.quiet);
+  if (!inv.entry.build(inv, r)) return;
+  if (inv.entry.code == -1) return;
+  beginProgressLine(inv.entry.name, progress && !inv.report.quiet);
   ProcedureOutcome o;
   performProcedure(r, o);
   endProgressLine();
   if (o.code != RESULT_OK) return reportFailure(inv, r, o);
   inv.report.files = o.results;
-  if (inv.spec.finish) inv.spec.finish(inv, r, o);
+  if (inv.entry.finish) inv.entry.finish(inv, r, o);
 }
 
 } // namespace
@@ -1097,16 +1097,16 @@ bool isCommandName(std::string_view name) { return name == "help" || name == "re
 
 void runCommand(const std::vector<std::string>& args, CommandReport& report, bool progress) {
   report = CommandReport{};
-  const CommandSpec* spec = args.empty() ? nullptr : findCommand(args[0]);
+  const CommandEntry* entry = args.empty() ? nullptr : findCommand(args[0]);
   report.command = args.empty() ? std::string() : args[0];
-  if (!spec) {
+  if (!entry) {
     report.status = EXIT_USAGE;
     report.error = "no such command (kav help lists them)";
     return;
   }
-  Invocation inv{*spec, report, {}, {}};
+  Invocation inv{*entry, report, {}, {}};
   const std::string problem =
-      parseArguments({args.begin() + 1, args.end()}, with(COMMON_OPTIONS, spec->options), inv.args);
+      parseArguments({args.begin() + 1, args.end()}, with(COMMON_OPTIONS, entry->options), inv.args);
   report.json = hasOption(inv.args, "json");
   report.quiet = hasOption(inv.args, "quiet");
   if (!problem.empty()) {
@@ -1114,13 +1114,13 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
     return;
   }
   if (hasOption(inv.args, "help")) {
-    report.help = commandHelp(*spec);
+    report.help = commandHelp(*entry);
     return;
   }
   installInterruptHandlers();
   limitAddressSpace();
   ProcedureRequest r;
-  r.code = spec->code;
+  r.code = entry->code;
   try {
     perform(inv, r, progress);
   } catch (const std::bad_alloc&) {
@@ -1284,8 +1284,8 @@ std::string helpText(std::string_view command) {
   if (!command.empty()) {
     if (command == "replay") return replayHelp();
     if (command == "help") return "Usage: kav help [COMMAND]\n\nDescribes the commands, or one of them.\n";
-    const CommandSpec* spec = findCommand(command);
-    return spec ? commandHelp(*spec) : std::string();
+    const CommandEntry* entry = findCommand(command);
+    return entry ? commandHelp(*entry) : std::string();
   }
   std::string text = "Usage: kav COMMAND [OPTIONS] FILES...\n"
                      "\n"
@@ -1294,7 +1294,7 @@ std::string helpText(std::string_view command) {
                      "Options may come before or after the files; --name=value also works; -- ends them.\n"
                      "\n"
                      "Commands:\n";
-  for (const CommandSpec& c : COMMANDS) {
+  for (const CommandEntry& c : COMMANDS) {
     char line[64];
     std::snprintf(line, sizeof line, "  %-12s ", c.name);
     text += line + std::string(c.synopsis).substr(std::strlen(c.name) + 5) + "\n";
