@@ -15,6 +15,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/staging.h"
 #include "engine/startup.h"
 #include "model/desfile.h"
 #include "model/session.h"
@@ -658,6 +659,8 @@ int runReplay(const std::vector<std::string>& args, const char* argv0) {
     }
     for (const ReplayToken& t : step.tries[0])
       if (t.kind == ReplayToken::OUTPUT) replay.made.insert(upperName(t.text));
+    // Ctrl-C while a command finished ends the replay after it.
+    if (resumeInterrupts()) return EXIT_INTERRUPTED;
     if (found.empty()) {
       std::printf("OK            %s\n", head.c_str());
     } else {

@@ -151,9 +151,14 @@ bool commitOutputs(OutputStage& stage, std::string& failedPath) {
     }
   }
   discardOutputs(stage);
-  committing = 0;
-  if (pendingSignal) endInterrupted();
   return ok;
+}
+
+bool resumeInterrupts() {
+  committing = 0;
+  const bool held = pendingSignal != 0;
+  pendingSignal = 0;
+  return held;
 }
 
 void discardOutputs(OutputStage& stage) {

@@ -7,7 +7,8 @@
 // neither an output nor a temporary file: the handler removes the private
 // folders with everything the computation put in them (the writers'
 // temporary files, the working folders of Localize and of pictures) and
-// ends the process with status 130.
+// ends the process with status 130. So status 130 always means that
+// nothing was written.
 
 #include <string>
 #include <vector>
@@ -31,10 +32,14 @@ std::string stageOutput(OutputStage& stage, const std::string& finalPath);
 // finalPath for a staged path, or the path itself when it was not staged.
 std::string finalPathOf(const OutputStage& stage, const std::string& path);
 // Moves every staged output onto its path (a file it replaces passes on
-// its permissions), then removes the folders. An interrupt that arrives
-// meanwhile is held until the moves are done. False, with the path that
-// could not be moved, when a move fails; outputs moved before it stay.
+// its permissions), then removes the folders. From here on the command
+// completes: an interrupt that arrives now is held, not acted on, until
+// resumeInterrupts. False, with the path that could not be moved, when a
+// move fails; outputs moved before it stay.
 [[nodiscard]] bool commitOutputs(OutputStage& stage, std::string& failedPath);
+// Acts on interrupts again (for a caller that goes on to another command)
+// and answers whether one was held meanwhile.
+bool resumeInterrupts();
 // Removes the private folders with everything in them.
 void discardOutputs(OutputStage& stage);
 
