@@ -3,8 +3,9 @@
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript groff-base
 RELEASE_DIR := build/release
-# Where `make install` puts kav (PREFIX/bin), KAV_Info.PDF (PREFIX/share/doc/kav)
-# and the manual page (PREFIX/share/man/man1).
+# Where `make install` puts kav (PREFIX/bin), KAV_Info.PDF (PREFIX/share/doc/kav),
+# the manual page (PREFIX/share/man/man1) and the bash completion
+# (PREFIX/share/bash-completion/completions).
 PREFIX ?= /usr/local
 SANITIZE_DIR := build/sanitize
 BENCH_DIR := build/bench
