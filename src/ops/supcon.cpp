@@ -68,10 +68,25 @@ void numberAsFullProduct(const DES& plant, const DES& spec, DES& supervisor, std
                          Map index) {
   const auto n = static_cast<std::size_t>(supervisor.size());
   index.reserve(n);
-  for (std::size_t k = 0; k < n; ++k) index.insertOrFind(static_cast<std::uint64_t>(pairOf[k]), static_cast<std::int64_t>(k));
+  // Most pairs the search meets are no supervisor state; a bit per hash of
+  // the code, 16 bits per supervisor state, small enough for the cache,
+  // answers most of them without a lookup in the map.
+  std::size_t filterBits = 1024;
+  while (filterBits < 16 * n) filterBits *= 2;
+  std::vector<std::uint64_t> filter(filterBits / 64, 0);
+  const auto bitOf = [&](std::uint64_t code) {
+    return static_cast<std::size_t>((code * 0x9E3779B97F4A7C15ull) >> 20) & (filterBits - 1);
+  };
+  for (std::size_t k = 0; k < n; ++k) {
+    const auto code = static_cast<std::uint64_t>(pairOf[k]);
+    index.insertOrFind(code, static_cast<std::int64_t>(k));
+    filter[bitOf(code) / 64] |= std::uint64_t{1} << (bitOf(code) % 64);
+  }
   std::vector<std::int64_t> order;
   order.reserve(n);
   visitMeetPairs(plant, spec, [&](std::int64_t code) {
+    const std::size_t bit = bitOf(static_cast<std::uint64_t>(code));
+    if ((filter[bit / 64] >> (bit % 64) & 1) == 0) return true;
     const std::int64_t k = index.find(static_cast<std::uint64_t>(code));
     if (k >= 0) order.push_back(k);
     return order.size() < n;
