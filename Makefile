@@ -53,9 +53,13 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_DIR)
 	ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j2
 
+# Builds every benchmark and runs the model families one (Sync, Meet,
+# Supcon, Minstate, Project on the line, breakdown and random families; a
+# few minutes). The others run by hand from $(BENCH_DIR)/bench.
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCH=ON -DKAV_BUILD_TESTS=OFF
 	cmake --build $(BENCH_DIR)
+	./$(BENCH_DIR)/bench/familiesBench
 
 # libFuzzer targets; they need clang.
 fuzz: deps
