@@ -344,10 +344,10 @@ int runWithStatus(const std::function<int()>& start) {
   refreshScreen();
   startTime = std::time(nullptr);
   // In debug mode the child writes its progress lines on the terminal;
-  // the keyboard then belongs to nobody until it ends.
+  // Escape is read there too, unechoed.
   const bool handOver = session.debugMode && isScreenDrawn();
+  if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
   if (handOver) handOverTerminal();
-  else if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
   const int result = start();
   setChildWaitPoll(nullptr);
   if (handOver) takeBackTerminal();

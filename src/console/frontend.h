@@ -125,8 +125,8 @@ std::string nullImageLogText(const NullImageChoice& choice);
 
 // "Processing:  Please wait..." on row 23, then the batch child with the
 // procedure's code and lines. In debug mode the terminal is handed to the
-// child while it runs; otherwise Escape on the terminal ends the child and
-// answers RESULT_CANCELLED. Notes the start and end times. With `values`,
+// child while it runs. Escape on the terminal ends the child (and the
+// children it started) and answers RESULT_CANCELLED. Notes the start and end times. With `values`,
 // the integers after the result code in orva.rst are read into it.
 [[nodiscard]] int runComputation(int code, const ParameterLines& lines, std::vector<long>* values = nullptr);
 // runComputation for procedures whose orva.rst has a layout of its own:
