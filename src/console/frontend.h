@@ -209,6 +209,16 @@ void writeLogEntry(std::string_view outName, std::string_view text, bool viaScra
 void freeAndReturn(DES& result);
 // The end of a completed procedure: log entry, Enter pause, freeAndReturn.
 DialogResult completeProcedure(std::string_view outName, std::string_view text, bool viaScratch, DES& result);
+// completeProcedure for a procedure that saved `result` as the DES outName:
+// its size (showResultSizes) stands on a status row during the pause.
+DialogResult completeWithResult(std::string_view outName, std::string_view text, bool viaScratch, DES& result);
+// "SUPER: 6 states, 8 transitions", the figures of the log entry (the
+// singular for 1).
+std::string resultSizeText(std::string_view name, const DES& des);
+// Shows the sizes of what a procedure saved, joined by "; ", on the status
+// rows that are blank: row 22, then row 24 when 22 holds text or one row
+// is not enough.
+void showResultSizes(const std::vector<std::string>& sizes);
 
 // The determinism check offered after Create and Edit: reports every
 // transition that shares its label with another at its state, and every

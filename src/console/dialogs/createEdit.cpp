@@ -318,6 +318,7 @@ DialogResult createDes() {
   twoBreaks();
   breakPageIfFull(20);
   showFiled(name);
+  showResultSizes({resultSizeText(name, des)});
   waitForEnterToReturn();
   return DONE;
 }
@@ -735,6 +736,7 @@ DialogResult editDialog() {
   appendLogWrapped(editLogEntry(out, in, record, des), static_cast<int>(out.size()) + 3);
   breakPageIfFull(20);
   writeText("EDITING COMPLETE");
+  showResultSizes({resultSizeText(out, des)});
   waitForEnterToReturn();
   return DONE;
 }

@@ -200,7 +200,7 @@ DialogResult supreduceDialog() {
   std::string text = out + " = Supreduce(" + plant + "," + supervisor + "," + controlData + ")  (" +
                      std::to_string(states) + "," + std::to_string(countTransitions(reduced));
   text += estimate && bound >= 1 ? ";slb=" + std::to_string(bound) + ")" : ")";
-  return completeProcedure(out, text, false, reduced);
+  return completeWithResult(out, text, false, reduced);
 }
 
 DialogResult localizeDialog() {
@@ -307,6 +307,8 @@ DialogResult localizeDialog() {
     DES des;
     std::int64_t init = 0;
     const bool loaded = loadDES(request.controllers[k], init, des) == LOAD_OK;
+    // What was made, one controller a row, before the pause.
+    if (loaded) showLocalizeMessage(resultSizeText(request.controllers[k], des));
     if (k > 0) text += ';';
     text += '(';
     text += std::to_string(loaded ? des.size() : 0);
