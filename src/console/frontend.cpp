@@ -127,23 +127,31 @@ void breakPageIfFull(int lastRow) {
 
 // --- Names ------------------------------------------------------------------------
 
-int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
+namespace {
+
+// promptFileName; with anyFile, a name typed with an extension is taken as
+// it is, and nameOut gets the extension too.
+int promptName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew,
+               bool anyFile) {
   for (;;) {
     breakPageIfFull();
     writeText(prompt);
     showEscHint();
     std::string name;
-    if (readName(name, NAME_LENGTH) == ESCAPE_KEY) return PROMPT_CANCELLED;
+    // Room for a dot and three letters after a name of full length.
+    if (readName(name, anyFile ? NAME_LENGTH + 4 : NAME_LENGTH) == ESCAPE_KEY) return PROMPT_CANCELLED;
     newLineIfRoom();
     name = std::string(trimNameBlanks(name));
-    const bool present = userFileExists(name, extension);
+    const std::string typed = name;
+    if (anyFile && name.find('.') == std::string::npos) name += extension;
+    const bool present = userFileExists(name, anyFile ? std::string_view() : extension);
     if (!mustBeNew) {
       if (present) {
         nameOut = name;
         return PROMPT_OK;
       }
       newLineIfRoom();
-      writeFormat("Filename %s not in directory!", name.c_str());
+      writeFormat("Filename %s not in directory!", typed.c_str());
       newLineIfRoom();
       newLineIfRoom();
       continue;
@@ -159,6 +167,16 @@ int promptFileName(std::string_view prompt, std::string_view extension, std::str
     nameOut = name;
     return PROMPT_OK;
   }
+}
+
+} // namespace
+
+int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
+  return promptName(prompt, extension, nameOut, mustBeNew, false);
+}
+
+int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut) {
+  return promptName(prompt, defaultExtension, fileNameOut, false, true);
 }
 
 int promptExistingDes(std::string_view prompt, std::string& nameOut) {

@@ -60,6 +60,11 @@ void breakPageIfFull(int lastRow = 22);
 [[nodiscard]] int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut,
                                  bool mustBeNew);
 
+// As promptFileName with mustBeNew off, for any file of the user
+// directory: a name typed with an extension (SUPER.PDS) is taken as it is,
+// one without gets defaultExtension. fileNameOut holds the extension.
+[[nodiscard]] int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut);
+
 // The question of the procedures that transform one DES. `question` has
 // one %s for the input name. n keeps the input name as the output name;
 // any other key (Enter included) asks for a new one with newNamePrompt.

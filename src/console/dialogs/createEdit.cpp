@@ -220,7 +220,9 @@ DialogResult createAdsTemplate() {
   if (whereY() > 17) clearScreen();
   writeText("Now use your ASCII editor to complete the file");
   newLineIfRoom();
-  printAbbreviated(path, SCREEN_COLUMNS);
+  // Whole, wrapped: the user is to open it in an editor.
+  writeText(path);
+  if (whereX() > 0) newLineIfRoom();
   newLineIfRoom();
   writeFormat("return to %s, and use FD to convert", PROGRAM_NAME);
   newLineIfRoom();

@@ -37,17 +37,42 @@ bool openWithViewer(const std::string& path) {
   return hasDocumentViewer() && runProgram({"xdg-open", path}, false, true) == 0;
 }
 
-// "FILE ... NOT FOUND!" and the like: two headlines and a path from row 7.
-void writeFileNotice(const char* headline, const char* label, const std::string& path) {
+// "FILE ... NOT FOUND!" and the like: two headlines and a path from row 7,
+// the path as given (shortened, or whole and wrapped where the user is to
+// open the file).
+void writeFileNotice(const char* headline, const char* label, const std::string& shownPath) {
   clearScreen();
   gotoXY(1, 8);
   writeText(headline);
   twoBreaks();
   writeText(label);
   twoBreaks();
-  printAbbreviated(path, 62);
+  writeText(shownPath);
   twoBreaks();
   waitForEnterToReturn();
+}
+
+// The manual page: beside the program (a build tree), or where `make
+// install` puts it; "" when neither has one.
+std::string manualPagePath() {
+  const std::string prefix = installPrefixOf(session.programDir);
+  for (const std::string& path :
+       {session.programDir + "kav.1", prefix.empty() ? std::string() : prefix + "share/man/man1/kav.1"})
+    if (!path.empty() && fileExists(path)) return path;
+  return {};
+}
+
+// The introduction in the terminal, as the manual page: man sets it and
+// pages it, with the terminal lent to it. False when there is no terminal
+// (script mode), no man or no page, or man failed.
+bool showManualPage() {
+  const std::string page = manualPagePath();
+  const std::string man = findProgram("man");
+  if (!isScreenDrawn() || page.empty() || man.empty()) return false;
+  handOverTerminal(true);
+  const int status = runProgram({man, "-l", page}, true);
+  takeBackTerminal();
+  return status == 0;
 }
 
 std::string currentDirectory() {
@@ -146,13 +171,15 @@ DialogResult openIntroduction() {
   const std::string expected = session.infoPath + ".PDF";
   // Beside the program first, then in the working directory.
   std::string document = fileExists(expected) ? expected : resolveFilePath(currentDirectory() + "/", "KAV_Info.PDF");
-  if (!fileExists(document)) {
-    writeFileNotice("FILE KAV_INFO.PDF NOT FOUND!", "FILE EXPECTED AT: ", expected);
-    return FAILED;
-  }
-  if (openWithViewer(document)) {
+  const bool found = fileExists(document);
+  // Without a desktop to show the document, its text as the manual page.
+  if ((found && openWithViewer(document)) || showManualPage()) {
     clearScreen();
     return DONE;
+  }
+  if (!found) {
+    writeFileNotice("FILE KAV_INFO.PDF NOT FOUND!", "FILE EXPECTED AT: ", abbreviate(expected, 62));
+    return FAILED;
   }
   writeFileNotice("NO VIEWER AVAILABLE FOR KAV_INFO.PDF!", "THE DOCUMENT IS AT: ", document);
   return FAILED;
@@ -242,7 +269,7 @@ DialogResult openSessionLog() {
     if (std::FILE* created = std::fopen(path.c_str(), "ab")) std::fclose(created);
   }
   if (!fileExists(path)) {
-    writeFileNotice("FILE MAKEIT.TXT NOT FOUND!", "FILE EXPECTED AT: ", path);
+    writeFileNotice("FILE MAKEIT.TXT NOT FOUND!", "FILE EXPECTED AT: ", abbreviate(path, 62));
     return FAILED;
   }
   if (openWithViewer(path)) {
