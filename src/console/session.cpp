@@ -40,6 +40,7 @@ int runInteractiveSession() {
   gotoXY(1, 1);
   readKey();
   clearScreen();
+  offerToCreateUserDirectory();
   runMainMenu();
   clearScreen();
   refreshScreen();

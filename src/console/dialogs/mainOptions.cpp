@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "console/dialogs/dialogs.h"
@@ -185,9 +187,39 @@ DialogResult openIntroduction() {
   return FAILED;
 }
 
+void offerToCreateUserDirectory() {
+  if (isEnterableDirectory(session.userDir)) return;
+  clearScreen();
+  gotoXY(1, 8);
+  writeText("USER DIRECTORY NOT FOUND!");
+  twoBreaks();
+  writeFormat("The user directory, where %s keeps every file it makes, does not exist:", PROGRAM_NAME);
+  twoBreaks();
+  writeText(session.userDirLine);
+  twoBreaks();
+  writeText("Create it now?  (*y/n)  ");
+  showEscHint();
+  const int key = readAnswerKey();
+  if (key == ESCAPE_KEY || key == 'n' || key == 'N') return;
+  std::error_code error;
+  std::filesystem::create_directories(session.userDir, error);
+  if (!isEnterableDirectory(session.userDir)) {
+    writeText("The directory could not be created: " +
+              (error ? error.message() : std::string("it exists but cannot be entered")) + ".");
+    twoBreaks();
+    writeText("Use R in the main menu to name another one.");
+    writeStatusLine(23, "Press <Enter> to continue  ");
+    while (readKey() != ENTER_KEY) {
+    }
+    return;
+  }
+  // Held from now on, as a directory found at the start would be.
+  (void)lockUserDirectory(session.userDir);
+}
+
 DialogResult resetUserDirectory() {
   writeResetIntroduction();
-  writeFormat("Current directory path is %s. OK?  (*y/n)  ", session.userDirLine.c_str());
+  writeText("Current directory path is " + session.userDirLine + ". OK?  (*y/n)  ");
   int key = readKey();
   if (key != 'n' && key != 'N') return CANCELLED;
   echoKey(key);
@@ -209,20 +241,21 @@ DialogResult resetUserDirectory() {
   twoBreaks();
   writeText("Enter path for new user directory:  ");
   showEscHint();
+  // As long a path as the system takes; the field scrolls.
   std::string path;
-  if (readText(path, 79) == ESCAPE_KEY) return CANCELLED;
+  if (readText(path, PATH_MAX - 1) == ESCAPE_KEY) return CANCELLED;
   // A relative path is taken from here, where the batch children start too,
   // but kept absolute so orva.ini means the same from anywhere.
   if (path[0] != '/') path = currentDirectory() + "/" + path;
   if (!isEnterableDirectory(path)) {
     twoBreaks();
-    writeFormat("Directory %s does not exist!", path.c_str());
+    writeText("Directory " + path + " does not exist!");
     pauseWithoutTo();
     return FAILED;
   }
   if (lockUserDirectory(path) == DIRECTORY_BUSY) {
     twoBreaks();
-    writeFormat("Directory %s is in use by another %s session!", path.c_str(), PROGRAM_NAME);
+    writeText("Directory " + path + " is in use by another " + PROGRAM_NAME + " session!");
     pauseWithoutTo();
     return FAILED;
   }
