@@ -237,8 +237,14 @@ DialogResult isomorphDialog() {
   if (DialogResult r = checkResult(runComputation(PROC_ISOMORPH, lines, &values), files); r != DONE) return r;
   if (values.size() < 2) return reportNoAnswer();
   const bool isomorphic = values.size() >= 1 && values[0] == 1;
-  const bool identity = values.size() >= 2 && values[1] == 1;
   const std::vector<long> map(values.size() > 2 ? values.begin() + 2 : values.end(), values.end());
+  // The child flags only one file named twice; two files that are the same
+  // DES have a correspondence that is the identity too.
+  bool identity = values.size() >= 2 && values[1] == 1;
+  if (isomorphic && !identity) {
+    identity = true;
+    for (std::size_t s = 0; s < map.size(); ++s) identity = identity && map[s] == static_cast<long>(s);
+  }
   const std::string answer = truth(isomorphic);
   std::string text = answer + " = Isomorph(" + first + "," + second;
   bool viaScratch = false;

@@ -137,11 +137,11 @@ template <typename Writer> DialogResult sendToPrinter(const std::string& lpr, Wr
   return DONE;
 }
 
-// "Print to LPT1?": y or Enter prints, n writes the listing to a file.
+// "Print with lpr?": y or Enter prints, n writes the listing to a file.
 template <typename Writer>
 DialogResult printOrFile(const std::string& name, const char* inExtension, const char* fileExtension, Writer write) {
   breakPageIfFull();
-  writeText("Print to LPT1?  (*y/n) ");
+  writeText("Print with lpr?  (*y/n) ");
   showEscHint();
   int key;
   for (;;) {
