@@ -1,7 +1,9 @@
 #include "console/session.h"
 
 #include <cstdio>
+#include <cstdlib>
 
+#include "console/dialogs/dialogs.h"
 #include "console/directoryLock.h"
 #include "console/menus.h"
 #include "console/screen.h"
@@ -10,6 +12,14 @@
 namespace kav {
 
 int runInteractiveSession() {
+  // Without a terminal to draw on, the session would wait for keys nobody
+  // sees; a script brings its own keys.
+  if (!session.autotest) {
+    if (const char* problem = undrivableTerminal()) {
+      std::fprintf(stderr, "kav: %s\n", problem);
+      return 1;
+    }
+  }
   // Checked before the screen is taken over, so the message stays readable
   // in the terminal after the program has ended.
   if (lockUserDirectory(session.userDir) == DIRECTORY_BUSY) {
@@ -19,12 +29,18 @@ int runInteractiveSession() {
                 session.userDirLine.c_str(), PROGRAM_NAME, session.iniPath.c_str());
     return 1;
   }
-  startScreen();
+  if (!startScreen() && !session.autotest) {
+    const char* type = std::getenv("TERM");
+    std::fprintf(stderr, "kav: TERM=%s is not a terminal type known here; the interactive console cannot drive it\n",
+                 type ? type : "");
+    return 1;
+  }
   clearScreen();
   drawStartupPicture();
   gotoXY(1, 1);
   readKey();
   clearScreen();
+  offerToCreateUserDirectory();
   runMainMenu();
   clearScreen();
   refreshScreen();

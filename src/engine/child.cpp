@@ -132,8 +132,10 @@ int spawnBatchChild() {
   }
   std::fflush(nullptr);
   pid_t pid = -1;
-  // Only a child that may be ended on request gets a group of its own; one
-  // that shares the terminal (debug mode) stays in the foreground group.
+  // Only a child that may be ended on request gets a group of its own (in
+  // debug mode it writes to the terminal from there, which the console
+  // allows for the time); one started from a command line stays in the
+  // caller's group, so Ctrl-C ends it too.
   const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false, waitPoll != nullptr);
   if (limited) ::setrlimit(RLIMIT_AS, &saved);
   posix_spawn_file_actions_destroy(&actions);
@@ -187,6 +189,22 @@ int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet) {
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return -1;
   return wait ? waitFor(pid) : 0;
+}
+
+int runProgramEndable(const std::vector<std::string>& argv) {
+  if (argv.empty()) return -1;
+  reapEndedPrograms();
+  std::fflush(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int rc = spawn(pid, argv, &actions, argv[0].find('/') == std::string::npos, waitPoll != nullptr);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  return waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);
 }
 
 std::string findProgram(const std::string& program) {

@@ -56,6 +56,12 @@ int spawnBatchChild();
 // the full-screen console must not write over it).
 int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet = false);
 
+// runProgram(argv, true, true) for a program that may run long (dot): with
+// a wait poll installed it runs in a process group of its own, and the
+// poll may end that whole group (CHILD_ENDED_ON_REQUEST). Without a poll
+// it stays in the caller's group, so Ctrl-C on a command line ends it too.
+int runProgramEndable(const std::vector<std::string>& argv);
+
 // The path of an executable `program` in a directory of PATH (an empty
 // entry meaning the current directory), or "" when there is none.
 std::string findProgram(const std::string& program);

@@ -78,7 +78,8 @@ int convertDesFileToGif(const std::string& desPath, const std::string& title, co
   if (std::fclose(out) != 0 || !written) return PICTURE_FAILED;
   freeDES(des);
 
-  const int status = runProgram({dot, "-Tgif", "-o", picture, dotFile}, true, true);
+  const int status = runProgramEndable({dot, "-Tgif", "-o", picture, dotFile});
+  if (status == CHILD_ENDED_ON_REQUEST) return PICTURE_CANCELLED;
   if (status < 0) return PICTURE_NOT_RUN;
   if (status != 0 || !fileExists(picture)) return PICTURE_FAILED;
   // rename replaces an older picture of the same name in one step.

@@ -104,7 +104,7 @@ TEST_F(CreateEdit, EditChangesEverythingUnderANewNameAndLogsIt) {
                            "n0\r5\r5\r*\r7\r0\r2\r9\r3\r-1\r" // add, one of them from every state
                            "1\r2\r2\r-1\r"                    // delete
                            "nn3\r20\r-1\r"                    // vocal output of state 3
-                           "y0\r4\r-1\r3\r"                   // delete 0 and 4; old 3 becomes initial
+                           "y0\r4\r-1\r3\r\r"                 // delete 0 and 4; old 3 becomes initial, silent
                            "\r"                               // no check for nondeterminism
                            "\r\rXX";                          // keep unreachable states; EDITING COMPLETE
   const test::ConsoleRun run = runConsole(program, keys);
@@ -114,7 +114,7 @@ TEST_F(CreateEdit, EditChangesEverythingUnderANewNameAndLogsIt) {
   // transition into the deleted 0 has gone.
   const DES b = loadUser("B.DES");
   EXPECT_EQ(test::describe(b), "4: 2-9->0 | marked 0 3");
-  EXPECT_EQ(b[0].vocal, 20);
+  EXPECT_EQ(b[0].vocal, 0);
   const int refused = findScreen(run, "Marker state 9 is illegal, please reenter!");
   ASSERT_GE(refused, 0);
   EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(refused)], 22), "Marker state 9 is illegal, please reenter!");
@@ -122,7 +122,7 @@ TEST_F(CreateEdit, EditChangesEverythingUnderANewNameAndLogsIt) {
   EXPECT_GE(findScreen(run, "B will be recoded with initial state relabelled to 0."), 0);
   EXPECT_GE(findScreen(run, "EDITING COMPLETE"), 0);
   EXPECT_EQ(program.sessionLog(), wrapLogText("B = Edit(A,[mark +[3],+[5],-[2]],[states -[0],-[4]],"
-                                      "[trans +[0,5,5],+[*,7,0],+[2,9,3],-[1,2,2]],[voc [3,20]])  (4,1)\n\n",
+                                      "[trans +[0,5,5],+[*,7,0],+[2,9,3],-[1,2,2]],[voc [3,20],[3,0]])  (4,1)\n\n",
                                       4));
 }
 

@@ -163,7 +163,7 @@ TEST_F(LocalizeDialog, LocalizesChecksAndLogsTheControllers) {
   EXPECT_GT(messages, question);
   EXPECT_GE(confirm, messages);
   EXPECT_GT(done, confirm);
-  const int formula = findScreen(run, "(LOC1, LOC2, ..., LOC2) = LOCALIZE(PLANT, (M1, M2), SUPER)");
+  const int formula = findScreen(run, "(LOC1, LOC2) = LOCALIZE(PLANT, (M1, M2), SUPER)");
   EXPECT_GE(formula, 0);
   EXPECT_EQ(program.describeFile("LOC1.DES"), "2: 0-1->0 0-2->1 1-3->0 | marked 0");
   EXPECT_EQ(program.sessionLog(), "(LOC1,LOC2) = Localize(PLANT,(M1,M2),SUPER)  ((2,3);(2,2))\n"

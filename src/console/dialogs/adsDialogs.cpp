@@ -107,6 +107,7 @@ DialogResult fileOneAds() {
   writeText(filed);
   if (filed.size() + target.size() >= SCREEN_COLUMNS) newLineIfRoom();
   printAbbreviated(target, SCREEN_COLUMNS);
+  showResultSizes({resultSizeText(des2, des)});
   waitForEnterToReturn();
   return DONE;
 }

@@ -99,14 +99,20 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   return sameAfterMinimization(plant, product) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
 }
 
+// Up to three names in full; more as the first two, "..." and the last.
+std::string shortList(const std::vector<std::string>& names) {
+  const std::size_t n = names.size();
+  std::string text = names[0];
+  if (n > 3) return text + ", " + names[1] + ", ..., " + names[n - 1];
+  for (std::size_t k = 1; k < n; ++k) text += ", " + names[k];
+  return text;
+}
+
 std::string localizeFormula(const LocalizeRequest& r) {
-  const std::size_t n = r.components.size();
-  std::string components = r.components[0];
-  if (n == 2) components += ", " + r.components[1];
-  if (n > 2) components += ", " + r.components[1] + ", ..., " + r.components[n - 1];
-  char head[48];
-  std::snprintf(head, sizeof head, "(LOC1, LOC2, ..., LOC%zu)", n);
-  return std::string(head) + " = LOCALIZE(" + r.plant + ", (" + components + "), " + r.supervisor + ")";
+  std::vector<std::string> controllers;
+  for (std::size_t k = 1; k <= r.components.size(); ++k) controllers.push_back("LOC" + std::to_string(k));
+  return "(" + shortList(controllers) + ") = LOCALIZE(" + r.plant + ", (" + shortList(r.components) + "), " +
+         r.supervisor + ")";
 }
 
 // Shows one message of the localization as a line of its own.
@@ -200,7 +206,7 @@ DialogResult supreduceDialog() {
   std::string text = out + " = Supreduce(" + plant + "," + supervisor + "," + controlData + ")  (" +
                      std::to_string(states) + "," + std::to_string(countTransitions(reduced));
   text += estimate && bound >= 1 ? ";slb=" + std::to_string(bound) + ")" : ")";
-  return completeProcedure(out, text, false, reduced);
+  return completeWithResult(out, text, false, reduced);
 }
 
 DialogResult localizeDialog() {
@@ -307,6 +313,8 @@ DialogResult localizeDialog() {
     DES des;
     std::int64_t init = 0;
     const bool loaded = loadDES(request.controllers[k], init, des) == LOAD_OK;
+    // What was made, one controller a row, before the pause.
+    if (loaded) showLocalizeMessage(resultSizeText(request.controllers[k], des));
     if (k > 0) text += ';';
     text += '(';
     text += std::to_string(loaded ? des.size() : 0);

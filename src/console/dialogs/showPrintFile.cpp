@@ -137,11 +137,11 @@ template <typename Writer> DialogResult sendToPrinter(const std::string& lpr, Wr
   return DONE;
 }
 
-// "Print to LPT1?": y or Enter prints, n writes the listing to a file.
+// "Print with lpr?": y or Enter prints, n writes the listing to a file.
 template <typename Writer>
 DialogResult printOrFile(const std::string& name, const char* inExtension, const char* fileExtension, Writer write) {
   breakPageIfFull();
-  writeText("Print to LPT1?  (*y/n) ");
+  writeText("Print with lpr?  (*y/n) ");
   showEscHint();
   int key;
   for (;;) {
@@ -294,8 +294,8 @@ DialogResult printDatDialog() {
 DialogResult printTxtDialog() {
   clearScreen();
   showTitle("PRINT", "PRINT(TXT)");
-  std::string name;
-  if (promptFileName("Enter name of TXT ....  ", ".TXT", name, false) != PROMPT_OK) return CANCELLED;
+  std::string file;
+  if (promptTextFile("Enter name of TXT ....  ", "print", file) != PROMPT_OK) return CANCELLED;
   const std::string lpr = findProgram("lpr");
   if (lpr.empty()) {
     reportNoPrinter();
@@ -307,7 +307,7 @@ DialogResult printTxtDialog() {
   for (int key = readKey(); key != ENTER_KEY; key = readKey())
     if (key == ESCAPE_KEY) return CANCELLED;
   twoBreaks();
-  const std::string path = userPath(name, ".TXT");
+  const std::string path = userPath(file, "");
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) {
     reportProblem("Error reading file: " + abbreviate(path, 59));
