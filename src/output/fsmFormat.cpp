@@ -51,7 +51,10 @@ bool isFsmName(std::string_view name) {
 
 bool parseFsm(std::string_view text, std::string_view file, NamedModel& out, std::string& message) {
   NamedModel model;
-  std::unordered_map<std::string_view, std::int64_t> positionOf;
+  NameTable states; // items are positions: one state per block
+  const auto stateName = [&model](std::int64_t position) {
+    return model.declarations[static_cast<std::size_t>(position)].name;
+  };
   std::unordered_map<std::string_view, std::uint32_t> eventOf;
   struct PendingTransition {
     std::int64_t from;
@@ -86,12 +89,11 @@ bool parseFsm(std::string_view text, std::string_view file, NamedModel& out, std
         return refuse(number, "expected \"STATE MARKED COUNT\" with MARKED 0 or 1");
       if (model.stateCount == announced)
         return refuse(number, "more states than the " + std::to_string(announced) + " announced");
-      const auto [found, added] = positionOf.emplace(f[0], model.stateCount);
-      if (!added) {
+      if (const std::int64_t earlier = addName(states, f[0], model.stateCount, stateName); earlier >= 0) {
         std::string problem = "state ";
         appendQuoted(problem, f[0]);
         problem += " has a block on line " +
-                   std::to_string(model.declarations[static_cast<std::size_t>(found->second)].line) + " already";
+                   std::to_string(model.declarations[static_cast<std::size_t>(earlier)].line) + " already";
         return refuse(number, problem);
       }
       // One state per block, so the count stays far below MAX_STATES.
@@ -134,13 +136,13 @@ bool parseFsm(std::string_view text, std::string_view file, NamedModel& out, std
 
   model.transitions.reserve(pending.size());
   for (const PendingTransition& p : pending) {
-    const auto found = positionOf.find(p.target);
-    if (found == positionOf.end()) {
+    const std::int64_t target = findName(states, p.target, stateName);
+    if (target < 0) {
       std::string problem = "transition to undeclared state ";
       appendQuoted(problem, p.target);
       return refuse(p.line, problem);
     }
-    model.transitions.push_back(NamedTransition{p.from, p.event, found->second});
+    model.transitions.push_back(NamedTransition{p.from, p.event, target});
   }
   model.initial = model.stateCount > 0 ? 0 : -1;
   out = std::move(model);

@@ -162,10 +162,10 @@ struct StateRef {
   std::uint32_t line = 0;
 };
 
-StateRef refOf(const Token& t) {
+StateRef refOf(std::string_view text, std::uint32_t line) {
   std::int64_t value = 0;
-  if (isCanonicalInteger(t.text, value)) return StateRef{{}, value, value, t.line};
-  return StateRef{t.text, 0, 0, t.line};
+  if (isCanonicalInteger(text, value)) return StateRef{{}, value, value, line};
+  return StateRef{text, 0, 0, line};
 }
 
 bool isNameToken(const Token& t) {
@@ -197,10 +197,10 @@ struct GenFile {
   std::unordered_map<std::string_view, std::uint32_t> eventOf; // name -> index into model.events
   std::vector<StateRef> initial;                               // <InitStates>
   std::vector<StateRef> marked;                                // <MarkedStates>
+  // Kept small: a file may hold millions.
   struct PendingTransition {
-    StateRef from;
-    Token event;
-    StateRef to;
+    std::string_view from, event, to;
+    std::uint32_t line; // of its first token
   };
   std::vector<PendingTransition> transitions; // <TransRel>, in file order
 };
@@ -270,7 +270,7 @@ template <typename Add> bool readStateList(GenParser& p, std::string_view sectio
       continue;
     }
     if (!isNameToken(t)) return p.unexpected(t, section);
-    if (!readName(p, t) || !add(refOf(t))) return false;
+    if (!readName(p, t) || !add(refOf(t.text, t.line))) return false;
   }
 }
 
@@ -293,7 +293,7 @@ bool readTransRel(GenParser& p, GenFile& g) {
     if (!readName(p, t)) return false;
     parts[count++] = t;
     if (count < 3) continue;
-    g.transitions.push_back(GenFile::PendingTransition{refOf(parts[0]), parts[1], refOf(parts[2])});
+    g.transitions.push_back(GenFile::PendingTransition{parts[0].text, parts[1].text, parts[2].text, parts[0].line});
     count = 0;
   }
 }
@@ -302,7 +302,7 @@ bool readTransRel(GenParser& p, GenFile& g) {
 
 // Finds declared states by name or integer.
 struct StateIndex {
-  std::unordered_map<std::string_view, std::int64_t> byName; // name -> position
+  NameTable byName; // items are indices of named declarations
   struct Range {
     std::int64_t first, last, start; // integers first..last at positions start...
     std::uint32_t line;
@@ -320,6 +320,7 @@ struct StateIndex {
 };
 
 bool indexStates(GenParser& p, const NamedModel& model, StateIndex& index) {
+  const auto nameOf = [&model](std::int64_t k) { return model.declarations[static_cast<std::size_t>(k)].name; };
   for (std::size_t k = 0; k < model.declarations.size(); ++k) {
     const StateDeclaration& d = model.declarations[k];
     const std::int64_t start = model.declarationStart[k];
@@ -327,31 +328,52 @@ bool indexStates(GenParser& p, const NamedModel& model, StateIndex& index) {
       index.ranges.push_back(StateIndex::Range{d.first, d.last, start, d.line});
       continue;
     }
-    const auto [found, added] = index.byName.emplace(d.name, start);
-    if (!added) {
+    const std::int64_t earlier = addName(index.byName, d.name, static_cast<std::int64_t>(k), nameOf);
+    if (earlier >= 0) {
       std::string problem = "state ";
       appendQuoted(problem, d.name);
-      problem += " is declared on line " + std::to_string(declarationAt(model, found->second).line) + " already";
+      problem += " is declared on line " + std::to_string(model.declarations[static_cast<std::size_t>(earlier)].line) +
+                 " already";
       return p.refuse(d.line, problem);
     }
   }
   std::sort(index.ranges.begin(), index.ranges.end(),
-            [](const StateIndex::Range& a, const StateIndex::Range& b) { return a.first < b.first; });
+            [](const StateIndex::Range& a, const StateIndex::Range& b) {
+              return a.first != b.first ? a.first < b.first : a.line < b.line;
+            });
+  std::size_t kept = 0;
   for (std::size_t k = 1; k < index.ranges.size(); ++k) {
-    const StateIndex::Range& a = index.ranges[k - 1];
+    StateIndex::Range& a = index.ranges[kept];
     const StateIndex::Range& b = index.ranges[k];
-    if (b.first > a.last) continue;
-    return p.refuse(std::max(a.line, b.line), "state " + std::to_string(b.first) + " is declared on line " +
-                                                  std::to_string(std::min(a.line, b.line)) + " already");
+    if (b.first <= a.last) {
+      return p.refuse(std::max(a.line, b.line), "state " + std::to_string(b.first) + " is declared on line " +
+                                                    std::to_string(std::min(a.line, b.line)) + " already");
+    }
+    // States declared one by one in ascending order (as writeGen does)
+    // make one range, so lookups stay cheap.
+    if (b.first == a.last + 1 && b.start == a.start + (a.last - a.first + 1)) {
+      a.last = b.last;
+      a.line = b.line; // the line of the piece an overlap would meet first
+    } else {
+      index.ranges[++kept] = b;
+    }
   }
+  if (!index.ranges.empty()) index.ranges.resize(kept + 1);
   return true;
 }
 
-// Calls visit(position, name) for every state of ref; refuses an
-// undeclared one as `role` ("initial state", ...). visit returns false to
-// stop early.
-template <typename Visit>
-bool resolveRef(GenParser& p, const StateIndex& index, const StateRef& ref, std::string_view role, Visit visit) {
+// The position of a named state, or -1.
+std::int64_t findNamed(const NamedModel& model, const StateIndex& index, std::string_view name) {
+  const std::int64_t k = findName(index.byName, name, [&model](std::int64_t d) {
+    return model.declarations[static_cast<std::size_t>(d)].name;
+  });
+  return k < 0 ? -1 : model.declarationStart[static_cast<std::size_t>(k)];
+}
+
+// Calls visit(position) for every state of ref; refuses an undeclared one
+// as `role` ("initial state", ...). visit returns false to stop early.
+template <typename Visit> bool resolveRef(GenParser& p, const NamedModel& model, const StateIndex& index,
+                                          const StateRef& ref, std::string_view role, Visit visit) {
   const auto undeclared = [&](std::string_view name) {
     std::string problem(role);
     problem += ' ';
@@ -360,15 +382,15 @@ bool resolveRef(GenParser& p, const StateIndex& index, const StateRef& ref, std:
     return p.refuse(ref.line, problem);
   };
   if (!ref.name.empty()) {
-    const auto found = index.byName.find(ref.name);
-    if (found == index.byName.end()) return undeclared(ref.name);
-    visit(found->second, ref.name);
+    const std::int64_t position = findNamed(model, index, ref.name);
+    if (position < 0) return undeclared(ref.name);
+    visit(position);
     return true;
   }
   for (std::int64_t v = ref.first; v <= ref.last; ++v) {
     const std::int64_t position = index.find(v);
     if (position < 0) return undeclared(std::to_string(v));
-    if (!visit(position, std::to_string(v))) break;
+    if (!visit(position)) break;
   }
   return true;
 }
@@ -381,36 +403,31 @@ bool resolve(GenParser& p, GenFile& g) {
 
   // At most this many initial states are named in the refusal.
   constexpr std::size_t NAMED_INITIAL = 5;
-  std::vector<std::int64_t> initialPositions;
-  std::vector<std::string> initialNames;
+  std::vector<std::int64_t> initial;
   std::uint32_t secondLine = 0;
   bool more = false;
   for (const StateRef& ref : g.initial) {
-    const bool ok = resolveRef(p, index, ref, "initial state", [&](std::int64_t position, std::string_view name) {
-      if (std::find(initialPositions.begin(), initialPositions.end(), position) != initialPositions.end()) return true;
-      if (model.initial < 0) model.initial = position;
-      if (initialNames.size() == 1) secondLine = ref.line;
-      if (initialNames.size() == NAMED_INITIAL) {
-        more = true;
-        return false;
-      }
-      initialPositions.push_back(position);
-      initialNames.emplace_back(name);
-      return true;
+    const bool ok = resolveRef(p, model, index, ref, "initial state", [&](std::int64_t position) {
+      if (std::find(initial.begin(), initial.end(), position) != initial.end()) return true;
+      if (initial.size() == 1) secondLine = ref.line;
+      more = initial.size() == NAMED_INITIAL;
+      if (!more) initial.push_back(position);
+      return !more;
     });
     if (!ok) return false;
   }
-  if (initialNames.size() > 1) {
+  if (initial.size() > 1) {
     std::string problem = "more than one initial state (";
-    for (std::size_t k = 0; k < initialNames.size(); ++k) {
+    for (std::size_t k = 0; k < initial.size(); ++k) {
       if (k > 0) problem += ", ";
-      appendQuoted(problem, initialNames[k]);
+      appendQuoted(problem, stateNameAt(model, initial[k]));
     }
     problem += more ? ", ...)" : ")";
     return p.refuse(secondLine, problem);
   }
+  if (!initial.empty()) model.initial = initial.front();
   for (const StateRef& ref : g.marked) {
-    const bool ok = resolveRef(p, index, ref, "marked state", [&](std::int64_t position, std::string_view) {
+    const bool ok = resolveRef(p, model, index, ref, "marked state", [&](std::int64_t position) {
       model.marked[static_cast<std::size_t>(position)] = true;
       return true;
     });
@@ -422,20 +439,20 @@ bool resolve(GenParser& p, GenFile& g) {
     std::int64_t from = -1;
     std::int64_t to = -1;
     const auto take = [](std::int64_t& slot) {
-      return [&slot](std::int64_t position, std::string_view) {
+      return [&slot](std::int64_t position) {
         slot = position;
         return true;
       };
     };
-    if (!resolveRef(p, index, t.from, "transition from state", take(from))) return false;
-    const auto event = g.eventOf.find(t.event.text);
+    if (!resolveRef(p, model, index, refOf(t.from, t.line), "transition from state", take(from))) return false;
+    const auto event = g.eventOf.find(t.event);
     if (event == g.eventOf.end()) {
       std::string problem = "transition with event ";
-      appendQuoted(problem, t.event.text);
+      appendQuoted(problem, t.event);
       problem += ", which the alphabet lacks";
-      return p.refuse(t.event.line, problem);
+      return p.refuse(t.line, problem);
     }
-    if (!resolveRef(p, index, t.to, "transition to state", take(to))) return false;
+    if (!resolveRef(p, model, index, refOf(t.to, t.line), "transition to state", take(to))) return false;
     model.transitions.push_back(NamedTransition{from, event->second, to});
   }
   return true;

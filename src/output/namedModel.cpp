@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 
 namespace kav {
 
@@ -27,6 +28,27 @@ bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   pos = end + 1;
   return true;
+}
+
+std::uint64_t nameHash(std::string_view name) {
+  const std::uint64_t hash = std::hash<std::string_view>{}(name);
+  return hash == 0 ? 1 : hash;
+}
+
+void growNameTable(NameTable& table) {
+  const std::size_t size = table.hashes.empty() ? 16 : 2 * table.hashes.size();
+  std::vector<std::uint64_t> hashes(size, 0);
+  std::vector<std::int64_t> items(size);
+  const std::size_t mask = size - 1;
+  for (std::size_t k = 0; k < table.hashes.size(); ++k) {
+    if (table.hashes[k] == 0) continue;
+    std::size_t slot = table.hashes[k] & mask;
+    while (hashes[slot] != 0) slot = (slot + 1) & mask;
+    hashes[slot] = table.hashes[k];
+    items[slot] = table.items[k];
+  }
+  table.hashes = std::move(hashes);
+  table.items = std::move(items);
 }
 
 std::string lineMessage(std::string_view file, std::uint32_t line, std::string_view text) {

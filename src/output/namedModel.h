@@ -53,6 +53,51 @@ struct NamedModel {
   std::vector<NamedTransition> transitions;   // in file order, repetitions allowed
 };
 
+// --- Finding declared names ----------------------------------------------------
+//
+// A file of a million states looks a name up for every transition, so
+// the index of names is a flat table with open addressing rather than a
+// node-based map: a lookup touches one slot and the name it compares.
+// Slots hold a name's hash and an item number; the names stay in the
+// caller's records, reached through nameOf(item). At most half the slots
+// are used.
+struct NameTable {
+  std::vector<std::uint64_t> hashes; // per slot; 0 = empty
+  std::vector<std::int64_t> items;   // per slot
+  std::size_t count = 0;             // used slots
+};
+
+std::uint64_t nameHash(std::string_view name);
+// Doubles the table (or makes its first 16 slots).
+void growNameTable(NameTable& table);
+
+// The item named `name`, or -1.
+template <typename NameOf> std::int64_t findName(const NameTable& table, std::string_view name, NameOf nameOf) {
+  if (table.count == 0) return -1;
+  const std::uint64_t hash = nameHash(name);
+  const std::size_t mask = table.hashes.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    if (table.hashes[slot] == 0) return -1;
+    if (table.hashes[slot] == hash && nameOf(table.items[slot]) == name) return table.items[slot];
+  }
+}
+
+// Adds `item` under `name` and answers -1, or answers the item the name
+// has already (and adds nothing).
+template <typename NameOf>
+std::int64_t addName(NameTable& table, std::string_view name, std::int64_t item, NameOf nameOf) {
+  if (2 * (table.count + 1) > table.hashes.size()) growNameTable(table);
+  const std::uint64_t hash = nameHash(name);
+  const std::size_t mask = table.hashes.size() - 1;
+  std::size_t slot = hash & mask;
+  for (; table.hashes[slot] != 0; slot = (slot + 1) & mask)
+    if (table.hashes[slot] == hash && nameOf(table.items[slot]) == name) return table.items[slot];
+  table.hashes[slot] = hash;
+  table.items[slot] = item;
+  ++table.count;
+  return -1;
+}
+
 // How a DES is written in another tool's format: the name of each label
 // and state, and which events are unobservable.
 struct ExportNames {
