@@ -1,7 +1,5 @@
 #include "output/eventMap.h"
 
-#include <unordered_map>
-
 namespace kav {
 
 namespace {
@@ -92,7 +90,10 @@ MapStatus readStateMap(const std::string& path, std::int64_t stateCount, StateMa
   }
   out.names.resize(static_cast<std::size_t>(stateCount));
   std::vector<std::uint32_t> lineOf(static_cast<std::size_t>(stateCount), 0);
-  std::unordered_map<std::string_view, std::uint32_t> nameLine; // views into text
+  NameTable numberOf; // items are state numbers
+  const auto nameOf = [&out](std::int64_t state) {
+    return std::string_view(out.names[static_cast<std::size_t>(state)]);
+  };
   std::size_t pos = 0;
   std::string_view line;
   for (std::uint32_t number = 1; nextLine(text, pos, line); ++number) {
@@ -106,10 +107,10 @@ MapStatus readStateMap(const std::string& path, std::int64_t stateCount, StateMa
       problem = "state " + std::to_string(state) + " is not below the DES's " + std::to_string(stateCount) + " states";
     } else if (lineOf[static_cast<std::size_t>(state)] != 0) {
       problem = givenTwice("state " + std::to_string(state), lineOf[static_cast<std::size_t>(state)]);
-    } else if (const auto [found, added] = nameLine.emplace(name, number); !added) {
+    } else if (const std::int64_t earlier = findName(numberOf, name, nameOf); earlier >= 0) {
       std::string what = "name ";
       appendQuoted(what, name);
-      problem = givenTwice(what, found->second);
+      problem = givenTwice(what, lineOf[static_cast<std::size_t>(earlier)]);
     }
     if (!problem.empty()) {
       message = lineMessage(path, number, problem);
@@ -118,6 +119,7 @@ MapStatus readStateMap(const std::string& path, std::int64_t stateCount, StateMa
     }
     lineOf[static_cast<std::size_t>(state)] = number;
     out.names[static_cast<std::size_t>(state)] = std::string(name);
+    (void)addName(numberOf, name, state, nameOf);
   }
   return MAP_READ;
 }

@@ -118,8 +118,8 @@ std::string adsProblem(const DES& des) {
   return {};
 }
 
-// The first name shared by two entries; `what` and the two indices go
-// into the message. False when all names differ.
+// Two owners (indices into names) of one name, the smallest such pair in
+// name order; false when all names differ. O(k log k) for k owners.
 bool findSharedName(const std::vector<std::string>& names, const std::vector<std::int64_t>& owners, std::int64_t& first,
                     std::int64_t& second) {
   std::vector<std::size_t> order(owners.size());

@@ -78,12 +78,6 @@ bool isCanonicalInteger(std::string_view text, std::int64_t& value) {
   return true;
 }
 
-const StateDeclaration& declarationAt(const NamedModel& model, std::int64_t position) {
-  const auto next = std::upper_bound(model.declarationStart.begin(), model.declarationStart.end(), position);
-  assert(next != model.declarationStart.begin());
-  return model.declarations[static_cast<std::size_t>(next - model.declarationStart.begin() - 1)];
-}
-
 std::string stateNameAt(const NamedModel& model, std::int64_t position) {
   const auto next = std::upper_bound(model.declarationStart.begin(), model.declarationStart.end(), position);
   const auto index = static_cast<std::size_t>(next - model.declarationStart.begin() - 1);
@@ -140,6 +134,17 @@ bool checkEventAttributes(const NamedModel& model, std::string_view file, std::s
   message = lineMessage(file, firstLine, text);
   return false;
 }
+
+namespace {
+
+// The declaration holding `position` (binary search).
+const StateDeclaration& declarationAt(const NamedModel& model, std::int64_t position) {
+  const auto next = std::upper_bound(model.declarationStart.begin(), model.declarationStart.end(), position);
+  assert(next != model.declarationStart.begin());
+  return model.declarations[static_cast<std::size_t>(next - model.declarationStart.begin() - 1)];
+}
+
+} // namespace
 
 bool buildNamedDES(const NamedModel& model, const std::vector<std::uint16_t>& labels, std::string_view file, DES& out,
                    std::string& message) {

@@ -130,8 +130,6 @@ bool isCanonicalInteger(std::string_view text, std::int64_t& value);
 
 // The name of the state at `position`: the declared name, or the integer.
 std::string stateNameAt(const NamedModel& model, std::int64_t position);
-// The declaration holding `position` (binary search).
-const StateDeclaration& declarationAt(const NamedModel& model, std::int64_t position);
 
 // Appends a declaration and advances stateCount. False when the count
 // would pass MAX_STATES (nothing is appended then).

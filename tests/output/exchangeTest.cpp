@@ -261,8 +261,9 @@ TEST(ConvertModel, RefusesWhatTheTargetCannotCarry) {
   EXPECT_EQ(message("NONDET.DES", "N.fsm", o), w.path("N.fsm") + ": events 1 and 2 would both be named \"2\"");
   w.write("EVENTS.MAP", "");
   EXPECT_EQ(message("NONDET.DES", "N.gen", o), w.path("N.gen") + ": states 0 and 1 would both be named \"0\"");
-  w.write("STATES.MAP", "0 a\n0 b\n");
-  EXPECT_EQ(message("NONDET.DES", "N.gen", o), w.path("STATES.MAP") + ": line 2: state 0 is given on line 1 already");
+  w.write("STATES.MAP", "0 a\n\n1 a\n");
+  EXPECT_EQ(message("NONDET.DES", "N.gen", o),
+            w.path("STATES.MAP") + ": line 3: name \"a\" is given on line 1 already");
 }
 
 TEST(ConvertModel, RefusesOptionsThatDoNotApplyAndWritesNothingOnFailure) {
