@@ -121,42 +121,43 @@ TEST(ConvertModel, SharesLabelsAcrossImportsThroughTheEventMap) {
   ConvertOptions o = withMaps(w);
   // Blank lines may be missing or doubled, fields split by blanks or tabs.
   w.write("PLANT.fsm", "3\n\nidle 1 2\nstart\tbusy\tc\to\nreset idle uc uo\n"
-                       "busy  0  2\n\n\ndone idle uc o\n4 busy uc o\n\nbroken 0 0\n");
+                       "busy  0  3\n\n\ndone idle uc o\n4 busy uc o\nhalt broken uc o\n\nbroken 0 0\n");
   const ConvertResult plant = w.convert("PLANT.fsm", "PLANT.DES", o);
   EXPECT_EQ(plant.status, CONVERT_OK);
   EXPECT_EQ(plant.message, "note: KAV keeps no observability; give --unobservable 0 when exporting again");
   // "4" keeps its number; the others take the smallest free label of
   // their parity, in the file's order.
-  EXPECT_EQ(w.describe("PLANT.DES"), "3: 0-0->0 0-1->1 1-2->0 1-4->1 | marked 0");
-  EXPECT_EQ(w.read("EVENTS.MAP"), "0 reset\n1 start\n2 done\n4 4\n");
+  EXPECT_EQ(w.describe("PLANT.DES"), "3: 0-0->0 0-1->1 1-2->0 1-4->1 1-6->2 | marked 0");
+  EXPECT_EQ(w.read("EVENTS.MAP"), "0 reset\n1 start\n2 done\n4 4\n6 halt\n");
   EXPECT_EQ(w.read("STATES.MAP"), "0 idle\n1 busy\n2 broken\n");
 
   // The legal language's initial state is declared last; "3" is
-  // uncontrollable, so it cannot keep its odd number.
-  w.write("SPEC.gen", "<Generator> spec\n<Alphabet> start +C+ stop +C+ done 3 </Alphabet>\n"
-                      "<States> a b </States>\n<TransRel> b start a a done b a stop a b 3 b </TransRel>\n"
+  // uncontrollable, so it cannot keep its odd number, and "010" is no number.
+  w.write("SPEC.gen", "<Generator> spec\n<Alphabet> start +C+ stop +C+ done 3 010 </Alphabet>\n"
+                      "<States> a b </States>\n<TransRel> b start a a done b a stop a b 3 b a 010 a </TransRel>\n"
                       "<InitStates> b </InitStates> <MarkedStates> </MarkedStates>\n</Generator>\n");
   ASSERT_EQ(w.convert("SPEC.gen", "SPEC.DES", o).status, CONVERT_OK);
-  EXPECT_EQ(w.describe("SPEC.DES"), "2: 0-1->1 0-6->0 1-2->0 1-3->1 | marked");
-  EXPECT_EQ(w.read("EVENTS.MAP"), "0 reset\n1 start\n2 done\n3 stop\n4 4\n6 3\n");
+  EXPECT_EQ(w.describe("SPEC.DES"), "2: 0-1->1 0-8->0 1-2->0 1-3->1 1-10->1 | marked");
+  EXPECT_EQ(w.read("EVENTS.MAP"), "0 reset\n1 start\n2 done\n3 stop\n4 4\n6 halt\n8 3\n10 010\n");
 
   // No new names: the map is left as it stands.
-  w.write("EVENTS.MAP", "4 4\n0 reset\n1 start\n2 done\n");
+  w.write("EVENTS.MAP", "4 4\n0 reset\n1 start\n2 done\n6 halt\n");
   ASSERT_EQ(w.convert("PLANT.fsm", "PLANT.DES", o).status, CONVERT_OK);
-  EXPECT_EQ(w.read("EVENTS.MAP"), "4 4\n0 reset\n1 start\n2 done\n");
+  EXPECT_EQ(w.read("EVENTS.MAP"), "4 4\n0 reset\n1 start\n2 done\n6 halt\n");
 }
 
 TEST(ConvertModel, ReadsGenCommentsQuotedNamesIntegerStatesAndRanges) {
   Workspace w;
   ConvertOptions o = withMaps(w);
-  w.write("M.gen", "% a machine\n<Generator name=\"header > ignored\">\n\"machine 1\"\n"
-                   "<Alphabet>\n\"start work\" +C+   fin  % fin is uncontrollable\n brk +o+ \"5\" +CF+\n</Alphabet>\n"
-                   "<States>\n<Consecutive> 1 3 </Consecutive>\n\"idle\" <Attr> \"x\" <Deep/> </Attr>\n</States>\n"
-                   "<TransRel>\nidle \"start work\" 1\n1 fin \"2\" 2 brk 3 +X+\n3 \"5\" idle\n</TransRel>\n"
-                   "<InitStates> \"idle\" </InitStates>\n<MarkedStates> idle 3 </MarkedStates>\n"
-                   "<StateAttributes> idle </StateAttributes>\n</Generator>\n");
+  w.write("M.gen",
+          "% a machine\n<Generator name=\"header > ignored\">\n\"machine 1\"\n"
+          "<Alphabet>\n\"start work\" +C+   fin  % fin is uncontrollable\n brk +o+ \"5\" +CF+\n</Alphabet>\n"
+          "<States>\n<Consecutive> 1 3 </Consecutive>\n\"idle\" +Q+ <Attr> \"x\" <Deep/> </Attr>\n</States>\n"
+          "<TransRel>\nidle \"start work\" 1\n1 fin \"2\" 2 brk 3 +X+\n3 \"5\" idle\n</TransRel>\n"
+          "<InitStates> \"idle\" </InitStates>\n<MarkedStates> idle <Consecutive> 2 3 </Consecutive> </MarkedStates>\n"
+          "<StateAttributes> idle </StateAttributes>\n</Generator>\n");
   ASSERT_EQ(w.convert("M.gen", "M.DES", o).status, CONVERT_OK);
-  EXPECT_EQ(w.describe("M.DES"), "4: 0-1->1 1-0->2 2-2->3 3-5->0 | marked 0 3");
+  EXPECT_EQ(w.describe("M.DES"), "4: 0-1->1 1-0->2 2-2->3 3-5->0 | marked 0 2 3");
   EXPECT_EQ(w.read("EVENTS.MAP"), "0 fin\n1 start work\n2 brk\n5 5\n");
   EXPECT_EQ(w.read("STATES.MAP"), "0 idle\n1 1\n2 2\n3 3\n");
   // A name with a blank cannot go into FSM text; the others go straight
@@ -169,18 +170,18 @@ TEST(ConvertModel, ReadsGenCommentsQuotedNamesIntegerStatesAndRanges) {
   w.write("N.gen", text);
   ASSERT_EQ(w.convert("N.gen", "N.fsm").status, CONVERT_OK);
   EXPECT_EQ(w.read("N.fsm"), "4\n\nidle\t1\t1\ngo\t1\tc\to\n\n1\t0\t1\nfin\t2\tuc\to\n\n"
-                             "2\t0\t1\nbrk\t3\tuc\tuo\n\n3\t1\t1\n5\tidle\tc\to\n");
+                             "2\t1\t1\nbrk\t3\tuc\tuo\n\n3\t1\t1\n5\tidle\tc\to\n");
 }
 
 TEST(ConvertModel, OverridesControllabilityGivenOnTheCommandLine) {
   Workspace w;
   // Published models often mark nothing and list controllable events apart.
-  w.write("M.fsm", "1\ns 0 3\nx s uc o\nx s c o\ny s c o\n");
+  w.write("M.fsm", "1\ns 0 4\nx s uc o\nx s c o\ny s c o\nz s c o\n");
   ConvertOptions o;
   o.controllable = {"x", "unused"};
   o.uncontrollable = {"y"};
   ASSERT_EQ(w.convert("M.fsm", "M.DES", o).status, CONVERT_OK);
-  EXPECT_EQ(w.describe("M.DES"), "1: 0-0->0 0-1->0 | marked");
+  EXPECT_EQ(w.describe("M.DES"), "1: 0-0->0 0-1->0 0-3->0 | marked");
   o.uncontrollable = {"x"};
   EXPECT_EQ(w.convert("M.fsm", "M.DES", o).status, CONVERT_BAD_OPTIONS);
 }
@@ -195,15 +196,20 @@ TEST(ConvertModel, RefusesWhatKavCannotHoldNamingFileAndLine) {
   std::string manyEvents = "<Generator>\n<Alphabet>\n";
   for (int k = 0; k <= 1000; ++k) manyEvents += "e" + std::to_string(k) + (k < 501 ? " +C+\n" : "\n");
   const std::string controllable = manyEvents.substr(0, manyEvents.find("e501"));
+  // One state with every pair of 1000 events and 66 targets but a few.
+  std::string crowded = "66\ns0 0 65536\n";
+  for (int k = 0; k < 65536; ++k)
+    crowded += "e" + std::to_string(k % 1000) + " s" + std::to_string(k / 1000) + (k % 2 ? " c o\n" : " uc o\n");
+  for (int k = 1; k < 66; ++k) crowded += "s" + std::to_string(k) + " 0 0\n";
   const std::string rest = "</Alphabet>\n<States></States><TransRel></TransRel><InitStates></InitStates>"
                            "<MarkedStates></MarkedStates></Generator>\n";
   const std::string gen = "<Generator> g\n<Alphabet> a b </Alphabet>\n<States> s t 5 </States>\n";
   const std::vector<Refusal> cases = {
       {"A.gen", gen + "<TransRel></TransRel>\n<InitStates> s\n5 t </InitStates><MarkedStates/></Generator>",
        "line 6: more than one initial state (\"s\", \"5\", \"t\")"},
-      {"B.fsm", "2\na 0 2\nx b c o\ny b uc o\nb 0 1\nx a uc o\n",
+      {"B.fsm", "2\na 0 2\nx b c o\ny b uc o\nb 0 1\nx a uc uo\n",
        "line 6: event \"x\" is uncontrollable here but controllable on line 3"},
-      {"C.gen", "<Generator><Alphabet> a +C+\nb\na +c+ </Alphabet>" + rest.substr(12),
+      {"C.gen", "<Generator><Alphabet> a +C+\nb +C+\na +c+ b </Alphabet>" + rest.substr(12),
        "line 3: event \"a\" is uncontrollable here but controllable on line 1"},
       {"D.gen", manyEvents + rest, "line 1003: more than 1000 events"},
       {"E.gen", controllable + rest,
@@ -220,6 +226,15 @@ TEST(ConvertModel, RefusesWhatKavCannotHoldNamingFileAndLine) {
       {"M.gen", gen + "<TransRel></TransRel>\n</Generator>", "line 5: section <InitStates> is missing"},
       {"N.gen", "<Generator><Alphabet/><States> 5 \"5\" </States>" + rest.substr(29),
        "line 1: state 5 is declared on line 1 already"},
+      {"P.gen",
+       gen + "<TransRel></TransRel>\n<InitStates> s </InitStates>\n<MarkedStates> s zz </MarkedStates></Generator>",
+       "line 6: marked state \"zz\" is not declared"},
+      {"Q.gen", gen + "<TransRel></TransRel>\n<InitStates> 7 </InitStates><MarkedStates/></Generator>",
+       "line 5: initial state \"7\" is not declared"},
+      {"R.gen", "<Generator><Alphabet/><States>\n<Consecutive> 3 x </Consecutive></States>" + rest.substr(29),
+       "line 2: expected \"<Consecutive> FIRST LAST </Consecutive>\""},
+      {"T.fsm", crowded, "line 2: state \"s0\" has more than 65535 transitions"},
+      {"S.fsm", "", "line 1: unexpected end of file: expected the number of states"},
       {"O.ADS", "# no state size\nO\nState size\n\nMarker states:\n", "line 5: Invalid state number"},
   };
   for (const Refusal& c : cases) {
@@ -261,6 +276,9 @@ TEST(ConvertModel, RefusesWhatTheTargetCannotCarry) {
   EXPECT_EQ(message("NONDET.DES", "N.fsm", o), w.path("N.fsm") + ": events 1 and 2 would both be named \"2\"");
   w.write("EVENTS.MAP", "");
   EXPECT_EQ(message("NONDET.DES", "N.gen", o), w.path("N.gen") + ": states 0 and 1 would both be named \"0\"");
+  w.write("EVENTS.MAP", "7\tgo\n12x go\n");
+  EXPECT_EQ(message("NONDET.DES", "N.gen", o), w.path("EVENTS.MAP") + ": line 2: expected \"LABEL NAME\"");
+  w.write("EVENTS.MAP", "");
   w.write("STATES.MAP", "0 a\n\n1 a\n");
   EXPECT_EQ(message("NONDET.DES", "N.gen", o),
             w.path("STATES.MAP") + ": line 3: name \"a\" is given on line 1 already");
@@ -277,6 +295,10 @@ TEST(ConvertModel, RefusesOptionsThatDoNotApplyAndWritesNothingOnFailure) {
   o = {};
   o.unobservable = {2};
   EXPECT_EQ(w.convert("M.fsm", "M.ADS", o).message, "--unobservable applies only when writing .fsm or .gen");
+  o = {};
+  o.eventMap = w.path("EVENTS.MAP");
+  EXPECT_EQ(w.convert("M.DES", "M.ADS", o).message,
+            "--events, --states and --silent apply only to .fsm and .gen files");
   o = {};
   o.silentName = "a b";
   EXPECT_EQ(w.convert("M.DES", "M.fsm", o).message, "--silent: FSM text cannot carry the name \"a b\"");
