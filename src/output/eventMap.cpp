@@ -31,7 +31,7 @@ int nextFreeLabel(const std::vector<bool>& taken, int& next) {
   return next < NAMED_LABELS ? next : NAMED_LABELS;
 }
 
-void addName(EventMap& map, std::uint16_t label, std::string_view name) {
+void nameLabel(EventMap& map, std::uint16_t label, std::string_view name) {
   map.names[label] = std::string(name);
   map.labels.emplace(std::string(name), label);
   map.changed = true;
@@ -39,48 +39,12 @@ void addName(EventMap& map, std::uint16_t label, std::string_view name) {
 
 } // namespace
 
-MapStatus readEventMap(const std::string& path, EventMap& out, std::string& message) {
-  out = EventMap{};
-  std::string text;
-  const ReadStatus status = readWholeFile(path, text);
-  if (status == READ_MISSING) return MAP_MISSING;
-  if (status != READ_OK) {
-    message = path + ": cannot be read";
-    return MAP_REFUSED;
-  }
-  std::vector<std::uint32_t> lineOf(NAMED_LABELS, 0);
-  std::size_t pos = 0;
-  std::string_view line;
-  for (std::uint32_t number = 1; nextLine(text, pos, line); ++number) {
-    if (line.empty()) continue;
-    std::int64_t label = 0;
-    std::string_view name;
-    std::string problem;
-    if (!splitMapLine(line, label, name)) {
-      problem = "expected \"LABEL NAME\"";
-    } else if (label > MAX_ORDINARY_LABEL) {
-      problem = "label " + std::to_string(label) + " is not one of 0..999";
-    } else if (lineOf[static_cast<std::size_t>(label)] != 0) {
-      problem = givenTwice("label " + std::to_string(label), lineOf[static_cast<std::size_t>(label)]);
-    } else if (const auto found = out.labels.find(name); found != out.labels.end()) {
-      std::string what = "name ";
-      appendQuoted(what, name);
-      problem = givenTwice(what, lineOf[found->second]);
-    }
-    if (!problem.empty()) {
-      message = lineMessage(path, number, problem);
-      out = EventMap{};
-      return MAP_REFUSED;
-    }
-    lineOf[static_cast<std::size_t>(label)] = number;
-    out.names[static_cast<std::size_t>(label)] = std::string(name);
-    out.labels.emplace(std::string(name), static_cast<std::uint16_t>(label));
-  }
-  return MAP_READ;
-}
+namespace {
 
-MapStatus readStateMap(const std::string& path, std::int64_t stateCount, StateMap& out, std::string& message) {
-  out = StateMap{};
+// Reads "NUMBER NAME" lines (the number called `noun`, below `bound`, each
+// number and each name at most once) into names, indexed by number.
+MapStatus readNameMap(const std::string& path, std::string_view noun, std::int64_t bound,
+                      std::vector<std::string>& names, std::string& message) {
   std::string text;
   const ReadStatus status = readWholeFile(path, text);
   if (status == READ_MISSING) return MAP_MISSING;
@@ -88,25 +52,23 @@ MapStatus readStateMap(const std::string& path, std::int64_t stateCount, StateMa
     message = path + ": cannot be read";
     return MAP_REFUSED;
   }
-  out.names.resize(static_cast<std::size_t>(stateCount));
-  std::vector<std::uint32_t> lineOf(static_cast<std::size_t>(stateCount), 0);
-  NameTable numberOf; // items are state numbers
-  const auto nameOf = [&out](std::int64_t state) {
-    return std::string_view(out.names[static_cast<std::size_t>(state)]);
-  };
+  names.assign(static_cast<std::size_t>(bound), std::string());
+  std::vector<std::uint32_t> lineOf(static_cast<std::size_t>(bound), 0);
+  NameTable numberOf; // items are numbers
+  const auto nameOf = [&names](std::int64_t k) { return std::string_view(names[static_cast<std::size_t>(k)]); };
   std::size_t pos = 0;
   std::string_view line;
   for (std::uint32_t number = 1; nextLine(text, pos, line); ++number) {
     if (line.empty()) continue;
-    std::int64_t state = 0;
+    std::int64_t k = 0;
     std::string_view name;
     std::string problem;
-    if (!splitMapLine(line, state, name)) {
-      problem = "expected \"NUMBER NAME\"";
-    } else if (state >= stateCount) {
-      problem = "state " + std::to_string(state) + " is not below the DES's " + std::to_string(stateCount) + " states";
-    } else if (lineOf[static_cast<std::size_t>(state)] != 0) {
-      problem = givenTwice("state " + std::to_string(state), lineOf[static_cast<std::size_t>(state)]);
+    if (!splitMapLine(line, k, name)) {
+      problem = "expected \"" + std::string(noun == "label" ? "LABEL" : "NUMBER") + " NAME\"";
+    } else if (k >= bound) {
+      problem = std::string(noun) + " " + std::to_string(k) + " is not below " + std::to_string(bound);
+    } else if (lineOf[static_cast<std::size_t>(k)] != 0) {
+      problem = givenTwice(std::string(noun) + " " + std::to_string(k), lineOf[static_cast<std::size_t>(k)]);
     } else if (const std::int64_t earlier = findName(numberOf, name, nameOf); earlier >= 0) {
       std::string what = "name ";
       appendQuoted(what, name);
@@ -114,14 +76,35 @@ MapStatus readStateMap(const std::string& path, std::int64_t stateCount, StateMa
     }
     if (!problem.empty()) {
       message = lineMessage(path, number, problem);
-      out = StateMap{};
+      names.clear();
       return MAP_REFUSED;
     }
-    lineOf[static_cast<std::size_t>(state)] = number;
-    out.names[static_cast<std::size_t>(state)] = std::string(name);
-    (void)addName(numberOf, name, state, nameOf);
+    lineOf[static_cast<std::size_t>(k)] = number;
+    names[static_cast<std::size_t>(k)] = std::string(name);
+    (void)addName(numberOf, name, k, nameOf);
   }
   return MAP_READ;
+}
+
+} // namespace
+
+MapStatus readEventMap(const std::string& path, EventMap& out, std::string& message) {
+  out = EventMap{};
+  const MapStatus status = readNameMap(path, "label", NAMED_LABELS, out.names, message);
+  if (status != MAP_READ) {
+    out = EventMap{};
+    return status;
+  }
+  for (int label = 0; label < NAMED_LABELS; ++label) {
+    const std::string& name = out.names[static_cast<std::size_t>(label)];
+    if (!name.empty()) out.labels.emplace(name, static_cast<std::uint16_t>(label));
+  }
+  return MAP_READ;
+}
+
+MapStatus readStateMap(const std::string& path, std::int64_t stateCount, StateMap& out, std::string& message) {
+  out = StateMap{};
+  return readNameMap(path, "state", stateCount, out.names, message);
 }
 
 void writeEventMap(std::FILE* out, const EventMap& map) {
@@ -189,7 +172,7 @@ bool assignLabels(const NamedModel& model, std::string_view silentName, std::str
     labels[k] = static_cast<std::uint16_t>(value);
     taken[static_cast<std::size_t>(value)] = true;
     done[k] = true;
-    addName(map, labels[k], e.name);
+    nameLabel(map, labels[k], e.name);
   }
   int nextOdd = 1;
   int nextEven = 0;
@@ -207,7 +190,7 @@ bool assignLabels(const NamedModel& model, std::string_view silentName, std::str
     }
     labels[k] = static_cast<std::uint16_t>(label);
     taken[static_cast<std::size_t>(label)] = true;
-    addName(map, labels[k], e.name);
+    nameLabel(map, labels[k], e.name);
   }
   return true;
 }
