@@ -58,8 +58,8 @@ struct ConvertResult {
 //    meets and rewrites the map when there were new ones (creates it when
 //    missing); an export from a .DES or .ADS file needs it to exist.
 //  - stateMap: an import writes the names of the states to it (replacing
-//    it); an export from a .DES or .ADS file reads it, and names the states
-//    it lacks by their numbers.
+//    it); an export from a .DES or .ADS file reads it (it must exist) and
+//    names the states it lacks by their numbers.
 //  - controllable, uncontrollable: override the attributes of the named
 //    events on import (.fsm, .gen); names the file lacks are ignored.
 //  - unobservable: labels written "uo" (FSM) or with flag "o" (.gen).
@@ -67,7 +67,10 @@ struct ConvertResult {
 //    formats lack. Exporting a DES that uses it is refused without it; on
 //    import the event of that name becomes the silent event.
 // Converting .fsm or .gen into .fsm or .gen keeps the file's unobservable
-// events; an import into .DES or .ADS drops them with a note naming them.
+// events; an import into .DES, .ADS or .dot drops them with a note naming
+// their labels. Forcibility is not kept.
+// Paths are used as given; the caller resolves names in the user
+// directory.
 //
 // Refused (CONVERT_REFUSED), with one message naming the file and, for
 // file content, the line: an unreadable input, a malformed line, more than
