@@ -1,5 +1,6 @@
 // project against its staged reference, projectStaged: identical results
-// (states, markers, vocal outputs, transitions) on seeded random DES.
+// (states, markers, vocal outputs, transitions) on seeded random DES, along
+// every route of its subset construction.
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,21 @@ std::string image(const DES& d) {
   return text;
 }
 
+// Every route of the subset construction: as project chooses it, plain
+// only, pruned only, and with limits so small that small DES switch from
+// plain to pruned and, when that gives up, back to plain.
+const ProjectLimits routes[] = {{}, {INT64_MAX, 0, false}, {0, INT64_MAX, true}, {40, 400, true}};
+
 void expectSameAsStaged(const DES& d, const EventList& erased) {
-  DES fast = copyDES(d), staged = copyDES(d);
-  project(fast, erased);
+  DES staged = copyDES(d);
   projectStaged(staged, erased);
-  ASSERT_TRUE(isValidDES(fast));
-  EXPECT_EQ(image(fast), image(staged));
+  for (const ProjectLimits& limits : routes) {
+    SCOPED_TRACE("limits " + std::to_string(limits.plainWork) + " " + std::to_string(limits.prunedWork));
+    DES fast = copyDES(d);
+    project(fast, erased, limits);
+    ASSERT_TRUE(isValidDES(fast));
+    EXPECT_EQ(image(fast), image(staged));
+  }
 }
 
 TEST(ProjectRoute, GivesTheStagedResultOnRandomDES) {
