@@ -629,8 +629,8 @@ struct Simulation {
   std::vector<std::uint64_t> pairOf;     // per node of the search: its key
   std::vector<std::int32_t> reliedOn;    // per node of the search: the first edge of obligations relying on it
   std::vector<std::int32_t> edgeNext;    // per edge: the next edge of the same node, -1 none
-  std::vector<std::uint32_t> edgeObligation;
-  std::vector<Obligation> obligations;
+  std::vector<std::uint32_t> edgeObligation; // per edge: the obligation relying on the node
+  std::vector<Obligation> obligations;       // of the pairs explored in the search
   std::vector<std::uint32_t> toExplore, failed;
   std::int64_t spent = 0;  // work so far: pairs, candidates, states and moves visited
   std::int64_t limit = 0;  // a search stops once spent exceeds it
@@ -694,13 +694,13 @@ struct Simulation {
         for (const std::uint32_t u : aut.silentOf(v))
           if (marks.take(u)) pending.push_back(u);
       }
-      const auto first = post.begin() + static_cast<std::ptrdiff_t>(from);
-      std::sort(first, post.end(), [this](const Move& p, const Move& q) {
+      const auto added = post.begin() + static_cast<std::ptrdiff_t>(from);
+      std::sort(added, post.end(), [this](const Move& p, const Move& q) {
         if (p.label != q.label) return p.label < q.label;
         if (weight[p.target] != weight[q.target]) return weight[p.target] > weight[q.target];
         return p.target < q.target;
       });
-      post.erase(std::unique(first, post.end(),
+      post.erase(std::unique(added, post.end(),
                              [](const Move& p, const Move& q) { return p.label == q.label && p.target == q.target; }),
                  post.end());
       postStart[y] = static_cast<std::int64_t>(from);
@@ -792,10 +792,9 @@ struct Simulation {
       if (!oblige(SILENT, xp)) return fail(node);
   }
 
-  // Whether y simulates x: HOLDS or FAILS, or OPEN when the work exceeded
-  // the limit (the search is then left unfinished: ask no more).
+  // Whether y simulates x (x != y): HOLDS or FAILS, or OPEN when the work
+  // exceeded the limit (the search is then left unfinished: ask no more).
   std::uint8_t simulates(std::uint32_t y, std::uint32_t x) {
-    if (x == y) return HOLDS;
     if (!mayHold(x, y)) return FAILS;
     const std::uint64_t key = std::uint64_t{x} << 32 | y;
     const std::int64_t known = find(key);
