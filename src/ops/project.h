@@ -49,7 +49,7 @@ void projectCore(DES& des, const EventList& labels);
 // set them to force each route.
 struct ProjectLimits {
   std::int64_t plainWork = 20'000'000;   // the plain construction's, before the pruned one is tried
-  std::int64_t prunedWork = 40'000'000;  // the pruned construction's, before the plain one goes on
+  std::int64_t prunedWork = 10'000'000;  // the pruned construction's, before the plain one goes on
   bool keepPoorPruning = false;          // go on pruning even when few members are dropped
 };
 
@@ -73,10 +73,12 @@ struct ProjectLimits {
 // its own work exceeds limits.prunedWork or when, after 64 subsets, the
 // pruning dropped fewer than half the members (unless
 // limits.keepPoorPruning): then the subsets differ in behaviour and
-// pruning them costs more than it saves.
+// pruning them costs more than it saves. (The pruned construction needs
+// the silent cycles merged, which fails only at the transition limit, and
+// fewer than 2^32 - 1 states; otherwise the plain one runs to its end.)
 // Cost: the plain construction, O(sum of subset sizes times moves), bounded
-// by the determinized projection rather than by any partial one, plus at
-// most limits.prunedWork for the pruned one; O(n + t) before them.
+// by the determinized projection rather than by any partial one, plus about
+// limits.prunedWork for a pruned one that gives up; O(n + t) before them.
 void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits = {});
 
 // The staged reference of project, with N the state count at entry:
