@@ -23,6 +23,7 @@
 #include "model/desfile.h"
 #include "model/userfiles.h"
 #include "output/ads.h"
+#include "output/exchange.h"
 #include "output/listing.h"
 #include "synthesis/localize.h"
 #include "synthesis/supreduce.h"
@@ -463,77 +464,99 @@ bool buildPicture(Invocation& inv, ProcedureRequest& r) {
   return outputPath(inv, r.inputs[0].substr(0, dot) + ".GIF", ".GIF", r);
 }
 
-// --- convert and show: the formats of a DES as text ---------------------------------
+// --- convert and show: a DES in other formats ----------------------------------------
 
-enum TextFormat { FORMAT_UNKNOWN, FORMAT_ADS, FORMAT_DES };
+// The formats convert knows, by the lower-case name --from and --to take,
+// with the extension a file of each gets when it has none.
+struct ModelFormat {
+  const char* name;
+  const char* extension;
+};
+const ModelFormat MODEL_FORMATS[] = {
+    {"des", ".DES"}, {"ads", ".ADS"}, {"fsm", ".fsm"}, {"gen", ".gen"}, {"dot", ".dot"}};
 
-TextFormat formatNamed(const std::string& name) {
-  const std::string u = upper(name);
-  if (u == "ADS") return FORMAT_ADS;
-  if (u == "DES") return FORMAT_DES;
-  return FORMAT_UNKNOWN;
+const ModelFormat* formatNamed(const std::string& name) {
+  for (const ModelFormat& f : MODEL_FORMATS)
+    if (upper(name) == upper(f.name)) return &f;
+  return nullptr;
 }
 
-TextFormat formatOfPath(const std::string& path) {
-  if (hasExtension(path, ".ADS")) return FORMAT_ADS;
-  if (hasExtension(path, ".DES")) return FORMAT_DES;
-  return FORMAT_UNKNOWN;
+const ModelFormat* formatOfPath(const std::string& path) {
+  if (!hasExtension(path)) return nullptr;
+  return formatNamed(path.substr(path.rfind('.') + 1));
 }
 
-const char* extensionOf(TextFormat f) { return f == FORMAT_ADS ? ".ADS" : ".DES"; }
-
-// Reads a DES in format `from`; false after reporting why.
-bool readInFormat(Invocation& inv, const std::string& path, TextFormat from, DES& des) {
-  if (from == FORMAT_ADS) {
-    const std::vector<AdsError> errors = parseAdsFile(path, des);
-    if (errors.empty()) return true;
-    const AdsError& e = errors.front();
-    std::string where = e.line == ADS_NO_LINE ? std::string() : ": line " + std::to_string(e.line);
-    return refuse(inv, EXIT_UNREADABLE_INPUT, path + where + ": " + adsErrorMessage(e.code));
-  }
-  std::int64_t init = 0;
-  if (loadDESFile(path, des, init) == LOAD_OK) return true;
-  return refuse(inv, EXIT_UNREADABLE_INPUT, path + ": not a DES file");
+// The format an option names, or the path's; null after reporting a bad
+// option value.
+bool formatOption(Invocation& inv, const char* option, const std::string& path, const ModelFormat*& format) {
+  format = formatOfPath(path);
+  if (!hasOption(inv.args, option)) return true;
+  format = formatNamed(optionValue(inv.args, option));
+  if (format) return true;
+  return usage(inv, "--" + std::string(option) + " " + optionValue(inv.args, option) +
+                        ": not a format (des, ads, fsm, gen, dot)");
 }
 
-TextFormat otherFormat(TextFormat f) { return f == FORMAT_ADS ? FORMAT_DES : FORMAT_ADS; }
+std::vector<std::string> names(Invocation& inv, const char* option) {
+  std::vector<std::string> out;
+  for (const std::string& text : optionValues(inv.args, option))
+    for (std::string_view piece : splitList(text))
+      if (!piece.empty()) out.emplace_back(piece);
+  return out;
+}
 
+// `convert IN [OUT]` (or -o OUT): the formats by --from and --to, else by
+// the extensions. A bare input name is the other of DES and ADS when the
+// output is one of them, the DES when the output is in an exchange format,
+// else whichever of NAME.ADS and NAME.DES exists when only one does. Without an output, ADS becomes DES beside it,
+// DES becomes ADS, and the exchange formats become DES.
 bool convertFile(Invocation& inv, ProcedureRequest& r) {
-  if (!needFiles(inv, 1, 1)) return false;
-  // The formats: --from and --to, else the extensions, else the one the
-  // other side does not have; a bare name is whichever of NAME.ADS and
-  // NAME.DES exists when only one does.
+  if (!needFiles(inv, 1, 2)) return false;
+  if (inv.args.files.size() == 2 && hasOption(inv.args, "output"))
+    return usage(inv, "give the output either as a second file or with -o");
   const std::string& typed = inv.args.files[0];
-  const std::string output = optionValue(inv.args, "output");
-  TextFormat from = hasOption(inv.args, "from") ? formatNamed(optionValue(inv.args, "from")) : formatOfPath(typed);
-  if (from == FORMAT_UNKNOWN && !hasExtension(typed)) {
-    if (hasOption(inv.args, "to")) from = otherFormat(formatNamed(optionValue(inv.args, "to")));
-    else if (hasExtension(output)) from = otherFormat(formatOfPath(output));
+  std::string typedOut = inv.args.files.size() == 2 ? inv.args.files[1] : optionValue(inv.args, "output");
+  const ModelFormat *from, *to;
+  if (!formatOption(inv, "from", typed, from) || !formatOption(inv, "to", typedOut, to)) return false;
+  const ModelFormat& des = MODEL_FORMATS[0];
+  const ModelFormat& ads = MODEL_FORMATS[1];
+  if (!from && !hasExtension(typed)) {
+    if (to == &des || to == &ads) from = to == &des ? &ads : &des;
+    else if (to) from = &des; // exporting to an exchange format or dot
     else if (fileExists(resolvePath(typed, ".ADS")) != fileExists(resolvePath(typed, ".DES")))
-      from = fileExists(resolvePath(typed, ".ADS")) ? FORMAT_ADS : FORMAT_DES;
+      from = fileExists(resolvePath(typed, ".ADS")) ? &ads : &des;
   }
-  if (from == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format of " + typed + ": give --from ads|des");
-  if (!input(inv, 0, extensionOf(from), r)) return false;
-  TextFormat to = otherFormat(from);
-  if (hasOption(inv.args, "to")) to = formatNamed(optionValue(inv.args, "to"));
-  else if (hasOption(inv.args, "output") && hasExtension(optionValue(inv.args, "output")))
-    to = formatOfPath(optionValue(inv.args, "output"));
-  if (to == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format to write: give --to ads|des");
-  const std::string typedOut =
-      hasOption(inv.args, "output") ? optionValue(inv.args, "output") : r.inputs[0].substr(0, r.inputs[0].rfind('.'));
-  if (!outputPath(inv, typedOut, extensionOf(to), r)) return false;
-  DES des;
-  if (!readInFormat(inv, r.inputs[0], from, des)) return false;
+  if (!from) return usage(inv, "cannot tell the format of " + typed + ": give --from des|ads|fsm|gen");
+  if (!input(inv, 0, from->extension, r)) return false;
+  if (!to) to = typedOut.empty() || !hasExtension(typedOut) ? (from == &des ? &ads : &des) : nullptr;
+  if (!to) return usage(inv, "cannot tell the format to write: give --to des|ads|fsm|gen|dot");
+  if (typedOut.empty()) typedOut = r.inputs[0].substr(0, r.inputs[0].rfind('.'));
+  if (!outputPath(inv, typedOut, to->extension, r)) return false;
+
+  ConvertOptions options;
+  options.from = from->name;
+  options.to = to->name;
+  options.eventMap = optionValue(inv.args, "events");
+  options.stateMap = optionValue(inv.args, "states");
+  options.controllable = names(inv, "controllable");
+  options.uncontrollable = names(inv, "uncontrollable");
+  options.silentName = optionValue(inv.args, "silent");
+  if (!labels(inv, "unobservable", options.unobservable)) return false;
   const std::string& staged = r.outputs[0];
-  bool written;
-  if (to == FORMAT_ADS) {
-    const std::string name = baseName(finalPathOf(inv.stage, staged));
-    written = writeTextFile(staged, [&](std::FILE* out) { writeAdsListing(out, name, des); });
-  } else {
-    written = saveDESFile(staged, des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
+  const std::string final = finalPathOf(inv.stage, staged);
+  ConvertResult result = convertModel(r.inputs[0], staged, options);
+  // The output is written in the private folder first; messages name the
+  // file the user asked for.
+  for (std::size_t at; (at = result.message.find(staged)) != std::string::npos;)
+    result.message.replace(at, staged.size(), final);
+  if (result.status != CONVERT_OK) return refuse(inv, result.status, result.message);
+  if (!result.message.empty() && !inv.report.quiet) std::fprintf(stderr, "kav convert: %s\n", result.message.c_str());
+  if (to == &des || to == &ads) {
+    DES written;
+    std::int64_t init = 0;
+    if (to == &des && loadDESFile(staged, written, init) == LOAD_OK) inv.report.files.push_back(figuresOf(staged, written, 0));
+    else if (to == &ads && parseAdsFile(staged, written).empty()) inv.report.files.push_back(figuresOf(staged, written, 0));
   }
-  if (!written) return refuse(inv, EXIT_NOT_WRITTEN, finalPathOf(inv.stage, staged) + ": cannot be written");
-  inv.report.files.push_back(figuresOf(staged, des, 0));
   return true;
 }
 
@@ -981,12 +1004,26 @@ const std::vector<CommandEntry> COMMANDS = {
      -1,
      convertFile,
      nullptr,
-     {{"from", 0, true}, {"to", 0, true}},
-     "kav convert FILE [-o FILE2] [--from ads|des] [--to ads|des]",
-     "Converts an ADS text into a DES and a DES into ADS text; the formats follow the extensions.",
-     "  --from FORMAT      the format of FILE when its extension does not tell\n"
-     "  --to FORMAT        the format to write (default: the other one)\n",
-     "kav convert MACH1.ADS"},
+     {{"from", 0, true},
+      {"to", 0, true},
+      {"events", 0, true},
+      {"states", 0, true},
+      {"controllable", 0, true},
+      {"uncontrollable", 0, true},
+      {"unobservable", 0, true},
+      {"silent", 0, true}},
+     "kav convert IN [OUT | -o OUT] [--from F] [--to F] [--events MAP] [--states MAP] [...]",
+     "Converts a model between DES, ADS text, FSM text (.fsm) and generator files (.gen), or writes the dot "
+     "text of its transition diagram (.dot); the formats follow the extensions.",
+     "  --from FORMAT      the input's format (des, ads, fsm, gen) when its extension does not tell\n"
+     "  --to FORMAT        the format to write (also dot); default: DES for ADS, .fsm and .gen, ADS for DES\n"
+     "  --events MAP       event labels by name (LABEL NAME lines): read first, extended by an import\n"
+     "  --states MAP       state names (NUMBER NAME lines): written by an import, read by an export\n"
+     "  --controllable A,B   event names an import makes controllable (odd labels)\n"
+     "  --uncontrollable C   event names an import makes uncontrollable (even labels)\n"
+     "  --unobservable 10,12 events an export marks unobservable\n"
+     "  --silent NAME      the name of the silent event e in .fsm and .gen files\n",
+     "kav convert --events LABELS.MAP --controllable start PLANT.fsm PLANT.DES"},
     {"show",
      -1,
      showFile,
