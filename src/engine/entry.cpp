@@ -6,6 +6,7 @@
 
 #include "engine/batch.h"
 #include "engine/startup.h"
+#include "model/safefile.h"
 #include "model/session.h"
 
 namespace kav {
@@ -40,6 +41,7 @@ int typeOut(const char* name) {
 } // namespace
 
 int runEntry(int argc, char** argv, InteractiveSession interactive) {
+  ignoreFileSizeSignal();
   const char* argv0 = argc > 0 ? argv[0] : "kav";
   if (argc >= 2) {
     const char* first = argv[1];

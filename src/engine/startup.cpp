@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "model/safefile.h"
 #include "model/session.h"
 
 namespace kav {
@@ -119,14 +120,11 @@ void loadIni(const std::string& path) {
 
 void saveIni() {
   if (session.iniPath.empty()) return;
-  // Written aside and renamed, so an interrupted save never leaves a
-  // half-written orva.ini behind.
-  const std::string temporary = session.iniPath + ".new";
-  std::FILE* stream = std::fopen(temporary.c_str(), "wb");
-  if (!stream) return;
-  const bool written = std::fprintf(stream, "%s\nCLOCK %d\n", session.userDirLine.c_str(), session.clockingMode ? 1 : 0) > 0;
-  if (std::fclose(stream) != 0 || !written || std::rename(temporary.c_str(), session.iniPath.c_str()) != 0)
-    std::remove(temporary.c_str());
+  // Written aside under a name of this process and renamed, so that a
+  // reader never sees a part of it, even while another process saves it.
+  [[maybe_unused]] const bool saved = writeFileAtomically(session.iniPath, [](std::FILE* stream) {
+    return std::fprintf(stream, "%s\nCLOCK %d\n", session.userDirLine.c_str(), session.clockingMode ? 1 : 0) > 0;
+  });
 }
 
 } // namespace kav

@@ -1,7 +1,5 @@
 #include "model/desfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "model/safefile.h"
 #include "model/userfiles.h"
 
 namespace kav {
@@ -210,13 +209,6 @@ bool representableInVersion1(const DES& des, std::int64_t init) {
   return true;
 }
 
-// The mode a new file gets: what the process's umask leaves of 0666.
-mode_t defaultFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 // Reads a state number of the layout; -1 is the terminator.
 std::int64_t readStateNumber(ByteReader& in, const Layout& layout) {
   std::uint64_t raw = in.number(layout.stateWidth);
@@ -313,29 +305,9 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
 
 int saveDESFile(const std::string& path, const DES& des, std::int64_t init, int version) {
   if (version == 1 && !representableInVersion1(des, init)) return SAVE_FAILED;
-  const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::string temporary = dir + ".kav-save-XXXXXX";
-  int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return SAVE_FAILED;
-
-  struct stat existing;
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : defaultFileMode();
-  std::FILE* stream = ::fdopen(fd, "wb");
-  if (!stream) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return SAVE_FAILED;
-  }
-  bool ok = writeDESBody(stream, des, init, version);
-  ok = std::fflush(stream) == 0 && ok;
-  ok = ::fchmod(fd, mode) == 0 && ok;
-  ok = std::fclose(stream) == 0 && ok;
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return SAVE_FAILED;
-  }
-  return SAVE_OK;
+  const bool saved =
+      writeFileAtomically(path, [&](std::FILE* stream) { return writeDESBody(stream, des, init, version); });
+  return saved ? SAVE_OK : SAVE_FAILED;
 }
 
 int saveDES(std::string_view name, const DES& des, std::int64_t init) {
@@ -345,13 +317,13 @@ int saveDES(std::string_view name, const DES& des, std::int64_t init) {
 
 LoadStatus loadDESFile(const std::string& path, DES& out, std::int64_t& init) {
   freeDES(out);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  // A file that is there but cannot be read is not taken for a missing one.
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? LOAD_MISSING : LOAD_MALFORMED;
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return LOAD_MISSING;
+  int fd = -1;
+  switch (openRegularFile(path, fd)) {
+  case OPEN_OK: break;
+  case OPEN_MISSING: return LOAD_MISSING;
+  // A file that is there but cannot be read (a directory, a FIFO, a
+  // device) is not taken for a missing one.
+  case OPEN_UNREADABLE: return LOAD_MALFORMED;
   }
   LoadStatus status = loadDESDescriptor(fd, out, init);
   ::close(fd);

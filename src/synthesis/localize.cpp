@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 #include "ops/isomorph.h"
@@ -26,7 +27,7 @@ struct PrivateDirectory {
   std::string path; // ends in '/'; empty when it could not be created
 
   PrivateDirectory() {
-    std::string pattern = session.userDir + ".kav-localize-XXXXXX";
+    std::string pattern = temporaryPattern(session.userDir, "localize");
     if (::mkdtemp(pattern.data())) path = pattern + "/";
   }
   ~PrivateDirectory() {

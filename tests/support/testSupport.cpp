@@ -1,6 +1,7 @@
 #include "support/testSupport.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -115,6 +116,22 @@ ProgramDir::~ProgramDir() {
   session.programPath = savedProgramPath;
 }
 
+namespace {
+// What a ChildLimits sets for the processes runBinary starts.
+unsigned limitSeconds = 0;
+unsigned long long limitFileBytes = 0;
+} // namespace
+
+ChildLimits::ChildLimits(unsigned seconds, unsigned long long fileBytes) {
+  limitSeconds = seconds;
+  limitFileBytes = fileBytes;
+}
+
+ChildLimits::~ChildLimits() {
+  limitSeconds = 0;
+  limitFileBytes = 0;
+}
+
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
                      unsigned long long addressLimit) {
   TempDir capture;
@@ -130,6 +147,12 @@ RunResult runBinary(const std::string& binary, const std::vector<std::string>& a
       rlimit limit{addressLimit, addressLimit};
       ::setrlimit(RLIMIT_AS, &limit);
     }
+    if (limitFileBytes) {
+      rlimit limit{limitFileBytes, limitFileBytes};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::signal(SIGXFSZ, SIG_DFL); // as a shell starts it, whatever this process set
+    }
+    ::alarm(limitSeconds); // kept across exec: a process that hangs ends with SIGALRM
     std::vector<char*> argv{const_cast<char*>(binary.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

@@ -84,6 +84,16 @@ struct RunResult {
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
                      unsigned long long addressLimit = 0);
 
+// While one lives, every process runBinary starts is ended by SIGALRM
+// after `seconds` (0: never) and may write files of at most `fileBytes`
+// (0: any size).
+struct ChildLimits {
+  explicit ChildLimits(unsigned seconds, unsigned long long fileBytes = 0);
+  ~ChildLimits();
+  ChildLimits(const ChildLimits&) = delete;
+  ChildLimits& operator=(const ChildLimits&) = delete;
+};
+
 // Writes orva.prm (debug 0, selector 1, code, body) and runs "kav -cmdline".
 RunResult runBatchChild(const ProgramDir& program, int code, const std::string& body,
                         unsigned long long addressLimit = 0);

@@ -1,0 +1,131 @@
+// The batch child against hostile files and limits: special files as
+// inputs, a file size limit, a process killed while saving, symbolic
+// links where outputs go. Every run is ended after two seconds, so that a
+// child that waits or spins fails instead of hanging the test.
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "engine/protocol.h"
+#include "model/desfile.h"
+#include "model/safefile.h"
+#include "support/testSupport.h"
+
+namespace kav {
+namespace {
+
+using test::exists;
+using test::ProgramDir;
+using test::readFile;
+using test::writeFile;
+
+// One run of the child within two seconds (and `fileBytes` of file size
+// when given): its exit status, and orva.rst ("none" when it left none).
+std::string runWithin(const ProgramDir& program, int code, const std::string& body, unsigned long long fileBytes = 0) {
+  test::ChildLimits limits(2, fileBytes);
+  const test::RunResult r = test::runBatchChild(program, code, body);
+  const std::string rst = program.user("orva.rst");
+  const std::string result = exists(rst) ? readFile(rst) : "none";
+  std::remove(rst.c_str());
+  return "status " + std::to_string(r.status) + ", " + result;
+}
+
+// The user directory's temporary files and folders.
+std::vector<std::string> temporaries(const ProgramDir& program) {
+  std::vector<std::string> found;
+  for (const std::string& name : program.files())
+    if (name.rfind(".kav-", 0) == 0) found.push_back(name);
+  return found;
+}
+
+// A DES of n states, each with one transition to the next, the last one
+// marked: about 26 n bytes, and its own trim.
+DES chain(std::int64_t n) {
+  DES des = allocStates(n);
+  for (std::int64_t s = 0; s + 1 < n; ++s) insertTransition(des[s], 1, s + 1);
+  des[n - 1].marked = 1;
+  return des;
+}
+
+TEST(HostileInput, SpecialFilesAreUnreadableInputsNeverWaitedOn) {
+  struct Case {
+    const char* what;
+    std::function<void(const ProgramDir&)> make; // makes the input X.DES
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"FIFO", [](const ProgramDir& p) { ::mkfifo(p.user("X.DES").c_str(), 0600); }, "status 0, 7\n"},
+      {"/dev/zero", [](const ProgramDir& p) { ::symlink("/dev/zero", p.user("X.DES").c_str()); }, "status 0, 7\n"},
+      {"directory", [](const ProgramDir& p) { ::mkdir(p.user("X.DES").c_str(), 0700); }, "status 0, 7\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramDir program;
+    c.make(program);
+    EXPECT_EQ(runWithin(program, PROC_TRIM, "X\nOUT\n"), c.expected);
+    EXPECT_FALSE(exists(program.user("OUT.DES")));
+  }
+}
+
+TEST(HostileInput, AFileSizeLimitIsAWriteFailureThatKeepsTheOldFile) {
+  ProgramDir program;
+  program.save("BIG.DES", chain(20000));
+  program.save("OUT.DES", chain(3));
+  const std::string old = readFile(program.user("OUT.DES"));
+  EXPECT_EQ(runWithin(program, PROC_TRIM, "BIG\nOUT\n", 64 * 1024), "status 0, 8\n");
+  EXPECT_EQ(readFile(program.user("OUT.DES")), old);
+  EXPECT_EQ(temporaries(program), std::vector<std::string>{});
+}
+
+TEST(HostileInput, TheNextRunRemovesWhatAKilledSaveLeft) {
+  ProgramDir program;
+  program.save("A.DES", chain(3)); // before the leftovers: this process cleans a directory once
+  // A process killed in the middle of a save, and a folder of another.
+  const pid_t killed = ::fork();
+  if (killed == 0) {
+    AtomicFile file;
+    if (beginAtomicFile(program.user("OUT.DES"), file)) {
+      std::fputs("partial", file.stream);
+      std::fflush(file.stream);
+    }
+    ::raise(SIGKILL);
+  }
+  ASSERT_EQ(::waitpid(killed, nullptr, 0), killed);
+  ASSERT_EQ(temporaries(program).size(), 1u);
+  std::filesystem::create_directory(program.user(".kav-localize-" + std::to_string(killed) + "-abcdef"));
+  // A running process's temporary file is its own business.
+  const std::string live = ".kav-save-" + std::to_string(::getpid()) + "-abcdef";
+  writeFile(program.user(live), "");
+  EXPECT_EQ(runWithin(program, PROC_TRIM, "A\nB\n"), "status 0, 0\n");
+  EXPECT_EQ(temporaries(program), std::vector<std::string>{live});
+}
+
+TEST(HostileInput, SavesReplaceSymbolicLinksAndLeaveTheirTargetsAlone) {
+  ProgramDir program;
+  const std::string target = program.dir.path + "target";
+  writeFile(target, "keep");
+  ::chmod(target.c_str(), 0600);
+  ::symlink(target.c_str(), program.user("L.DES").c_str());
+  ::symlink(target.c_str(), program.user("orva.rst").c_str());
+  program.save("A.DES", chain(3));
+  test::runBatchChild(program, PROC_TRIM, "A\nL\n");
+  EXPECT_EQ(readFile(target), "keep");
+  EXPECT_EQ(readFile(program.user("orva.rst")), "0\n");
+  struct stat info;
+  ASSERT_EQ(::lstat(program.user("L.DES").c_str(), &info), 0);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+  EXPECT_EQ(program.describeFile("L.DES"), "3: 0-1->1 1-1->2 | marked 2");
+}
+
+} // namespace
+} // namespace kav
