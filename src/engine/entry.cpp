@@ -24,7 +24,7 @@ const char* const USAGE =
 void ignoreInterrupt(int) { std::signal(SIGINT, ignoreInterrupt); }
 
 int typeOut(const char* name) {
-  std::FILE* in = std::fopen(name, "rb");
+  std::FILE* in = openRegularStream(name);
   if (!in) {
     std::printf("Error reading %s\n", name);
     return 1;

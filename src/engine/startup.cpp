@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 
 #include "model/safefile.h"
 #include "model/session.h"
@@ -97,14 +97,23 @@ std::string infoPathFor(const std::string& programDir) {
 
 void loadIni(const std::string& path) {
   bool found = false;
-  std::ifstream in(path, std::ios::binary);
-  if (in) {
+  std::string text;
+  const OpenStatus status = readWholeFile(path, text);
+  if (status == OPEN_OK) {
+    std::istringstream in(text);
     std::string candidate;
     std::getline(in, candidate);
     if (!candidate.empty() && candidate.back() == '\r') candidate.pop_back();
-    if (isEnterableDirectory(candidate)) {
-      setUserDirectory(candidate);
-      found = true;
+    // Blanks an editor left at the end of the line are not part of the
+    // name, unless a directory of that name exists.
+    std::string trimmed = candidate;
+    while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) trimmed.pop_back();
+    for (const std::string& name : {candidate, trimmed}) {
+      if (isEnterableDirectory(name)) {
+        setUserDirectory(name);
+        found = true;
+        break;
+      }
     }
     std::string word;
     int clock;
@@ -115,7 +124,10 @@ void loadIni(const std::string& path) {
     if (fallback.empty() || fallback.back() != '/') fallback += '/';
     setUserDirectory(fallback + "user");
   }
-  saveIni();
+  // Only the first interactive start writes orva.ini; a file that is there
+  // is the user's, and a child or a second session rewriting it while
+  // another reads it could make that one fall back.
+  if (status == OPEN_MISSING && !session.batchMode) saveIni();
 }
 
 void saveIni() {

@@ -94,6 +94,24 @@ std::FILE* openRegularStream(const std::string& path, OpenStatus* status) {
   return opened == OPEN_OK ? streamOf(fd, "rb") : nullptr;
 }
 
+OpenStatus readWholeFile(const std::string& path, std::string& text) {
+  int fd = -1;
+  if (const OpenStatus status = openRegularFile(path, fd); status != OPEN_OK) return status;
+  std::string content;
+  char buffer[1 << 14];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ::close(fd);
+      if (got < 0) return OPEN_UNREADABLE;
+      text = std::move(content);
+      return OPEN_OK;
+    }
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
 std::FILE* openAppendStream(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0 || keepIfRegular(fd) != OPEN_OK) return nullptr;

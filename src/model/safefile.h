@@ -39,6 +39,10 @@ enum OpenStatus {
 // status (stored when `status` is given) is OPEN_OK.
 [[nodiscard]] std::FILE* openRegularStream(const std::string& path, OpenStatus* status = nullptr);
 
+// The whole content of a regular file into `text` (on OPEN_OK only; a
+// read error is OPEN_UNREADABLE).
+[[nodiscard]] OpenStatus readWholeFile(const std::string& path, std::string& text);
+
 // Opens a regular file for appending, creating it when missing; null for
 // anything else (a FIFO would block or swallow the text).
 [[nodiscard]] std::FILE* openAppendStream(const std::string& path);

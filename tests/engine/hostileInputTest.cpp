@@ -27,10 +27,12 @@ using test::readFile;
 using test::writeFile;
 
 // One run of the child within two seconds (and `fileBytes` of file size
-// when given): its exit status, and orva.rst ("none" when it left none).
+// when given), with orva.prm for code and body (code < 0: orva.prm left as
+// it is): its exit status, and orva.rst ("none" when it left none).
 std::string runWithin(const ProgramDir& program, int code, const std::string& body, unsigned long long fileBytes = 0) {
   test::ChildLimits limits(2, fileBytes);
-  const test::RunResult r = test::runBatchChild(program, code, body);
+  const test::RunResult r = code < 0 ? test::runBinary(program.binary, {"-cmdline"}, program.dir.path)
+                                     : test::runBatchChild(program, code, body);
   const std::string rst = program.user("orva.rst");
   const std::string result = exists(rst) ? readFile(rst) : "none";
   std::remove(rst.c_str());
@@ -72,6 +74,82 @@ TEST(HostileInput, SpecialFilesAreUnreadableInputsNeverWaitedOn) {
     EXPECT_EQ(runWithin(program, PROC_TRIM, "X\nOUT\n"), c.expected);
     EXPECT_FALSE(exists(program.user("OUT.DES")));
   }
+}
+
+TEST(HostileInput, SpecialProtocolFilesAreNeverWaitedOn) {
+  struct Case {
+    const char* what;
+    std::function<void(const ProgramDir&)> make;
+    int code; // -1: orva.prm as made
+    const char* expected;
+  };
+  const auto fifo = [](const std::string& path) {
+    std::remove(path.c_str());
+    ::mkfifo(path.c_str(), 0600);
+  };
+  const Case cases[] = {
+      {"orva.prm a FIFO", [&](const ProgramDir& p) { fifo(p.user("orva.prm")); }, -1, "status 0, 1\n"},
+      {"orva.prm a directory", [](const ProgramDir& p) { ::mkdir(p.user("orva.prm").c_str(), 0700); }, -1,
+       "status 0, 1\n"},
+      // The user directory falls back to user/ below the current one: here
+      // the same.
+      {"orva.ini a FIFO", [&](const ProgramDir& p) { fifo(p.dir.path + "orva.ini"); }, PROC_TRIM, "status 0, 0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramDir program;
+    program.save("A.DES", chain(3));
+    c.make(program);
+    EXPECT_EQ(runWithin(program, c.code, "A\nB\n"), c.expected);
+  }
+}
+
+TEST(HostileInput, OrvaRstIsThisRunsOrNoneAndItsFailureIsStatusOne) {
+  ProgramDir program;
+  // A failed picture conversion leaves no orva.rst: nor may an older one stay.
+  writeFile(program.user("orva.rst"), "0\n");
+  EXPECT_EQ(runWithin(program, PROC_GRAPHVIZ, "NONE\nG\n"), "status 0, none");
+  // orva.rst cannot be replaced: status 1, said on stderr, orva.prm gone.
+  ::mkdir(program.user("orva.rst").c_str(), 0700);
+  writeFile(program.user("orva.rst/x"), "");
+  test::writeFile(program.user("orva.prm"), "0\n1\n99\n");
+  test::RunResult r = test::runBinary(program.binary, {"-cmdline"}, program.dir.path);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("orva.rst"), std::string::npos) << r.output;
+  EXPECT_FALSE(exists(program.user("orva.prm")));
+  // No user directory at all.
+  std::filesystem::remove_all(program.userDir);
+  r = test::runBinary(program.binary, {"-cmdline"}, program.dir.path);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("orva.rst"), std::string::npos) << r.output;
+}
+
+TEST(HostileInput, OrvaIniIsReadNeverWrittenByChildren) {
+  ProgramDir program;
+  const std::string ini = program.dir.path + "orva.ini";
+  // A trailing blank left by an editor does not hide the directory.
+  writeFile(ini, program.dir.path + "other \nCLOCK 1\n");
+  std::filesystem::create_directory(program.dir.path + "other");
+  writeFile(program.dir.path + "other/orva.prm", "0\n1\n99\n");
+  struct stat before, after;
+  ASSERT_EQ(::stat(ini.c_str(), &before), 0);
+  // Children started together, many times: the file stays as it was (the
+  // same inode: not even rewritten with the same text).
+  for (int round = 0; round < 100; ++round) {
+    pid_t pids[3];
+    for (pid_t& pid : pids)
+      if ((pid = ::fork()) == 0) {
+        ::chdir(program.dir.path.c_str());
+        ::execl(program.binary.c_str(), program.binary.c_str(), "-cmdline", static_cast<char*>(nullptr));
+        ::_exit(127);
+      }
+    for (pid_t pid : pids) ::waitpid(pid, nullptr, 0);
+  }
+  EXPECT_TRUE(exists(program.dir.path + "other/orva.rst"));
+  EXPECT_FALSE(exists(program.user("orva.rst")));
+  ASSERT_EQ(::stat(ini.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(readFile(ini), program.dir.path + "other \nCLOCK 1\n");
 }
 
 TEST(HostileInput, AFileSizeLimitIsAWriteFailureThatKeepsTheOldFile) {

@@ -309,7 +309,7 @@ DialogResult printTxtDialog() {
     if (key == ESCAPE_KEY) return CANCELLED;
   twoBreaks();
   const std::string path = userPath(name, ".TXT");
-  std::FILE* in = std::fopen(path.c_str(), "rb");
+  std::FILE* in = openRegularStream(path);
   if (!in) {
     reportProblem("Error reading file: " + abbreviate(path, 59));
     return FAILED;
