@@ -248,6 +248,14 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
 
   std::vector<Transition> list;
   std::vector<unsigned char> records;
+  // A state listed again has its further blocks collected here and merged
+  // once at the end: merging each block as it comes would cost the state's
+  // whole list per block, quadratic in a file that repeats one block.
+  struct Repeated {
+    std::int64_t state;
+    Transition transition;
+  };
+  std::vector<Repeated> repeated;
   for (;;) {
     std::int64_t s = readStateNumber(in, layout);
     if (in.failed()) return LOAD_MALFORMED;
@@ -259,7 +267,8 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
     const std::size_t recordBytes = layout.stateWidth == 4 ? 4 : 16;
     records.resize(recordBytes * count);
     if (!in.bytes(records.data(), records.size())) return LOAD_MALFORMED;
-    list.assign(transitionsOf(state).begin(), transitionsOf(state).end());
+    const bool again = state.transitionCount > 0;
+    list.clear();
     for (std::uint32_t k = 0; k < count; ++k) {
       const unsigned char* r = records.data() + recordBytes * k;
       std::int64_t target;
@@ -278,10 +287,20 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
       Transition t;
       t.target = target;
       t.event = event;
-      list.push_back(t);
+      if (again) repeated.push_back({s, t});
+      else list.push_back(t);
     }
-    // A state listed twice has its lists merged; more than a state can
-    // hold is corrupt.
+    if (!again && !assignTransitions(state, list)) return LOAD_MALFORMED;
+  }
+  std::sort(repeated.begin(), repeated.end(), [](const Repeated& a, const Repeated& b) {
+    return a.state != b.state ? a.state < b.state : a.transition < b.transition;
+  });
+  for (std::size_t k = 0; k < repeated.size();) {
+    StateRecord& state = des[repeated[k].state];
+    list.assign(transitionsOf(state).begin(), transitionsOf(state).end());
+    const std::int64_t s = repeated[k].state;
+    for (; k < repeated.size() && repeated[k].state == s; ++k) list.push_back(repeated[k].transition);
+    // More than a state can hold is corrupt.
     normalizeSorted(list);
     if (list.size() > MAX_TRANSITIONS_PER_STATE || !assignTransitions(state, list)) return LOAD_MALFORMED;
   }

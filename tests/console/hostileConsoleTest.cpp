@@ -1,6 +1,6 @@
-// The console against special files: a FIFO or /dev/zero where a DES, a
+// The console against hostile files: a FIFO or /dev/zero where a DES, a
 // DAT or an ADS file is expected is told as a file that cannot be read,
-// within two seconds.
+// within two seconds, and a file of repeated blocks loads as fast.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +37,13 @@ TEST(HostileConsole, ShowAndFileRefuseSpecialFilesAtOnce) {
       EXPECT_GE(test::findScreen(run, c.message), 0);
     }
   }
+  // A file that lists one state's block 30000 times loads at once too.
+  ProgramDir program;
+  program.saveRepeatedBlocks("X.DES", 30000);
+  test::ChildLimits limits(2);
+  const test::ConsoleRun run = test::runConsole(program, std::string(" TSEX\r") + test::ESC + "XX");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_GE(test::findScreen(run, "X    # states: 30"), 0);
 }
 
 } // namespace

@@ -211,6 +211,24 @@ void ProgramDir::saveHuge(const std::string& file) const {
   writeFile(user(file), bytes);
 }
 
+void ProgramDir::saveRepeatedBlocks(const std::string& file, int blocks) const {
+  save(file, makeDES(30, {}, {0}));
+  const std::string bytes = readFile(user(file));
+  // The transition section follows the header, size, init and the marker
+  // list (0, -1): at 26 + 19 + 16 + 16 bytes; it holds only its terminator.
+  const std::size_t section = std::strlen(DES_HEADER_TEXT) + 1 + 19 + 16 + 16;
+  std::string blockBytes;
+  for (int k = 0; k < blocks; ++k) {
+    unsigned char block[26] = {};  // state 0, count 1, record (target, event, padding)
+    block[8] = 1;
+    block[10] = static_cast<unsigned char>(k / 1000);
+    block[18] = static_cast<unsigned char>(k % 1000);
+    block[19] = static_cast<unsigned char>((k % 1000) >> 8);
+    blockBytes.append(reinterpret_cast<const char*>(block), sizeof block);
+  }
+  writeFile(user(file), bytes.substr(0, section) + blockBytes + bytes.substr(section));
+}
+
 PathSetting::PathSetting(const std::string& path) {
   if (const char* old = std::getenv("PATH")) saved = old;
   ::setenv("PATH", path.c_str(), 1);

@@ -72,6 +72,10 @@ struct ProgramDir {
   // A one-state DES file whose size field claims 50 million states:
   // loading it needs 800 MB.
   void saveHuge(const std::string& file) const;
+  // A DES file of 30 states, state 0 marked, whose transition section
+  // lists state 0 `blocks` times, each block with one transition of its
+  // own (labels 0..999 to targets 0..29 in turn; blocks <= 30000).
+  void saveRepeatedBlocks(const std::string& file, int blocks) const;
 };
 
 struct RunResult {
