@@ -78,7 +78,9 @@ BatchOutcome handleLocalize(ParamReader& params) {
         isControllerNameTaken(request, k, request.controllers[k]))
       return incomplete();
   std::vector<std::int64_t> sizes;
-  if (localize(request, sizes) == LOCALIZE_OK) return outcome(RESULT_OK);
+  const int status = localize(request, sizes);
+  if (status == LOCALIZE_OK) return outcome(RESULT_OK);
+  if (status == LOCALIZE_WRITE_FAILED) return outcome(RESULT_WRITE_FAILED);
   // A localization that fails without running out of memory leaves no
   // result: the parent sees a child that answered nothing.
   BatchOutcome silent;

@@ -113,8 +113,7 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
     const std::string& name = request.controllers[k];
     {
       const DES data = localControlData(plant, supervisor, product, pairOf, alphabets[k]);
-      if (saveDESFile(dataPath(k), data, -1, layoutVersion()) != SAVE_OK || !fileExists(dataPath(k)))
-        return LOCALIZE_FAILED;
+      if (saveDESFile(dataPath(k), data, -1, layoutVersion()) != SAVE_OK) return LOCALIZE_WRITE_FAILED;
     }
     say("Generating " + name + ".DES...");
     std::int64_t bound = 0, size = 0;
@@ -123,10 +122,14 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
         supreduceFiles(plantPath, supervisorPath, dataPath(k), userPath(name, ".DES"), false, bound, ratio, &size);
     if (code == REDUCE_EMPTY_INPUT) {
       size = 0;
-      (void)saveDES(name, DES{}, 0);
+      if (saveDES(name, DES{}, 0) != SAVE_OK) return LOCALIZE_WRITE_FAILED;
     } else if (code == REDUCE_NOTHING_TO_REDUCE) {
       size = supervisor.size();
-      (void)saveDES(name, supervisor, 0);
+      if (saveDES(name, supervisor, 0) != SAVE_OK) return LOCALIZE_WRITE_FAILED;
+    } else if (code == REDUCE_RESULT_NOT_OPENED || code == REDUCE_RESULT_INCOMPLETE) {
+      // PLANT and SUPER loaded above, so a 1 here is the result file.
+      say("\n" + name + ".DES cannot be written.\n");
+      return LOCALIZE_WRITE_FAILED;
     } else if (code != REDUCE_OK) {
       say("\n" + name + ".DES cannot be generated: possible error in data entry.\n");
       return LOCALIZE_FAILED;
@@ -143,14 +146,17 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
 
   if (request.skipCleanUp || n == 1 || m < 1) return LOCALIZE_OK;
   for (std::size_t k = 0; k < m; ++k) {
+    // The files were written moments ago; without them the clean-up would
+    // take every self-loop for idle.
     EventList disabled;
-    DES data;
+    DES data, controller;
     std::int64_t init = -1;
-    if (loadDESFile(dataPath(k), data, init) == LOAD_OK) collectEvents(data, disabled);
+    if (loadDESFile(dataPath(k), data, init) != LOAD_OK || !loadNamed(request.controllers[k], controller))
+      return LOCALIZE_FAILED;
+    collectEvents(data, disabled);
     std::remove(dataPath(k).c_str());
-    DES controller;
-    if (!loadNamed(request.controllers[k], controller)) continue;
-    if (removeIdleSelfloops(controller, disabled) > 0) (void)saveDES(request.controllers[k], controller, 0);
+    if (removeIdleSelfloops(controller, disabled) > 0 && saveDES(request.controllers[k], controller, 0) != SAVE_OK)
+      return LOCALIZE_WRITE_FAILED;
   }
   return LOCALIZE_OK;
 }

@@ -739,11 +739,13 @@ int supreduceFiles(const std::string& plantPath, const std::string& supervisorPa
   if (int code = loadReductionAutomaton(supervisorPath, supervisor)) return REDUCE_SUPERVISOR_FILE + code;
   if (supervisor.size == 0) return REDUCE_EMPTY_INPUT;
   if (supervisor.rowCount() == 1) return REDUCE_NOTHING_TO_REDUCE;
-  // Control data that cannot be read are no control data; control data
-  // of another supervisor are an error.
+  // Missing control data are none; control data that cannot be read, or
+  // those of another supervisor, are an error.
   DES controlData;
   std::int64_t init = -1;
-  const bool haveControlData = loadDESFile(controlDataPath, controlData, init) == LOAD_OK;
+  const LoadStatus loaded = loadDESFile(controlDataPath, controlData, init);
+  if (loaded == LOAD_MALFORMED) return REDUCE_CONTROL_DATA_UNREADABLE;
+  const bool haveControlData = loaded == LOAD_OK;
   ReducedSupervisor reduced;
   std::int64_t bound = 0;
   if (int code = reduceSupervisor(plant, supervisor, haveControlData ? &controlData : nullptr, computeBound, reduced,

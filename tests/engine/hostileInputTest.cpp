@@ -16,6 +16,7 @@
 #include "engine/protocol.h"
 #include "model/desfile.h"
 #include "model/safefile.h"
+#include "synthesis/supreduce.h"
 #include "support/testSupport.h"
 
 namespace kav {
@@ -209,6 +210,57 @@ TEST(HostileInput, SavesReplaceSymbolicLinksAndLeaveTheirTargetsAlone) {
   EXPECT_TRUE(S_ISREG(info.st_mode));
   EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
   EXPECT_EQ(program.describeFile("L.DES"), "3: 0-1->1 1-1->2 | marked 2");
+}
+
+// A plant that allows events 1 and 3 in any order, and a supervisor that
+// makes them alternate: with its control data (3 disabled at state 0, 1 at
+// state 1) its two states stay apart; without, they would merge into one
+// state with both self-loops, which enforces nothing.
+struct Alternation {
+  ProgramDir program;
+  Alternation() {
+    program.save("P.DES", test::makeDES(1, {{0, 1, 0}, {0, 3, 0}}, {0}));
+    program.save("S.DES", test::makeDES(2, {{0, 1, 1}, {1, 3, 0}}, {0, 1}));
+    program.save("D.DAT", test::makeDES(2, {{0, 3, 0}, {1, 1, 0}}), -1);
+  }
+};
+
+TEST(HostileInput, SupreduceNeverRunsOnTruncatedControlData) {
+  Alternation a;
+  const std::string full = readFile(a.program.user("D.DAT"));
+  const auto reduce = [&a](std::string& result) {
+    std::int64_t bound = 0;
+    float ratio = 0;
+    std::remove(a.program.user("R.DES").c_str());
+    const int code = supreduceFiles(a.program.user("P.DES"), a.program.user("S.DES"), a.program.user("D.DAT"),
+                                    a.program.user("R.DES"), false, bound, ratio);
+    result = exists(a.program.user("R.DES")) ? readFile(a.program.user("R.DES")) : "none";
+    return code;
+  };
+  std::string expected;
+  ASSERT_EQ(reduce(expected), REDUCE_OK);
+  EXPECT_EQ(a.program.describeFile("R.DES"), "2: 0-1->1 1-3->0 | marked 0 1");
+  // Cut anywhere before the end block, the file is refused and nothing is
+  // saved; cut inside the end block it still holds every section.
+  const std::size_t endBlock = full.size() - 24;
+  for (std::size_t length = 0; length < full.size(); ++length) {
+    SCOPED_TRACE(length);
+    writeFile(a.program.user("D.DAT"), full.substr(0, length));
+    std::string result;
+    const int code = reduce(result);
+    EXPECT_EQ(code == REDUCE_OK ? result : "refused", length < endBlock ? "refused" : expected);
+    if (code != REDUCE_OK) EXPECT_EQ(result, "none");
+  }
+}
+
+TEST(HostileInput, LocalizeAnswersEightForAControllerItCannotWrite) {
+  Alternation a;
+  a.program.save("E.DES", allocStates(0));
+  // LOC.DES cannot be replaced: a folder with something in it.
+  std::filesystem::create_directories(a.program.user("LOC.DES/x"));
+  // Through the reduction, and through the save of an empty plant's controller.
+  EXPECT_EQ(runWithin(a.program, PROC_LOCALIZE, "P\nS\n1\nP\n1\nLOC\n"), "status 0, 8\n");
+  EXPECT_EQ(runWithin(a.program, PROC_LOCALIZE, "E\nS\n1\nP\n1\nLOC\n"), "status 0, 8\n");
 }
 
 } // namespace

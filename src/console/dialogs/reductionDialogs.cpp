@@ -270,7 +270,8 @@ DialogResult localizeDialog() {
   writeStatusLine(23, "");
   gotoXY(1, after + 1);
   if (status != LOCALIZE_OK) {
-    reportProblem("Localization failed: check the entries.");
+    reportProblem(status == LOCALIZE_WRITE_FAILED ? "Localization failed: a local controller could not be written."
+                                                  : "Localization failed: check the entries.");
     return FAILED;
   }
 
