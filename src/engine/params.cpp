@@ -53,8 +53,10 @@ bool readEvents(ParamReader& in, EventList& events, bool stopAtMinusOne) {
 bool readParamName(ParamReader& in, std::string& name) {
   std::string_view line;
   if (!readLine(in, line)) return false;
-  name.assign(trimNameBlanks(line));
-  return isValidFileName(name);
+  // Kept as written: the path is made with userPath, which removes the
+  // leading blanks once (removing them here too would remove four).
+  name.assign(line);
+  return isValidFileName(trimNameBlanks(line));
 }
 
 bool readParamNumber(ParamReader& in, long& value, long lo, long hi) {

@@ -142,7 +142,7 @@ BatchOutcome handleIsomorph(ParamReader& params) {
   if (!readParamName(params, name1) || !readParamName(params, name2)) return incomplete();
   BatchOutcome result;
   // One file under two names is its own identity; nothing is compared.
-  if (name1 == name2) {
+  if (trimNameBlanks(name1) == trimNameBlanks(name2)) {
     result.extra = "1\n1\n";
     return result;
   }

@@ -212,6 +212,29 @@ TEST(HostileInput, SavesReplaceSymbolicLinksAndLeaveTheirTargetsAlone) {
   EXPECT_EQ(program.describeFile("L.DES"), "3: 0-1->1 1-1->2 | marked 2");
 }
 
+TEST(HostileInput, NamesThatCannotBeFilesAreNotAcceptable) {
+  ProgramDir program;
+  program.save("A.DES", chain(3));
+  const std::string longName(300, 'L');
+  struct Case {
+    std::string lines; // input and output names
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"    \nOUT\n", "status 0, 2\n"}, {"A\n   \n", "status 0, 2\n"},
+      {longName + "\nOUT\n", "status 0, 2\n"}, {"A\n" + longName + "\n", "status 0, 2\n"},
+      {"A\rB\nOUT\n", "status 0, 2\n"}, {"A\nO\x1bT\n", "status 0, 2\n"},
+      {std::string("A\nO\0T\n", 6), "status 0, 2\n"},
+      // Two leading blanks are dropped, once.
+      {"  A\n   B\n", "status 0, 0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    EXPECT_EQ(runWithin(program, PROC_TRIM, c.lines), c.expected);
+  }
+  EXPECT_EQ(program.files(), (std::vector<std::string>{" B.DES", "A.DES"}));
+}
+
 // A plant that allows events 1 and 3 in any order, and a supervisor that
 // makes them alternate: with its control data (3 disabled at state 0, 1 at
 // state 1) its two states stay apart; without, they would merge into one
