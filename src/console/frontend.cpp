@@ -7,6 +7,7 @@
 
 #include "console/lineEditors.h"
 #include "console/screen.h"
+#include "console/session.h"
 #include "console/sessionLog.h"
 #include "engine/child.h"
 #include "engine/protocol.h"
@@ -336,6 +337,7 @@ int runWithStatus(const std::function<int()>& start) {
   else if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
   const int result = start();
   setChildWaitPoll(nullptr);
+  endAfterHangup();
   if (handOver) takeBackTerminal();
   endTime = std::time(nullptr);
   // A child ended on Escape may leave the temporary file of a save it

@@ -1,6 +1,9 @@
 // kav in a real terminal: tmux runs it in an 80 x 25 window, send-keys
 // types real keys (Page Down included) and capture-pane reads the screen.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -163,6 +167,38 @@ TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
   // The session goes on: X twice ends it.
   tmux.keys("x x");
   EXPECT_TRUE(tmux.waitUntilGone("MAIN OPTIONS")) << tmux.capture();
+}
+
+// The processes running `binary`.
+std::vector<pid_t> processesOf(const std::string& binary) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path() / "exe", error) == binary) found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+TEST(Terminal, ClosingTheTerminalEndsTheComputationAndCleansUp) {
+  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
+  ProgramDir program;
+  Tmux tmux;
+  ASSERT_NO_FATAL_FAILURE(startLongComputation(program, tmux));
+  ASSERT_EQ(processesOf(program.binary).size(), 2u); // the session and its child
+  tmux.run("kill-server");
+  std::vector<pid_t> left;
+  for (int k = 0; k < 40 && !(left = processesOf(program.binary)).empty(); ++k)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(left.size(), 0u);
+  for (pid_t pid : left) ::kill(pid, SIGKILL);
+  for (const char* file : {"orva.prm", "orva.rst", "orva.out", "orva.err", "OUT.DES"})
+    EXPECT_FALSE(test::exists(program.user(file))) << file;
+  // The directory is free for the next session.
+  const int fd = ::open(program.userDir.c_str(), O_RDONLY | O_DIRECTORY);
+  EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  ::close(fd);
 }
 
 } // namespace
