@@ -1,6 +1,7 @@
 // The console against hostile files: a FIFO or /dev/zero where a DES, a
 // DAT or an ADS file is expected is told as a file that cannot be read,
-// within two seconds, and a file of repeated blocks loads as fast.
+// within two seconds, and a file of repeated blocks loads as fast. Edit
+// says so when a state is full.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +45,25 @@ TEST(HostileConsole, ShowAndFileRefuseSpecialFilesAtOnce) {
   const test::ConsoleRun run = test::runConsole(program, std::string(" TSEX\r") + test::ESC + "XX");
   EXPECT_EQ(run.status, 0);
   EXPECT_GE(test::findScreen(run, "X    # states: 30"), 0);
+}
+
+TEST(HostileConsole, EditRefusesATransitionBeyondTheLimitAndSavesNothing) {
+  ProgramDir program;
+  DES full = allocStates(66);
+  std::vector<Transition> list(MAX_TRANSITIONS_PER_STATE);
+  for (std::uint32_t k = 0; k < list.size(); ++k) {
+    list[k].event = static_cast<std::uint16_t>(k % 1000);
+    list[k].target = k / 1000;
+  }
+  ASSERT_TRUE(assignTransitions(full[0], list));
+  program.save("A.DES", full);
+  const std::string before = test::readFile(program.user("A.DES"));
+  // Edit A in place: markers as they are, then adjoin (0, 999, 100).
+  const test::ConsoleRun run = test::runConsole(program, " TEA\rn\rn0\r999\r100\r\rXX");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_GE(test::findScreen(run, "a state would carry more than 65535 transitions"), 0);
+  EXPECT_EQ(test::readFile(program.user("A.DES")), before);
+  EXPECT_EQ(program.sessionLog(), "");
 }
 
 } // namespace

@@ -244,6 +244,7 @@ DialogResult createDes() {
   const long size = readIntInRange(key, 0, CREATE_MAX_STATES);
   if (key == ESCAPE_KEY) return CANCELLED;
   DES des = allocStates(size);
+  transitionLimitExceeded = false;
   const std::string header = "CREATE(" + name + ")";
 
   EntryPage markers{
@@ -304,8 +305,12 @@ DialogResult createDes() {
     const long to = readField(48, "Entrance State:  ", NUMBER_FIELD, -1, size - 1, key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (to == -1) break;
-    // A repeated triple is stored once; insertTransition sees to that.
-    insertTransition(des[from], static_cast<std::uint16_t>(event), to);
+    // A repeated triple is stored once; insertTransition sees to that. A
+    // state that is full ends the dialog as the batch child would (9).
+    if (!insertTransition(des[from], static_cast<std::uint16_t>(event), to) && transitionLimitExceeded) {
+      reportTooManyTransitions();
+      return FAILED;
+    }
     endRow();
   }
 
@@ -477,13 +482,16 @@ bool readTransitionEntry(EntryPage& page, const DES& des, long maxState, bool mu
   return true;
 }
 
-bool editTransitions(DES& des, const std::string& in, const std::string& out, long maxState, EditRecord& record) {
+// DONE, CANCELLED on Escape, or FAILED (told) when an added transition
+// would take a state beyond the transition limit.
+DialogResult editTransitions(DES& des, const std::string& in, const std::string& out, long maxState,
+                             EditRecord& record) {
   breakPageIfFull(20);
   writeFormat("# transitions in %s is currently %lld", out.c_str(), static_cast<long long>(countTransitions(des)));
   newLineIfRoom();
   const int key = askQuestion("Current transition list OK?  (*y/n)  ");
-  if (key < 0) return false;
-  if (!isNo(key)) return true;
+  if (key < 0) return CANCELLED;
+  if (!isNo(key)) return DONE;
 
   const std::string header = "EDIT(" + out + ")";
   EntryPage add{header,
@@ -494,7 +502,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
   for (;;) {
     TransitionEntry e;
     bool done = false;
-    if (!readTransitionEntry(add, des, maxState, false, e, done)) return false;
+    if (!readTransitionEntry(add, des, maxState, false, e, done)) return CANCELLED;
     if (done) break;
     growTo(des, std::max(e.all ? 0 : e.from, e.to));
     if (e.all) {
@@ -506,6 +514,10 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
     } else if (insertTransition(des[e.from], e.event, e.to)) {
       record.trans.push_back(tripleText("+", e.from, e.event, e.to));
     }
+    if (transitionLimitExceeded) {
+      reportTooManyTransitions();
+      return FAILED;
+    }
   }
 
   EntryPage remove{
@@ -516,7 +528,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
   for (;;) {
     TransitionEntry e;
     bool done = false;
-    if (!readTransitionEntry(remove, des, maxState, true, e, done)) return false;
+    if (!readTransitionEntry(remove, des, maxState, true, e, done)) return CANCELLED;
     if (done) break;
     if (e.all) {
       bool any = false;
@@ -527,7 +539,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
     }
   }
   resumeEditPage(out, in);
-  return true;
+  return DONE;
 }
 
 bool editVocals(DES& des, const std::string& in, const std::string& out, long maxState, EditRecord& record) {
@@ -717,7 +729,8 @@ DialogResult editDialog() {
   const long maxState = std::max<long>(EDIT_MAX_STATE, static_cast<long>(des.size()) - 1);
   EditRecord record;
   if (!editMarkers(des, in, out, maxState, record)) return CANCELLED;
-  if (!editTransitions(des, in, out, maxState, record)) return CANCELLED;
+  transitionLimitExceeded = false;
+  if (const DialogResult r = editTransitions(des, in, out, maxState, record); r != DONE) return r;
   if (!editVocals(des, in, out, maxState, record)) return CANCELLED;
   if (!editDeletions(des, out, maxState, record)) return CANCELLED;
   if (checkNondeterminism(des, out, true) != PROMPT_OK) return CANCELLED;
