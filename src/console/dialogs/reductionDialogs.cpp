@@ -49,18 +49,19 @@ int offerCleanUp(DES& reduced, const std::string& controlData, bool& applied) {
 }
 
 // Log entries of procedures that compute in this process carry the time
-// of that computation rather than that of the last batch child.
+// of that computation rather than that of the last batch child. Written
+// whole here rather than by writeLogEntry with the clocking switch turned
+// off for a moment: an allocation failing in between left it off.
 void writeTimedLogEntry(const std::string& outName, std::string text, std::time_t started, std::time_t ended) {
-  const bool clocking = session.clockingMode;
-  if (clocking) {
+  const int indent = static_cast<int>(outName.size()) + 3;
+  if (session.clockingMode) {
     text += '\n';
-    text.append(outName.size() + 3, ' ');
+    text.append(static_cast<std::size_t>(indent), ' ');
     text += "Computing time = ";
     text += formatComputingTime(static_cast<long long>(ended - started));
   }
-  session.clockingMode = false;
-  writeLogEntry(outName, text, true);
-  session.clockingMode = clocking;
+  text += "\n\n";
+  appendLogWrapped(text, indent);
 }
 
 // The name under which the batch child writes the product of the
