@@ -11,6 +11,7 @@
 #include "console/dialogs/dialogs.h"
 #include "console/screen.h"
 #include "engine/startup.h"
+#include "model/version.h"
 #include "model/session.h"
 
 namespace kav {
@@ -261,7 +262,7 @@ void drawStartupPicture() {
   int row = 5;
   for (const char* line : LINES) writeAt(7, row++, line);
   gotoXY(32, 13);
-  writeFormat("%s 2017.05.01", PROGRAM_NAME);
+  writeFormat("%s %s", PROGRAM_NAME, PROGRAM_VERSION);
 }
 
 void runMainMenu() {

@@ -8,6 +8,7 @@
 #include "engine/startup.h"
 #include "model/safefile.h"
 #include "model/session.h"
+#include "model/version.h"
 
 namespace kav {
 
@@ -50,7 +51,7 @@ int runEntry(int argc, char** argv, InteractiveSession interactive) {
       return 0;
     }
     if (std::strcmp(first, "--version") == 0) {
-      std::printf("%s %s\n", PROGRAM_NAME, KAV_VERSION);
+      std::printf("%s %s\n", PROGRAM_NAME, PROGRAM_VERSION);
       return 0;
     }
     if (std::strcmp(first, "-cmdline") == 0) {
