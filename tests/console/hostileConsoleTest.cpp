@@ -45,6 +45,10 @@ TEST(HostileConsole, ShowAndFileRefuseSpecialFilesAtOnce) {
   const test::ConsoleRun run = test::runConsole(program, std::string(" TSEX\r") + test::ESC + "XX");
   EXPECT_EQ(run.status, 0);
   EXPECT_GE(test::findScreen(run, "X    # states: 30"), 0);
+  // A FIFO named orva.prm is replaced by the parameters, not opened.
+  ASSERT_EQ(::mkfifo(program.user("orva.prm").c_str(), 0600), 0);
+  EXPECT_EQ(test::runConsole(program, " T2X\r\rB\r\rXX").status, 0);
+  EXPECT_TRUE(test::exists(program.user("B.DES")));
 }
 
 TEST(HostileConsole, EditRefusesATransitionBeyondTheLimitAndSavesNothing) {
