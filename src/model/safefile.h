@@ -86,8 +86,8 @@ struct AtomicFile {
 [[nodiscard]] bool commitAtomicFile(AtomicFile& file, bool written);
 
 // beginAtomicFile, then write(stream) -> bool, then commitAtomicFile.
-template <typename Writer> [[nodiscard]] bool writeFileAtomically(const std::string& path, Writer write,
-                                                                  bool durable = true) {
+template <typename Writer>
+[[nodiscard]] bool writeFileAtomically(const std::string& path, Writer write, bool durable = true) {
   AtomicFile file;
   if (!beginAtomicFile(path, file, durable)) return false;
   const bool written = write(file.stream);

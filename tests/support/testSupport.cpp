@@ -219,7 +219,7 @@ void ProgramDir::saveRepeatedBlocks(const std::string& file, int blocks) const {
   const std::size_t section = std::strlen(DES_HEADER_TEXT) + 1 + 19 + 16 + 16;
   std::string blockBytes;
   for (int k = 0; k < blocks; ++k) {
-    unsigned char block[26] = {};  // state 0, count 1, record (target, event, padding)
+    unsigned char block[26] = {}; // state 0, count 1, record (target, event, padding)
     block[8] = 1;
     block[10] = static_cast<unsigned char>(k / 1000);
     block[18] = static_cast<unsigned char>(k % 1000);
