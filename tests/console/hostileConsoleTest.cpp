@@ -1,7 +1,8 @@
 // The console against hostile files: a FIFO or /dev/zero where a DES, a
 // DAT or an ADS file is expected is told as a file that cannot be read,
-// within two seconds, and a file of repeated blocks loads as fast. Edit
-// says so when a state is full.
+// within two seconds; a file of repeated blocks loads as fast; a file size
+// limit is told as an output that could not be written; a FIFO named
+// orva.prm is no obstacle. Edit says so when a state is full.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +16,7 @@ namespace {
 
 using test::ProgramDir;
 
-TEST(HostileConsole, ShowAndFileRefuseSpecialFilesAtOnce) {
+TEST(HostileConsole, SpecialFilesAndLimitsAreToldNeverWaitedOn) {
   struct Case {
     const char* file; // the special file, in the user directory
     const char* keys; // after the procedures menu, up to the way back
@@ -45,6 +46,15 @@ TEST(HostileConsole, ShowAndFileRefuseSpecialFilesAtOnce) {
   const test::ConsoleRun run = test::runConsole(program, std::string(" TSEX\r") + test::ESC + "XX");
   EXPECT_EQ(run.status, 0);
   EXPECT_GE(test::findScreen(run, "X    # states: 30"), 0);
+  // Past a file size limit the output could not be written, and that is said.
+  DES big = allocStates(20000);
+  for (std::int64_t k = 0; k + 1 < big.size(); ++k) insertTransition(big[k], 1, k + 1);
+  big[big.size() - 1].marked = 1;
+  program.save("BIG.DES", big);
+  {
+    test::ChildLimits small(2, 256 * 1024);
+    EXPECT_GE(test::findScreen(test::runConsole(program, " T2BIG\r\rC\r\rXX"), "Error writing file: "), 0);
+  }
   // A FIFO named orva.prm is replaced by the parameters, not opened.
   ASSERT_EQ(::mkfifo(program.user("orva.prm").c_str(), 0600), 0);
   EXPECT_EQ(test::runConsole(program, " T2X\r\rB\r\rXX").status, 0);
