@@ -40,7 +40,7 @@ std::FILE* streamOf(int fd, const char* mode) {
 }
 
 // The owner of a temporary name ".kav-KIND-PID-...", or 0 when the name is
-// not one.
+// not one (PIDs have at most 9 digits, so the number cannot overflow).
 pid_t ownerOf(std::string_view name) {
   if (name.substr(0, TEMPORARY_PREFIX.size()) != TEMPORARY_PREFIX) return 0;
   name.remove_prefix(TEMPORARY_PREFIX.size());
@@ -49,7 +49,7 @@ pid_t ownerOf(std::string_view name) {
   name.remove_prefix(dash + 1);
   long pid = 0;
   std::size_t k = 0;
-  for (; k < name.size() && k < 10 && name[k] >= '0' && name[k] <= '9'; ++k) pid = pid * 10 + (name[k] - '0');
+  for (; k < name.size() && k < 9 && name[k] >= '0' && name[k] <= '9'; ++k) pid = pid * 10 + (name[k] - '0');
   if (k == 0 || k == name.size() || name[k] != '-' || pid <= 0) return 0;
   return static_cast<pid_t>(pid);
 }
