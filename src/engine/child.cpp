@@ -37,6 +37,27 @@ constexpr bool SANITIZED_BUILD = false;
 
 ChildWaitPoll waitPoll = nullptr;
 
+// The batch child while it runs, for endRunningChild in a signal handler;
+// set and cleared with the ending signals blocked, so that a handler never
+// misses a child that has started.
+volatile sig_atomic_t runningChild = 0;      // its pid, 0 when none runs
+volatile sig_atomic_t runningChildGroup = 0; // 1 when it leads a group of its own
+volatile sig_atomic_t endRequested = 0;      // endRunningChild ended it
+
+// Blocks (or, with `block` false, restores) the signals whose handlers end
+// a running child.
+void blockEndingSignals(bool block, sigset_t& saved) {
+  if (!block) {
+    ::sigprocmask(SIG_SETMASK, &saved, nullptr);
+    return;
+  }
+  sigset_t ending;
+  sigemptyset(&ending);
+  sigaddset(&ending, SIGHUP);
+  sigaddset(&ending, SIGTERM);
+  ::sigprocmask(SIG_BLOCK, &ending, &saved);
+}
+
 int waitFor(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
@@ -105,6 +126,14 @@ void reapEndedPrograms() {
 
 void setChildWaitPoll(ChildWaitPoll poll) { waitPoll = poll; }
 
+bool endRunningChild() {
+  const pid_t pid = runningChild;
+  if (pid <= 0) return false;
+  endRequested = 1;
+  ::kill(runningChildGroup ? -pid : pid, SIGKILL);
+  return true;
+}
+
 unsigned long long childAddressSpaceLimit() {
   const std::uint64_t physical = physicalMemoryBytes();
   return physical ? physical : RLIM_INFINITY;
@@ -117,6 +146,9 @@ int spawnBatchChild() {
   const std::string outPath = protocolPath(CHILD_OUTPUT_FILE);
   const std::string errPath = protocolPath(CHILD_ERROR_FILE);
   if (!session.debugMode) {
+    // Fresh files: a FIFO left under one of these names would block the start.
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
@@ -136,10 +168,24 @@ int spawnBatchChild() {
   // debug mode it writes to the terminal from there, which the console
   // allows for the time); one started from a command line stays in the
   // caller's group, so Ctrl-C ends it too.
-  const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false, waitPoll != nullptr);
+  const bool ownGroup = waitPoll != nullptr;
+  sigset_t mask;
+  blockEndingSignals(true, mask);
+  endRequested = 0;
+  const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false, ownGroup);
+  if (rc == 0) {
+    runningChildGroup = ownGroup ? 1 : 0;
+    runningChild = pid;
+  }
+  blockEndingSignals(false, mask);
   if (limited) ::setrlimit(RLIMIT_AS, &saved);
   posix_spawn_file_actions_destroy(&actions);
-  const int status = rc != 0 ? -1 : waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);
+  int status = rc != 0 ? -1 : waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);
+  blockEndingSignals(true, mask);
+  runningChild = 0;
+  if (endRequested) status = CHILD_ENDED_ON_REQUEST;
+  endRequested = 0;
+  blockEndingSignals(false, mask);
   if (!session.debugMode) {
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
