@@ -135,6 +135,8 @@ bool endRunningChild() {
 }
 
 unsigned long long childAddressSpaceLimit() {
+  // Sanitizer runtimes reserve vast address ranges, so they go without.
+  if (SANITIZED_BUILD) return 0;
   const std::uint64_t physical = physicalMemoryBytes();
   return physical ? physical : RLIM_INFINITY;
 }
@@ -153,12 +155,11 @@ int spawnBatchChild() {
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
   // The limit is inherited at exec; the parent holds it only for the spawn.
-  // Sanitizer runtimes reserve vast address ranges, so they go without.
   rlimit saved{};
-  const bool limited = !SANITIZED_BUILD && ::getrlimit(RLIMIT_AS, &saved) == 0;
+  const rlim_t wanted = childAddressSpaceLimit();
+  const bool limited = wanted != 0 && ::getrlimit(RLIMIT_AS, &saved) == 0;
   if (limited) {
     rlimit lowered = saved;
-    const rlim_t wanted = childAddressSpaceLimit();
     if (lowered.rlim_cur == RLIM_INFINITY || lowered.rlim_cur > wanted) lowered.rlim_cur = wanted;
     ::setrlimit(RLIMIT_AS, &lowered);
   }

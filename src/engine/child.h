@@ -72,7 +72,8 @@ int runProgramEndable(const std::vector<std::string>& argv);
 // entry meaning the current directory), or "" when there is none.
 std::string findProgram(const std::string& program);
 
-// The address-space limit given to every child, in bytes.
+// The address-space limit given to every child (and taken by a command of
+// the command line), in bytes; 0 for none (sanitized builds).
 unsigned long long childAddressSpaceLimit();
 
 } // namespace kav
