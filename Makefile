@@ -1,7 +1,7 @@
 # KAV on a fresh Debian machine: `make run` starts the program, `make test`
 # runs every test. Both first install what is missing (as root) and build.
 
-PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript groff-base
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript groff-base libbdd-dev
 RELEASE_DIR := build/release
 # Where `make install` puts kav (PREFIX/bin), KAV_Info.PDF (PREFIX/share/doc/kav)
 # and the manual page (PREFIX/share/man/man1).
