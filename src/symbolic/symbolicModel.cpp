@@ -47,24 +47,20 @@ using BigCount = std::vector<std::uint64_t>;
 void addShifted(BigCount& acc, const BigCount& x, int shift) {
   const std::size_t words = static_cast<std::size_t>(shift / 64);
   const int bits = shift % 64;
-  const std::size_t need = words + x.size() + 1;
-  if (acc.size() < need) acc.resize(need, 0);
+  if (acc.size() < words) acc.resize(words, 0);
   std::uint64_t carry = 0;
   std::uint64_t spill = 0; // bits of the previous word shifted out at the top
   std::size_t i = words;
-  for (std::size_t k = 0; k <= x.size(); ++k, ++i) {
+  // The words of x, one more for its spill, then as far as the carry runs.
+  for (std::size_t k = 0; k <= x.size() || carry != 0; ++k, ++i) {
+    if (i == acc.size()) acc.push_back(0);
     const std::uint64_t w = k < x.size() ? x[k] : 0;
     const std::uint64_t part = bits == 0 ? w : (w << bits) | spill;
     spill = bits == 0 ? 0 : w >> (64 - bits);
     const std::uint64_t sum = acc[i] + part;
-    const std::uint64_t c1 = sum < part;
+    const std::uint64_t overflow = sum < part;
     acc[i] = sum + carry;
-    carry = c1 + (acc[i] < sum);
-  }
-  for (; carry != 0; ++i) {
-    if (i == acc.size()) acc.push_back(0);
-    acc[i] += carry;
-    carry = acc[i] == 0;
+    carry = overflow + (acc[i] < sum);
   }
   while (!acc.empty() && acc.back() == 0) acc.pop_back();
 }

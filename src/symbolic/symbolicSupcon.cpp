@@ -40,20 +40,19 @@ std::vector<int> heuristicOrder(const std::vector<const DES*>& components) {
     placed[c] = 1;
     for (std::size_t j = 0; j < n; ++j) withPlaced[j] += shared[c * n + j];
   };
+  // Whether c comes before best; the first component of the list starts.
+  auto better = [&](std::size_t c, std::size_t best) {
+    if (best == n) return true;
+    if (order.empty()) return false;
+    const std::size_t last = static_cast<std::size_t>(order.back());
+    const int a = shared[last * n + c], b = shared[last * n + best];
+    return a > b || (a == b && withPlaced[c] > withPlaced[best]);
+  };
   // One-state components own no variables; they go last.
   for (;;) {
     std::size_t best = n;
-    for (std::size_t c = 0; c < n; ++c) {
-      if (placed[c] || components[c]->size() < 2) continue;
-      if (best == n) {
-        best = c;
-        continue;
-      }
-      if (order.empty()) break; // the first one of the list starts
-      const std::size_t last = static_cast<std::size_t>(order.back());
-      const int a = shared[last * n + c], b = shared[last * n + best];
-      if (a > b || (a == b && withPlaced[c] > withPlaced[best])) best = c;
-    }
+    for (std::size_t c = 0; c < n; ++c)
+      if (!placed[c] && components[c]->size() > 1 && better(c, best)) best = c;
     if (best == n) break;
     place(best);
   }
