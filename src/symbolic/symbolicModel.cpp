@@ -233,7 +233,8 @@ public:
   // The rank of the code, or -1 when it is not a member.
   std::int64_t rank(const std::uint64_t* key) const {
     int n = root_;
-    std::uint64_t rank = nodes_[static_cast<std::size_t>(n)].below * readField(key, 0, nodes_[static_cast<std::size_t>(n)].position);
+    const Node& top = nodes_[static_cast<std::size_t>(n)];
+    std::uint64_t rank = top.below * readField(key, 0, top.position);
     while (n > 1) {
       const Node& node = nodes_[static_cast<std::size_t>(n)];
       const bool one = (key[node.position / 64] >> (node.position % 64)) & 1;
@@ -449,10 +450,8 @@ std::string countTransitions(const SymbolicModel& model, const bdd& set) {
 }
 
 bool countAtMost(const std::string& count, std::uint64_t limit) {
-  if (count.size() > 20) return false;
-  unsigned __int128 value = 0;
-  for (char ch : count) value = value * 10 + static_cast<unsigned>(ch - '0');
-  return value <= limit;
+  // Up to 19 digits fit 64 bits; more exceed any limit below 10^19.
+  return count.size() < 20 && std::stoull(count) <= limit;
 }
 
 bool extractDES(const SymbolicModel& model, const bdd& set, std::int64_t states, DES& out) {
@@ -490,8 +489,9 @@ bool extractDES(const SymbolicModel& model, const bdd& set, std::int64_t states,
     for (const LabelStep& step : model.steps) {
       range.clear();
       bool enabled = true;
-      for (int i : step.moving) {
-        const StateRecord& at = (*model.components[static_cast<std::size_t>(i)].des)[local[static_cast<std::size_t>(i)]];
+      for (int moving : step.moving) {
+        const std::size_t i = static_cast<std::size_t>(moving);
+        const StateRecord& at = (*model.components[i].des)[local[i]];
         std::uint32_t first = findEventIndex(at, step.label), last = first;
         while (last < at.transitionCount && at.transitions[last].event == step.label) ++last;
         if (first == last) {
@@ -515,7 +515,7 @@ bool extractDES(const SymbolicModel& model, const bdd& set, std::int64_t states,
           std::int64_t& target = numberOf[static_cast<std::size_t>(rank)];
           if (target < 0) {
             target = found++;
-            std::copy(key.begin(), key.end(), keys.begin() + static_cast<std::ptrdiff_t>(target) * static_cast<std::ptrdiff_t>(words));
+            std::copy(key.begin(), key.end(), &keys[static_cast<std::size_t>(target) * words]);
           }
           list.push_back(makeTransition(step.label, target));
         }

@@ -97,7 +97,7 @@ bdd preimageWithin(const LabelStep& step, const bdd& set, const bdd& care);
 std::string countStates(const SymbolicModel& model, const bdd& set);
 // Exact number of transitions (x, label, x') with x and x' in `set`.
 std::string countTransitions(const SymbolicModel& model, const bdd& set);
-// Whether a decimal count is at most limit.
+// Whether a decimal count is at most limit (< 10^19).
 bool countAtMost(const std::string& count, std::uint64_t limit);
 
 // The explicit DES of the `states` states in `set` and the transitions

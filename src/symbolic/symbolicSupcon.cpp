@@ -25,7 +25,7 @@ std::vector<int> heuristicOrder(const std::vector<const DES*>& components) {
   for (std::size_t i = 0; i < n; ++i) collectEvents(*components[i], labels[i]);
   std::vector<int> shared(n * n, 0); // labels used by both i and j
   for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j) {
+    for (std::size_t j = 0; j < i; ++j) {
       std::vector<std::uint16_t> common;
       std::set_intersection(labels[i].begin(), labels[i].end(), labels[j].begin(), labels[j].end(),
                             std::back_inserter(common));

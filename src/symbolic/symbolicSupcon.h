@@ -47,7 +47,9 @@
 
 namespace kav {
 
-// Result codes of the symbolic operations (the command line's exit codes).
+// Result codes of the symbolic operations. Their values are the command
+// line's exit statuses for the same outcomes (2 bad usage, 3 out of
+// memory, 8 output not written, 9 too many transitions at a state).
 inline constexpr int SYMBOLIC_OK = 0;
 // No plant component, or options.order not a permutation of the components.
 inline constexpr int SYMBOLIC_BAD_INPUT = 2;
@@ -55,7 +57,7 @@ inline constexpr int SYMBOLIC_BAD_INPUT = 2;
 inline constexpr int SYMBOLIC_OUT_OF_MEMORY = 3;
 // The supervisor has more states than options.maxStates: the figures are
 // set, no explicit supervisor is built.
-inline constexpr int SYMBOLIC_TOO_MANY_STATES = 4;
+inline constexpr int SYMBOLIC_TOO_MANY_STATES = 8;
 // A state of the explicit supervisor would carry more than
 // MAX_TRANSITIONS_PER_STATE transitions (only with nondeterministic
 // components); the figures are set, the supervisor is empty.

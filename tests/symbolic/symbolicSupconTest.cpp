@@ -146,8 +146,12 @@ TEST(SymbolicSupcon, AgreesWithExplicitSupconOnRandomModularModels) {
 
 // Machine i: idle (marked) -start-> busy -finish-> idle; buffer i of
 // capacity 1 between machines i and i+1.
-DES machine(int i) { return makeDES(2, {{0, static_cast<std::uint16_t>(10 * i + 1), 1}, {1, static_cast<std::uint16_t>(10 * i + 2), 0}}, {0}); }
-DES buffer(int i) { return makeDES(2, {{0, static_cast<std::uint16_t>(10 * i + 2), 1}, {1, static_cast<std::uint16_t>(10 * i + 11), 0}}, {0}); }
+// A two-state cycle a, b, state 0 marked.
+DES cycle(int a, int b) {
+  return makeDES(2, {{0, static_cast<std::uint16_t>(a), 1}, {1, static_cast<std::uint16_t>(b), 0}}, {0});
+}
+DES machine(int i) { return cycle(10 * i + 1, 10 * i + 2); }
+DES buffer(int i) { return cycle(10 * i + 2, 10 * i + 11); }
 
 TEST(SymbolicSupcon, HandlesTheEdgeCasesOfTheModel) {
   struct Case {
@@ -169,7 +173,8 @@ TEST(SymbolicSupcon, HandlesTheEdgeCasesOfTheModel) {
                    list(makeDES(2, {{0, 1, 0}, {0, 2, 0}, {0, 3, 0}, {1, 4, 1}}, {0})), "2", "2", 2});
   // State 2 is bad (4 forbidden), and 1 reaches it by the uncontrollable 2:
   // both go in the first round, although 1 can return to 0.
-  cases.push_back({"a bad state reached uncontrollably", list(makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 3, 0}, {2, 4, 3}}, {0})),
+  cases.push_back({"a bad state reached uncontrollably",
+                   list(makeDES(4, {{0, 1, 1}, {1, 2, 2}, {1, 3, 0}, {2, 4, 3}}, {0})),
                    list(makeDES(2, {{0, 1, 0}, {0, 2, 0}, {0, 3, 0}, {1, 4, 1}}, {0})), "1", "0", 2});
   cases.push_back({"an empty component", list(machine(0), DES{}), {}, "0", "0", 0});
   cases.push_back({"no legal component", list(machine(0), machine(1)), {}, "4", "8", 1});
@@ -192,12 +197,11 @@ TEST(SymbolicSupcon, CountsExactlyFarBeyondADouble) {
   std::vector<DES> plants;
   for (int i = 0; i < 50; ++i) {
     const auto l = static_cast<std::uint16_t>(6 * i + 1);
-    plants.push_back(makeDES(3, {{0, l, 1}, {1, static_cast<std::uint16_t>(l + 1), 2}, {2, static_cast<std::uint16_t>(l + 2), 0}}, {0, 1}));
+    const auto m = static_cast<std::uint16_t>(l + 1), n = static_cast<std::uint16_t>(l + 2);
+    plants.push_back(makeDES(3, {{0, l, 1}, {1, m, 2}, {2, n, 0}}, {0, 1}));
   }
-  SymbolicOptions options;
-  options.countOnly = true;
   SymbolicResult result;
-  ASSERT_EQ(symbolicSupcon(plants, {}, options, result), SYMBOLIC_OK);
+  ASSERT_EQ(symbolicSupcon(plants, {}, {}, result), SYMBOLIC_TOO_MANY_STATES);
   EXPECT_EQ(result.reachableStates, "717897987691852588770249");
   EXPECT_EQ(result.supervisorStates, "717897987691852588770249");
   EXPECT_EQ(result.supervisorTransitions, "35894899384592629438512450");
@@ -211,8 +215,10 @@ TEST(SymbolicSupcon, RefusesWhatItCannotDo) {
   SymbolicResult result;
   SymbolicOptions options;
   EXPECT_EQ(symbolicSupcon({}, buffers, options, result), SYMBOLIC_BAD_INPUT);
-  options.order = {0, 1, 2, 3, 3};
-  EXPECT_EQ(symbolicSupcon(line, buffers, options, result), SYMBOLIC_BAD_INPUT);
+  for (const std::vector<int>& order : {std::vector<int>{0, 1, 2, 3, 3}, {0, 1, 2, 3}, {0, 1, 2, 3, 5}}) {
+    options.order = order;
+    EXPECT_EQ(symbolicSupcon(line, buffers, options, result), SYMBOLIC_BAD_INPUT);
+  }
 
   // The documented heuristic interleaves machines and buffers; with no
   // label shared with the last one placed, the most shared with all
@@ -221,9 +227,8 @@ TEST(SymbolicSupcon, RefusesWhatItCannotDo) {
   ASSERT_EQ(symbolicSupcon(line, buffers, options, result), SYMBOLIC_OK);
   EXPECT_EQ(result.order, (std::vector<int>{0, 3, 1, 4, 2}));
   SymbolicVerdict verdict;
-  ASSERT_EQ(symbolicNonconflict(list(makeDES(2, {{0, 1, 1}, {1, 2, 0}}), makeDES(2, {{0, 1, 1}, {1, 1, 0}}),
-                                     makeDES(2, {{0, 7, 1}}), makeDES(2, {{0, 2, 1}}), makeDES(1, {{0, 5, 0}})),
-                                {}, verdict),
+  ASSERT_EQ(symbolicNonconflict(list(cycle(1, 2), cycle(1, 1), cycle(7, 7), cycle(2, 2), makeDES(1, {{0, 5, 0}})), {},
+                                verdict),
             SYMBOLIC_OK);
   EXPECT_EQ(verdict.order, (std::vector<int>{0, 1, 3, 2, 4}));
   const std::string states = result.supervisorStates;
@@ -233,6 +238,11 @@ TEST(SymbolicSupcon, RefusesWhatItCannotDo) {
   EXPECT_EQ(result.supervisorStates, states);
   EXPECT_FALSE(result.explicitBuilt);
   EXPECT_TRUE(result.supervisor.empty());
+  options.countOnly = true;
+  ASSERT_EQ(symbolicSupcon(line, buffers, options, result), SYMBOLIC_OK);
+  EXPECT_EQ(result.supervisorStates, states);
+  EXPECT_FALSE(result.explicitBuilt);
+  options.countOnly = false;
 
   // Whatever the node table limit, the answer is right or the run gives up
   // (this model needs about 80 nodes).
