@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 #include <climits>
+#include <cstdlib>
+#include <new>
 #include <unordered_map>
 
 #include "model/memory.h"
@@ -17,16 +19,41 @@ namespace {
 int firstError = 0;
 std::size_t largestTable = 0;
 
+// Reported as operator new reports a failed allocation: through the
+// new-handler (the batch child's ends the process with result code 3), else
+// std::bad_alloc, which unwinds through the package (built with unwind
+// tables) to the caller's wrapper, BddSession's destructor closing the
+// package on the way.
+[[noreturn]] void allocationFailed() {
+  if (const std::new_handler handler = std::get_new_handler()) handler();
+  throw std::bad_alloc();
+}
+
 void onError(int code) {
   if (firstError == 0) firstError = code;
+  // The package's own allocation failed: its table sizes are now out of
+  // step with its tables, so it must not be called again but to close it.
+  if (code == BDD_MEMORY) allocationFailed();
 }
+
 // The default handlers print on standard output; a library stays silent.
 void onGarbageCollection(int, bddGbcStat*) {}
-void onResize(int, int newSize) { largestTable = std::max(largestTable, static_cast<std::size_t>(newSize)); }
 
 // Node table plus the operator caches at the ratio set below: about 40
 // bytes a node.
 constexpr std::size_t BYTES_PER_NODE = 40;
+
+// Called before the package grows its node table and then its caches. A
+// failed cache allocation would leave a cache without a table, which even
+// closing the package writes to; so the whole growth is tried here first,
+// and refused while the package is still sound.
+void onResize(int, int newSize) {
+  largestTable = std::max(largestTable, static_cast<std::size_t>(newSize));
+  void* probe = std::malloc(static_cast<std::size_t>(newSize) * BYTES_PER_NODE);
+  if (probe == nullptr) allocationFailed();
+  std::free(probe);
+}
+
 constexpr int CACHE_RATIO = 8; // one cache entry per 8 nodes, in each cache
 constexpr std::size_t FIRST_TABLE = std::size_t{1} << 18;
 // Node numbers are ints inside the package.

@@ -28,9 +28,11 @@ namespace kav::symbolic {
 
 // One BuDDy session: bdd_init on construction, bdd_done on destruction
 // (also when std::bad_alloc unwinds through). Errors of the package are
-// recorded instead of ending the process; every BDD operation after one
-// answers bddfalse, so callers test failed() after each phase and give up.
-// Every bdd object must be gone before the session ends.
+// recorded instead of ending the process; after a full node table every
+// BDD operation answers bddfalse, so callers test failed() after each phase
+// and give up. A failed allocation inside the package is std::bad_alloc
+// (after the new-handler). Every bdd object must be gone before the
+// session ends.
 struct BddSession {
   // maxNodes: node table limit, 0 for the default (a quarter of the
   // physical memory at about 40 bytes a node, node table and caches).

@@ -32,11 +32,11 @@
 //
 // The BuDDy package is process-wide state: one operation of this file runs
 // at a time, and each starts and ends its own BuDDy session, so calls may
-// follow one another in one process. Exhaustion of the node table (the
-// limit of options.maxNodes) or of memory inside the package ends the
-// operation with SYMBOLIC_OUT_OF_MEMORY; it never ends the process.
-// std::bad_alloc from our own containers travels up as everywhere else,
-// the session being closed on the way.
+// follow one another in one process. A full node table (the limit of
+// options.maxNodes) ends the operation with SYMBOLIC_OUT_OF_MEMORY. A failed
+// allocation, in our containers or inside the package, is reported as
+// operator new reports one (the new-handler, then std::bad_alloc) and
+// travels up as everywhere else, the session being closed on the way.
 
 #include <cstddef>
 #include <cstdint>
@@ -53,7 +53,7 @@ namespace kav {
 inline constexpr int SYMBOLIC_OK = 0;
 // No plant component, or options.order not a permutation of the components.
 inline constexpr int SYMBOLIC_BAD_INPUT = 2;
-// The node table reached options.maxNodes, or the package ran out of memory.
+// The node table reached options.maxNodes.
 inline constexpr int SYMBOLIC_OUT_OF_MEMORY = 3;
 // The supervisor has more states than options.maxStates: the figures are
 // set, no explicit supervisor is built.

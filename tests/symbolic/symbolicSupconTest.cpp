@@ -1,8 +1,13 @@
 #include "symbolic/symbolicSupcon.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -265,6 +270,58 @@ TEST(SymbolicSupcon, RefusesWhatItCannotDo) {
   options = {};
   ASSERT_EQ(symbolicSupcon(line, buffers, options, result), SYMBOLIC_OK);
   EXPECT_EQ(result.supervisorStates, states);
+}
+
+// 2026-12-07: a failed allocation inside the package (a cache left without
+// its table) crashed the process. Now it is std::bad_alloc, and the next
+// call works. Pairs of machines that move together, placed far apart, make
+// a diagram that doubles with every pair, soon above the node limit; an
+// address-space limit a little above the process's size makes its growth
+// fail first, at one allocation or another as the limit rises.
+TEST(SymbolicSupcon, ReportsAFailedAllocationInsideThePackageAsBadAlloc) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer reserves address space";
+#endif
+  std::vector<DES> plants;
+  SymbolicOptions options;
+  for (int i = 0; i < 36; ++i) {
+    plants.push_back(cycle(4 * (i % 18) + 1, 4 * (i % 18) + 3));
+    options.order.push_back(i);
+  }
+  options.maxNodes = 160'000;
+  options.countOnly = true;
+  int failed = 0;
+  for (rlim_t headroom = 512 << 10; headroom < (4 << 20); headroom += 128 << 10) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::ifstream statm("/proc/self/statm");
+      rlim_t pages = 0;
+      statm >> pages;
+      rlimit limit{};
+      getrlimit(RLIMIT_AS, &limit);
+      const rlim_t unlimited = limit.rlim_cur;
+      limit.rlim_cur = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + headroom;
+      setrlimit(RLIMIT_AS, &limit);
+      int code = 0;
+      SymbolicResult result;
+      try {
+        code = symbolicSupcon(plants, {}, options, result);
+      } catch (const std::bad_alloc&) {
+        code = 100;
+      }
+      limit.rlim_cur = unlimited;
+      setrlimit(RLIMIT_AS, &limit);
+      const bool works = symbolicSupcon(list(machine(0), machine(1)), {}, {}, result) == SYMBOLIC_OK;
+      _exit(code + (works ? 1 : 0));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "headroom " << headroom << ", status " << status;
+    EXPECT_TRUE(WEXITSTATUS(status) == 100 + 1 || WEXITSTATUS(status) == SYMBOLIC_OUT_OF_MEMORY + 1)
+        << WEXITSTATUS(status);
+    failed += WEXITSTATUS(status) == 101;
+  }
+  EXPECT_GT(failed, 0);
 }
 
 std::vector<std::string> progressLines;
