@@ -17,6 +17,7 @@
 #include "cli/progressLine.h"
 #include "cli/replay.h"
 #include "cli/staging.h"
+#include "cli/symbolicCommands.h"
 #include "engine/child.h"
 #include "engine/pictures.h"
 #include "engine/protocol.h"
@@ -42,7 +43,7 @@ using Finisher = void (*)(Invocation& inv, const ProcedureRequest& r, const Proc
 
 struct CommandEntry {
   const char* name;
-  int code; // the procedure; -1 when the builder does the whole job
+  int code; // the procedure; -1 when the builder does the whole job (a builder may also set r.code to -1)
   Builder build;
   Finisher finish;                 // null: nothing beyond the files
   std::vector<OptionRule> options; // beyond the common ones
@@ -61,6 +62,7 @@ struct Invocation {
   CommandReport& report;
   Arguments args;
   OutputStage stage;
+  bool progress = true; // show progress on a terminal
 };
 
 // Sets the report's status and message and answers false, so that
@@ -253,10 +255,6 @@ bool buildHiconsis(Invocation& inv, ProcedureRequest& r) {
 
 bool buildProducts(Invocation& inv, ProcedureRequest& r) {
   return needFiles(inv, 2, 20) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DES", r);
-}
-
-bool buildCondat(Invocation& inv, ProcedureRequest& r) {
-  return needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DAT", r);
 }
 
 bool buildMutex(Invocation& inv, ProcedureRequest& r) {
@@ -462,6 +460,103 @@ bool buildPicture(Invocation& inv, ProcedureRequest& r) {
   if (hasOption(inv.args, "output")) return oneOutput(inv, ".GIF", r);
   const std::size_t dot = r.inputs[0].rfind('.');
   return outputPath(inv, r.inputs[0].substr(0, dot) + ".GIF", ".GIF", r);
+}
+
+// --- The symbolic forms: supcon, nonconflict and condat --symbolic ------------------
+
+// The options of the symbolic forms, which the plain forms refuse.
+const std::vector<OptionRule> SYMBOLIC_OPTIONS = {{"symbolic", 0, false}, {"order", 0, true}, {"max-nodes", 0, true}};
+const std::vector<OptionRule> SYMBOLIC_SUPCON_OPTIONS = {
+    {"plant", 0, false, true}, {"spec", 0, false, true}, {"max-states", 0, true}, {"count-only", 0, false}};
+const std::vector<OptionRule> SYMBOLIC_CONDAT_OPTIONS = {{"plant", 0, false, true}, {"super", 0, false, true}};
+
+bool notSymbolic(Invocation& inv) {
+  for (const OptionRule& o : inv.entry.options)
+    if (hasOption(inv.args, o.name)) return usage(inv, "--" + std::string(o.name) + " goes with --symbolic");
+  return true;
+}
+
+bool componentPaths(Invocation& inv, const std::vector<std::string>& typed, std::vector<std::string>& paths) {
+  for (const std::string& t : typed) {
+    paths.emplace_back();
+    if (!inputPath(inv, t, ".DES", paths.back())) return false;
+  }
+  return true;
+}
+
+// The component order: each of 0..n-1 once, as positions on the command line.
+bool componentOrder(Invocation& inv, std::size_t n, std::vector<int>& order) {
+  if (!hasOption(inv.args, "order")) return true;
+  const std::string text = optionValue(inv.args, "order");
+  std::vector<char> seen(n, 0);
+  for (std::string_view piece : splitList(text)) {
+    long k;
+    if (!parseNumber(piece, 0, static_cast<long>(n) - 1, k) || seen[static_cast<std::size_t>(k)]++) break;
+    order.push_back(static_cast<int>(k));
+  }
+  if (order.size() == n && n > 0) return true;
+  return usage(inv, "--order " + text + ": not an order of the " + std::to_string(n) + " components (each of 0.." +
+                        std::to_string(static_cast<long>(n) - 1) + " once)");
+}
+
+// supcon --symbolic -o SUP --plant G... --spec E..., nonconflict --symbolic
+// G..., condat --symbolic --plant G... --super S...: run here, not by
+// performProcedure.
+bool buildSymbolic(Invocation& inv, ProcedureRequest& r, int kind) {
+  r.code = -1;
+  SymbolicCommand c;
+  c.kind = kind;
+  const char* others = kind == SYMBOLIC_SUPERVISOR ? "spec" : "super";
+  if (kind == SYMBOLIC_NONBLOCKING) {
+    if (inv.args.files.empty()) return usage(inv, "needs the components: kav nonconflict --symbolic G1 G2 ...");
+    if (!componentPaths(inv, inv.args.files, c.plants)) return false;
+  } else {
+    if (!inv.args.files.empty())
+      return usage(inv, inv.args.files[0] + ": give the components after --plant and --" + others);
+    if (!hasOption(inv.args, "plant")) return usage(inv, "needs the plant components: --plant G1 G2 ...");
+    if (!componentPaths(inv, optionValues(inv.args, "plant"), c.plants) ||
+        !componentPaths(inv, optionValues(inv.args, others), c.others))
+      return false;
+  }
+  if (!componentOrder(inv, c.plants.size() + c.others.size(), c.options.order)) return false;
+  long value;
+  if (hasOption(inv.args, "max-nodes")) {
+    if (!number(inv, "max-nodes", 1, 1'000'000'000, value)) return false;
+    c.options.maxNodes = static_cast<std::size_t>(value);
+  }
+  if (kind != SYMBOLIC_SUPERVISOR) {
+    if (hasOption(inv.args, "output")) return usage(inv, "--symbolic writes no file: drop -o");
+  } else {
+    if (hasOption(inv.args, "max-states")) {
+      if (!number(inv, "max-states", 0, MAX_STATES, value)) return false;
+      c.options.maxStates = static_cast<std::uint64_t>(value);
+    }
+    c.options.countOnly = hasOption(inv.args, "count-only");
+    if (c.options.countOnly && hasOption(inv.args, "output"))
+      return usage(inv, "--count-only writes no supervisor: drop -o");
+    if (!c.options.countOnly) {
+      if (!oneOutput(inv, ".DES", r)) return false;
+      c.output = r.outputs[0];
+      c.outputShown = finalPathOf(inv.stage, c.output);
+    }
+  }
+  runSymbolicCommand(c, inv.report, inv.progress);
+  return inv.report.status == EXIT_OK;
+}
+
+bool buildSupcon(Invocation& inv, ProcedureRequest& r) {
+  if (hasOption(inv.args, "symbolic")) return buildSymbolic(inv, r, SYMBOLIC_SUPERVISOR);
+  return notSymbolic(inv) && buildTwoInOneOut(inv, r);
+}
+
+bool buildCondat(Invocation& inv, ProcedureRequest& r) {
+  if (hasOption(inv.args, "symbolic")) return buildSymbolic(inv, r, SYMBOLIC_CONTROLLABILITY);
+  return notSymbolic(inv) && needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DAT", r);
+}
+
+bool buildNonconflict(Invocation& inv, ProcedureRequest& r) {
+  if (hasOption(inv.args, "symbolic")) return buildSymbolic(inv, r, SYMBOLIC_NONBLOCKING);
+  return notSymbolic(inv) && buildTest(inv, r);
 }
 
 // --- convert and show: a DES in other formats ----------------------------------------
@@ -714,6 +809,12 @@ std::vector<OptionRule> with(std::vector<OptionRule> a, const std::vector<Option
   return a;
 }
 
+#define SYMBOLIC_HELP                                                                                                  \
+  "  --symbolic         a model given by its components, in decision diagrams\n"                                      \
+  "  --order LIST       the components' order in the diagrams: positions counted from 0, plants first\n"              \
+  "                     (default: components that share events side by side)\n"                                       \
+  "  --max-nodes N      the node table's limit (default: a quarter of the memory); beyond, exit 3\n"
+
 #define ERASE_HELP                                                                                                     \
   "  --erase LIST       the events erased (NULL), e.g. --erase 10,12\n"                                                \
   "  --image LIST       the events kept (IMAGE); the others of the input are erased\n"                                 \
@@ -769,23 +870,42 @@ const std::vector<CommandEntry> COMMANDS = {
      "kav meet FACT SPEC -o LEGAL"},
     {"supcon",
      PROC_SUPCON,
-     buildTwoInOneOut,
+     buildSupcon,
      nullptr,
-     {},
-     "kav supcon PLANT SPEC -o SUPER",
-     "The supervisor: the supremal controllable sublanguage of SPEC for PLANT, trim.",
-     "",
-     "kav supcon FACT BUFSPEC -o SUPER"},
+     with(SYMBOLIC_OPTIONS, SYMBOLIC_SUPCON_OPTIONS),
+     "kav supcon PLANT SPEC -o SUPER\n"
+     "       kav supcon --symbolic -o SUPER --plant G1 G2 ... --spec E1 E2 ... [--max-states N] [--count-only]",
+     "The supervisor: the supremal controllable sublanguage of SPEC for PLANT, trim.\n"
+     "With --symbolic the plant is the product of the --plant components and the legal language that\n"
+     "of the --spec components, and neither is ever composed. It prints the reachable product states,\n"
+     "the supervisor's states, transitions and marked states (exact however large), the rounds of the\n"
+     "fixpoint and the sizes of the decision diagrams, and writes the supervisor (numbered breadth-first)\n"
+     "when it has at most --max-states states; above, it writes nothing and exits with status 8.",
+     SYMBOLIC_HELP
+     "  --plant G1 G2 ...  the plant components: the files after --plant, up to the next option\n"
+     "  --spec E1 E2 ...   the legal components, each free on the plant events it does not use\n"
+     "  --max-states N     the largest supervisor written, in states (default 10000000)\n"
+     "  --count-only       the figures alone: no supervisor, no -o, exit 0 whatever its size\n",
+     "kav supcon FACT BUFSPEC -o SUPER\n"
+     "  kav supcon --symbolic -o SUPER --plant MACH1 MACH2 MACH3 --spec BUF1 BUF2"},
     {"condat",
      PROC_CONDAT,
      buildCondat,
      finishCondat,
-     {},
-     "kav condat PLANT SUPER -o DAT",
+     with(SYMBOLIC_OPTIONS, SYMBOLIC_CONDAT_OPTIONS),
+     "kav condat PLANT SUPER -o DAT\n"
+     "       kav condat --symbolic --plant G1 G2 ... --super S1 S2 ...",
      "The control data of a supervisor: the events it disables at each of its states. Exit 1 when a disabled event is "
-     "uncontrollable.",
-     "",
-     "kav condat FACT SUPER -o SUPDAT"},
+     "uncontrollable.\n"
+     "With --symbolic nothing is written: it tests, composing nothing, whether the product of the --super\n"
+     "components (each constraining only the events on its transitions) ever prevents an uncontrollable\n"
+     "event that the product of the --plant components enables, and counts the reachable states where\n"
+     "it does. Exit 0 when never, 1 when it does.",
+     SYMBOLIC_HELP
+     "  --plant G1 G2 ...  the plant components: the files after --plant, up to the next option\n"
+     "  --super S1 S2 ...  the supervisor components\n",
+     "kav condat FACT SUPER -o SUPDAT\n"
+     "  kav condat --symbolic --plant MACH1 MACH2 --super LOC1 LOC2"},
     {"minstate",
      PROC_MINSTATE,
      buildOneInOneOut,
@@ -856,14 +976,18 @@ const std::vector<CommandEntry> COMMANDS = {
      "kav isomorph SUPER SUPER2"},
     {"nonconflict",
      PROC_NONCONFLICT,
-     buildTest,
+     buildNonconflict,
      finishNonconflict,
-     {},
-     "kav nonconflict DES1 DES2",
+     SYMBOLIC_OPTIONS,
+     "kav nonconflict DES1 DES2\n"
+     "       kav nonconflict --symbolic G1 G2 ...",
      "Tests whether every reachable state of the product of two DES can reach a marker state. Exit 0 when so, 1 when "
-     "not.",
-     "",
-     "kav nonconflict SUPER1 SUPER2"},
+     "not.\n"
+     "With --symbolic, the same for the synchronous product of any number of components (each over its\n"
+     "own events), never composed, with the exact counts of the reachable and the blocking states.",
+     SYMBOLIC_HELP,
+     "kav nonconflict SUPER1 SUPER2\n"
+     "  kav nonconflict --symbolic MACH1 MACH2 BUF1 LOC1"},
     {"force",
      PROC_FORCE,
      buildForce,
@@ -1116,10 +1240,10 @@ void limitAddressSpace() {
   ::setrlimit(RLIMIT_AS, &current);
 }
 
-void perform(Invocation& inv, ProcedureRequest& r, bool progress) {
+void perform(Invocation& inv, ProcedureRequest& r) {
   if (!inv.entry.build(inv, r)) return;
-  if (inv.entry.code == -1) return;
-  beginProgressLine(inv.entry.name, progress && !inv.report.quiet);
+  if (r.code == -1) return;
+  beginProgressLine(inv.entry.name, inv.progress && !inv.report.quiet);
   ProcedureOutcome o;
   performProcedure(r, o);
   endProgressLine();
@@ -1141,7 +1265,7 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
     report.error = "no such command (kav help lists them)";
     return;
   }
-  Invocation inv{*entry, report, {}, {}};
+  Invocation inv{*entry, report, {}, {}, progress};
   const std::string problem =
       parseArguments({args.begin() + 1, args.end()}, with(COMMON_OPTIONS, entry->options), inv.args);
   report.json = hasOption(inv.args, "json");
@@ -1159,7 +1283,7 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
   ProcedureRequest r;
   r.code = entry->code;
   try {
-    perform(inv, r, progress);
+    perform(inv, r);
   } catch (const std::bad_alloc&) {
     endProgressLine();
     refuse(inv, EXIT_OUT_OF_MEMORY, "out of memory");
@@ -1223,6 +1347,7 @@ std::string fieldJson(const ReportField& f) {
   case ReportField::FLAG: return text + (f.flag ? "true" : "false");
   case ReportField::INTEGER: return text + std::to_string(f.integer);
   case ReportField::TEXT: return text + jsonString(f.text);
+  case ReportField::DECIMAL: return text + f.text;
   case ReportField::REAL: {
     char number[64];
     std::snprintf(number, sizeof number, "%.6f", f.real);
@@ -1248,7 +1373,8 @@ std::string fieldText(const ReportField& f) {
   switch (f.kind) {
   case ReportField::FLAG: value = f.flag ? "yes" : "no"; break;
   case ReportField::INTEGER: value = std::to_string(f.integer); break;
-  case ReportField::TEXT: value = f.text; break;
+  case ReportField::TEXT:
+  case ReportField::DECIMAL: value = f.text; break;
   case ReportField::REAL: {
     char number[64];
     std::snprintf(number, sizeof number, "%f", f.real);
@@ -1334,13 +1460,15 @@ std::string helpText(std::string_view command) {
   for (const CommandEntry& c : COMMANDS) {
     char line[64];
     std::snprintf(line, sizeof line, "  %-12s ", c.name);
-    text += line + std::string(c.synopsis).substr(std::strlen(c.name) + 5) + "\n";
+    const std::string synopsis = c.synopsis;
+    text += line + synopsis.substr(std::strlen(c.name) + 5, synopsis.find('\n') - std::strlen(c.name) - 5) + "\n";
   }
   text += "  replay       [LOG] [--from DIR] [--into DIR] [--keep-going] [--script]\n"
           "  help         [COMMAND]\n"
           "\n"
           "Every command takes -o PATH (its result), --json (the figures as one JSON object),\n"
-          "-q/--quiet (neither progress nor figures) and -h/--help.\n"
+          "-q/--quiet (neither progress nor figures) and -h/--help. supcon, nonconflict and\n"
+          "condat take --symbolic for models given as components that are never composed.\n"
           "\n"
           "Exit status:\n"
           "  0  done; for a test (isomorph, nonconflict, observable, condat, localize --check)\n"
@@ -1350,7 +1478,8 @@ std::string helpText(std::string_view command) {
           "  3  out of memory\n"
           "  4  the procedure refused its input or failed (the message says why)\n"
           "  7  an input is missing or unreadable\n"
-          "  8  an output could not be written\n"
+          "  8  an output could not be written; supcon --symbolic: the supervisor has more\n"
+          "     than --max-states states (nothing written)\n"
           "  9  a state would carry more than 65,535 transitions\n"
           "  130  interrupted (Ctrl-C): nothing written\n"
           "\n"
