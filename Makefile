@@ -2,7 +2,7 @@
 # runs every test. Both first install what is missing (as root) and build.
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript groff-base \
-  man-db cups-bsd
+  man-db cups-bsd libbdd-dev
 RELEASE_DIR := build/release
 # Where `make install` puts kav (PREFIX/bin), KAV_Info.PDF (PREFIX/share/doc/kav),
 # the manual page (PREFIX/share/man/man1) and the bash completion

@@ -26,10 +26,12 @@ std::vector<std::string> optionValues(const Arguments& args, std::string_view na
 
 std::string parseArguments(const std::vector<std::string>& args, const std::vector<OptionRule>& known, Arguments& out) {
   bool optionsEnded = false;
+  const char* fileList = nullptr; // the file-list option the operands go to
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& a = args[k];
     if (optionsEnded || a.size() < 2 || a[0] != '-') {
-      out.files.push_back(a);
+      if (fileList) out.options.emplace_back(fileList, a);
+      else out.files.push_back(a);
       continue;
     }
     if (a == "--") {
@@ -46,7 +48,7 @@ std::string parseArguments(const std::vector<std::string>& args, const std::vect
         if (name == o.name) rule = &o;
       if (!rule) return "unknown option --" + name;
       if (equals != std::string::npos) {
-        if (!rule->takesValue) return "option --" + name + " takes no value";
+        if (!rule->takesValue && !rule->takesFiles) return "option --" + name + " takes no value";
         value = a.substr(equals + 1);
         inlineValue = true;
       }
@@ -63,7 +65,8 @@ std::string parseArguments(const std::vector<std::string>& args, const std::vect
       if (k + 1 >= args.size()) return std::string("option --") + rule->name + " needs a value";
       value = args[++k];
     }
-    out.options.emplace_back(rule->name, value);
+    fileList = rule->takesFiles ? rule->name : nullptr;
+    if (!rule->takesFiles || inlineValue) out.options.emplace_back(rule->name, value);
   }
   return {};
 }

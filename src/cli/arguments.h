@@ -4,7 +4,11 @@
 // long options as "--name value" or "--name=value", the short forms "-o
 // PATH", "-q" and "-h", and "--" ending the options. The values of the
 // list options are comma-separated: labels ("10,12,e"), pairs
-// ("1:3,5:7"), triples ("0:11:1" or "*:11:20").
+// ("1:3,5:7"), triples ("0:11:1" or "*:11:20"). A file-list option
+// ("--plant G1 G2") takes the operands that follow it up to the next
+// option as its values, one each, and "--plant=G1 G2" takes G1 too; after
+// "--" the operands still go to the file-list option open before it, so
+// that a file whose name starts with '-' can be given.
 
 #include <array>
 #include <string>
@@ -20,6 +24,7 @@ struct OptionRule {
   const char* name; // long name without the dashes
   char shortName;   // 0 when there is none
   bool takesValue;  // else a switch
+  bool takesFiles = false; // a file-list option: the operands after it are its values
 };
 
 struct Arguments {

@@ -17,12 +17,14 @@
 #include "cli/progressLine.h"
 #include "cli/replay.h"
 #include "cli/staging.h"
+#include "cli/symbolicCommands.h"
 #include "engine/child.h"
 #include "engine/pictures.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
 #include "model/userfiles.h"
 #include "output/ads.h"
+#include "output/exchange.h"
 #include "output/listing.h"
 #include "synthesis/localize.h"
 #include "synthesis/supreduce.h"
@@ -41,7 +43,7 @@ using Finisher = void (*)(Invocation& inv, const ProcedureRequest& r, const Proc
 
 struct CommandEntry {
   const char* name;
-  int code; // the procedure; -1 when the builder does the whole job
+  int code; // the procedure; -1 when the builder does the whole job (a builder may also set r.code to -1)
   Builder build;
   Finisher finish;                 // null: nothing beyond the files
   std::vector<OptionRule> options; // beyond the common ones
@@ -60,6 +62,7 @@ struct Invocation {
   CommandReport& report;
   Arguments args;
   OutputStage stage;
+  bool progress = true; // show progress on a terminal
 };
 
 // Sets the report's status and message and answers false, so that
@@ -252,10 +255,6 @@ bool buildHiconsis(Invocation& inv, ProcedureRequest& r) {
 
 bool buildProducts(Invocation& inv, ProcedureRequest& r) {
   return needFiles(inv, 2, 20) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DES", r);
-}
-
-bool buildCondat(Invocation& inv, ProcedureRequest& r) {
-  return needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DAT", r);
 }
 
 bool buildMutex(Invocation& inv, ProcedureRequest& r) {
@@ -463,77 +462,196 @@ bool buildPicture(Invocation& inv, ProcedureRequest& r) {
   return outputPath(inv, r.inputs[0].substr(0, dot) + ".GIF", ".GIF", r);
 }
 
-// --- convert and show: the formats of a DES as text ---------------------------------
+// --- The symbolic forms: supcon, nonconflict and condat --symbolic ------------------
 
-enum TextFormat { FORMAT_UNKNOWN, FORMAT_ADS, FORMAT_DES };
+// The options of the symbolic forms, which the plain forms refuse.
+const std::vector<OptionRule> SYMBOLIC_OPTIONS = {{"symbolic", 0, false}, {"order", 0, true}, {"max-nodes", 0, true}};
+const std::vector<OptionRule> SYMBOLIC_SUPCON_OPTIONS = {
+    {"plant", 0, false, true}, {"spec", 0, false, true}, {"max-states", 0, true}, {"count-only", 0, false}};
+const std::vector<OptionRule> SYMBOLIC_CONDAT_OPTIONS = {{"plant", 0, false, true}, {"super", 0, false, true}};
 
-TextFormat formatNamed(const std::string& name) {
-  const std::string u = upper(name);
-  if (u == "ADS") return FORMAT_ADS;
-  if (u == "DES") return FORMAT_DES;
-  return FORMAT_UNKNOWN;
+bool notSymbolic(Invocation& inv) {
+  for (const OptionRule& o : inv.entry.options)
+    if (hasOption(inv.args, o.name)) return usage(inv, "--" + std::string(o.name) + " goes with --symbolic");
+  return true;
 }
 
-TextFormat formatOfPath(const std::string& path) {
-  if (hasExtension(path, ".ADS")) return FORMAT_ADS;
-  if (hasExtension(path, ".DES")) return FORMAT_DES;
-  return FORMAT_UNKNOWN;
-}
-
-const char* extensionOf(TextFormat f) { return f == FORMAT_ADS ? ".ADS" : ".DES"; }
-
-// Reads a DES in format `from`; false after reporting why.
-bool readInFormat(Invocation& inv, const std::string& path, TextFormat from, DES& des) {
-  if (from == FORMAT_ADS) {
-    const std::vector<AdsError> errors = parseAdsFile(path, des);
-    if (errors.empty()) return true;
-    const AdsError& e = errors.front();
-    std::string where = e.line == ADS_NO_LINE ? std::string() : ": line " + std::to_string(e.line);
-    return refuse(inv, EXIT_UNREADABLE_INPUT, path + where + ": " + adsErrorMessage(e.code));
+bool componentPaths(Invocation& inv, const std::vector<std::string>& typed, std::vector<std::string>& paths) {
+  for (const std::string& t : typed) {
+    paths.emplace_back();
+    if (!inputPath(inv, t, ".DES", paths.back())) return false;
   }
-  std::int64_t init = 0;
-  if (loadDESFile(path, des, init) == LOAD_OK) return true;
-  return refuse(inv, EXIT_UNREADABLE_INPUT, path + ": not a DES file");
+  return true;
 }
 
-TextFormat otherFormat(TextFormat f) { return f == FORMAT_ADS ? FORMAT_DES : FORMAT_ADS; }
-
-bool convertFile(Invocation& inv, ProcedureRequest& r) {
-  if (!needFiles(inv, 1, 1)) return false;
-  // The formats: --from and --to, else the extensions, else the one the
-  // other side does not have; a bare name is whichever of NAME.ADS and
-  // NAME.DES exists when only one does.
-  const std::string& typed = inv.args.files[0];
-  const std::string output = optionValue(inv.args, "output");
-  TextFormat from = hasOption(inv.args, "from") ? formatNamed(optionValue(inv.args, "from")) : formatOfPath(typed);
-  if (from == FORMAT_UNKNOWN && !hasExtension(typed)) {
-    if (hasOption(inv.args, "to")) from = otherFormat(formatNamed(optionValue(inv.args, "to")));
-    else if (hasExtension(output)) from = otherFormat(formatOfPath(output));
-    else if (fileExists(resolvePath(typed, ".ADS")) != fileExists(resolvePath(typed, ".DES")))
-      from = fileExists(resolvePath(typed, ".ADS")) ? FORMAT_ADS : FORMAT_DES;
+// The component order: each of 0..n-1 once, as positions on the command line.
+bool componentOrder(Invocation& inv, std::size_t n, std::vector<int>& order) {
+  if (!hasOption(inv.args, "order")) return true;
+  const std::string text = optionValue(inv.args, "order");
+  std::vector<char> seen(n, 0);
+  for (std::string_view piece : splitList(text)) {
+    long k;
+    if (!parseNumber(piece, 0, static_cast<long>(n) - 1, k) || seen[static_cast<std::size_t>(k)]++) break;
+    order.push_back(static_cast<int>(k));
   }
-  if (from == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format of " + typed + ": give --from ads|des");
-  if (!input(inv, 0, extensionOf(from), r)) return false;
-  TextFormat to = otherFormat(from);
-  if (hasOption(inv.args, "to")) to = formatNamed(optionValue(inv.args, "to"));
-  else if (hasOption(inv.args, "output") && hasExtension(optionValue(inv.args, "output")))
-    to = formatOfPath(optionValue(inv.args, "output"));
-  if (to == FORMAT_UNKNOWN) return usage(inv, "cannot tell the format to write: give --to ads|des");
-  const std::string typedOut =
-      hasOption(inv.args, "output") ? optionValue(inv.args, "output") : r.inputs[0].substr(0, r.inputs[0].rfind('.'));
-  if (!outputPath(inv, typedOut, extensionOf(to), r)) return false;
-  DES des;
-  if (!readInFormat(inv, r.inputs[0], from, des)) return false;
-  const std::string& staged = r.outputs[0];
-  bool written;
-  if (to == FORMAT_ADS) {
-    const std::string name = baseName(finalPathOf(inv.stage, staged));
-    written = writeTextFile(staged, [&](std::FILE* out) { writeAdsListing(out, name, des); });
+  if (order.size() == n && n > 0) return true;
+  return usage(inv, "--order " + text + ": not an order of the " + std::to_string(n) + " components (each of 0.." +
+                        std::to_string(static_cast<long>(n) - 1) + " once)");
+}
+
+// supcon --symbolic -o SUP --plant G... --spec E..., nonconflict --symbolic
+// G..., condat --symbolic --plant G... --super S...: run here, not by
+// performProcedure.
+bool buildSymbolic(Invocation& inv, ProcedureRequest& r, int kind) {
+  r.code = -1;
+  SymbolicCommand c;
+  c.kind = kind;
+  const char* others = kind == SYMBOLIC_SUPERVISOR ? "spec" : "super";
+  if (kind == SYMBOLIC_NONBLOCKING) {
+    if (inv.args.files.empty()) return usage(inv, "needs the components: kav nonconflict --symbolic G1 G2 ...");
+    if (!componentPaths(inv, inv.args.files, c.plants)) return false;
   } else {
-    written = saveDESFile(staged, des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
+    if (!inv.args.files.empty())
+      return usage(inv, inv.args.files[0] + ": give the components after --plant and --" + others);
+    if (!hasOption(inv.args, "plant")) return usage(inv, "needs the plant components: --plant G1 G2 ...");
+    if (!componentPaths(inv, optionValues(inv.args, "plant"), c.plants) ||
+        !componentPaths(inv, optionValues(inv.args, others), c.others))
+      return false;
   }
-  if (!written) return refuse(inv, EXIT_NOT_WRITTEN, finalPathOf(inv.stage, staged) + ": cannot be written");
-  inv.report.files.push_back(figuresOf(staged, des, 0));
+  if (!componentOrder(inv, c.plants.size() + c.others.size(), c.options.order)) return false;
+  long value;
+  if (hasOption(inv.args, "max-nodes")) {
+    if (!number(inv, "max-nodes", 1, 1'000'000'000, value)) return false;
+    c.options.maxNodes = static_cast<std::size_t>(value);
+  }
+  if (kind != SYMBOLIC_SUPERVISOR) {
+    if (hasOption(inv.args, "output")) return usage(inv, "--symbolic writes no file: drop -o");
+  } else {
+    if (hasOption(inv.args, "max-states")) {
+      if (!number(inv, "max-states", 0, MAX_STATES, value)) return false;
+      c.options.maxStates = static_cast<std::uint64_t>(value);
+    }
+    c.options.countOnly = hasOption(inv.args, "count-only");
+    if (c.options.countOnly && hasOption(inv.args, "output"))
+      return usage(inv, "--count-only writes no supervisor: drop -o");
+    if (!c.options.countOnly) {
+      if (!oneOutput(inv, ".DES", r)) return false;
+      c.output = r.outputs[0];
+      c.outputShown = finalPathOf(inv.stage, c.output);
+    }
+  }
+  runSymbolicCommand(c, inv.report, inv.progress);
+  return inv.report.status == EXIT_OK;
+}
+
+bool buildSupcon(Invocation& inv, ProcedureRequest& r) {
+  if (hasOption(inv.args, "symbolic")) return buildSymbolic(inv, r, SYMBOLIC_SUPERVISOR);
+  return notSymbolic(inv) && buildTwoInOneOut(inv, r);
+}
+
+bool buildCondat(Invocation& inv, ProcedureRequest& r) {
+  if (hasOption(inv.args, "symbolic")) return buildSymbolic(inv, r, SYMBOLIC_CONTROLLABILITY);
+  return notSymbolic(inv) && needFiles(inv, 2, 2) && inputs(inv, 0, ".DES", r) && oneOutput(inv, ".DAT", r);
+}
+
+bool buildNonconflict(Invocation& inv, ProcedureRequest& r) {
+  if (hasOption(inv.args, "symbolic")) return buildSymbolic(inv, r, SYMBOLIC_NONBLOCKING);
+  return notSymbolic(inv) && buildTest(inv, r);
+}
+
+// --- convert and show: a DES in other formats ----------------------------------------
+
+// The formats convert knows, by the lower-case name --from and --to take,
+// with the extension a file of each gets when it has none.
+struct ModelFormat {
+  const char* name;
+  const char* extension;
+};
+const ModelFormat MODEL_FORMATS[] = {
+    {"des", ".DES"}, {"ads", ".ADS"}, {"fsm", ".fsm"}, {"gen", ".gen"}, {"dot", ".dot"}};
+
+const ModelFormat* formatNamed(const std::string& name) {
+  for (const ModelFormat& f : MODEL_FORMATS)
+    if (upper(name) == upper(f.name)) return &f;
+  return nullptr;
+}
+
+const ModelFormat* formatOfPath(const std::string& path) {
+  if (!hasExtension(path)) return nullptr;
+  return formatNamed(path.substr(path.rfind('.') + 1));
+}
+
+// The format an option names, or the path's; null after reporting a bad
+// option value.
+bool formatOption(Invocation& inv, const char* option, const std::string& path, const ModelFormat*& format) {
+  format = formatOfPath(path);
+  if (!hasOption(inv.args, option)) return true;
+  format = formatNamed(optionValue(inv.args, option));
+  if (format) return true;
+  return usage(inv, "--" + std::string(option) + " " + optionValue(inv.args, option) +
+                        ": not a format (des, ads, fsm, gen, dot)");
+}
+
+std::vector<std::string> names(Invocation& inv, const char* option) {
+  std::vector<std::string> out;
+  for (const std::string& text : optionValues(inv.args, option))
+    for (std::string_view piece : splitList(text))
+      if (!piece.empty()) out.emplace_back(piece);
+  return out;
+}
+
+// `convert IN [OUT]` (or -o OUT): the formats by --from and --to, else by
+// the extensions. A bare input name is the other of DES and ADS when the
+// output is one of them, the DES when the output is in an exchange format,
+// else whichever of NAME.ADS and NAME.DES exists when only one does. Without an output, ADS becomes DES beside it,
+// DES becomes ADS, and the exchange formats become DES.
+bool convertFile(Invocation& inv, ProcedureRequest& r) {
+  if (!needFiles(inv, 1, 2)) return false;
+  if (inv.args.files.size() == 2 && hasOption(inv.args, "output"))
+    return usage(inv, "give the output either as a second file or with -o");
+  const std::string& typed = inv.args.files[0];
+  std::string typedOut = inv.args.files.size() == 2 ? inv.args.files[1] : optionValue(inv.args, "output");
+  const ModelFormat *from, *to;
+  if (!formatOption(inv, "from", typed, from) || !formatOption(inv, "to", typedOut, to)) return false;
+  const ModelFormat& des = MODEL_FORMATS[0];
+  const ModelFormat& ads = MODEL_FORMATS[1];
+  if (!from && !hasExtension(typed)) {
+    if (to == &des || to == &ads) from = to == &des ? &ads : &des;
+    else if (to) from = &des; // exporting to an exchange format or dot
+    else if (fileExists(resolvePath(typed, ".ADS")) != fileExists(resolvePath(typed, ".DES")))
+      from = fileExists(resolvePath(typed, ".ADS")) ? &ads : &des;
+  }
+  if (!from) return usage(inv, "cannot tell the format of " + typed + ": give --from des|ads|fsm|gen");
+  if (!input(inv, 0, from->extension, r)) return false;
+  if (!to) to = typedOut.empty() || !hasExtension(typedOut) ? (from == &des ? &ads : &des) : nullptr;
+  if (!to) return usage(inv, "cannot tell the format to write: give --to des|ads|fsm|gen|dot");
+  if (typedOut.empty()) typedOut = r.inputs[0].substr(0, r.inputs[0].rfind('.'));
+  if (!outputPath(inv, typedOut, to->extension, r)) return false;
+
+  ConvertOptions options;
+  options.from = from->name;
+  options.to = to->name;
+  options.eventMap = optionValue(inv.args, "events");
+  options.stateMap = optionValue(inv.args, "states");
+  options.controllable = names(inv, "controllable");
+  options.uncontrollable = names(inv, "uncontrollable");
+  options.silentName = optionValue(inv.args, "silent");
+  if (!labels(inv, "unobservable", options.unobservable)) return false;
+  const std::string& staged = r.outputs[0];
+  const std::string final = finalPathOf(inv.stage, staged);
+  ConvertResult result = convertModel(r.inputs[0], staged, options);
+  // The output is written in the private folder first; messages name the
+  // file the user asked for.
+  for (std::size_t at; (at = result.message.find(staged)) != std::string::npos;)
+    result.message.replace(at, staged.size(), final);
+  if (result.status != CONVERT_OK) return refuse(inv, result.status, result.message);
+  if (!result.message.empty() && !inv.report.quiet) std::fprintf(stderr, "kav convert: %s\n", result.message.c_str());
+  if (to == &des || to == &ads) {
+    DES written;
+    std::int64_t init = 0;
+    if (to == &des && loadDESFile(staged, written, init) == LOAD_OK) inv.report.files.push_back(figuresOf(staged, written, 0));
+    else if (to == &ads && parseAdsFile(staged, written).empty()) inv.report.files.push_back(figuresOf(staged, written, 0));
+  }
   return true;
 }
 
@@ -691,6 +809,12 @@ std::vector<OptionRule> with(std::vector<OptionRule> a, const std::vector<Option
   return a;
 }
 
+#define SYMBOLIC_HELP                                                                                                  \
+  "  --symbolic         a model given by its components, in decision diagrams\n"                                      \
+  "  --order LIST       the components' order in the diagrams: positions counted from 0, plants first\n"              \
+  "                     (default: components that share events side by side)\n"                                       \
+  "  --max-nodes N      the node table's limit (default: a quarter of the memory); beyond, exit 3\n"
+
 #define ERASE_HELP                                                                                                     \
   "  --erase LIST       the events erased (NULL), e.g. --erase 10,12\n"                                                \
   "  --image LIST       the events kept (IMAGE); the others of the input are erased\n"                                 \
@@ -746,23 +870,42 @@ const std::vector<CommandEntry> COMMANDS = {
      "kav meet FACT SPEC -o LEGAL"},
     {"supcon",
      PROC_SUPCON,
-     buildTwoInOneOut,
+     buildSupcon,
      nullptr,
-     {},
-     "kav supcon PLANT SPEC -o SUPER",
-     "The supervisor: the supremal controllable sublanguage of SPEC for PLANT, trim.",
-     "",
-     "kav supcon FACT BUFSPEC -o SUPER"},
+     with(SYMBOLIC_OPTIONS, SYMBOLIC_SUPCON_OPTIONS),
+     "kav supcon PLANT SPEC -o SUPER\n"
+     "       kav supcon --symbolic -o SUPER --plant G1 G2 ... --spec E1 E2 ... [--max-states N] [--count-only]",
+     "The supervisor: the supremal controllable sublanguage of SPEC for PLANT, trim.\n"
+     "With --symbolic the plant is the product of the --plant components and the legal language that\n"
+     "of the --spec components, and neither is ever composed. It prints the reachable product states,\n"
+     "the supervisor's states, transitions and marked states (exact however large), the rounds of the\n"
+     "fixpoint and the sizes of the decision diagrams, and writes the supervisor (numbered breadth-first)\n"
+     "when it has at most --max-states states; above, it writes nothing and exits with status 8.",
+     SYMBOLIC_HELP
+     "  --plant G1 G2 ...  the plant components: the files after --plant, up to the next option\n"
+     "  --spec E1 E2 ...   the legal components, each free on the plant events it does not use\n"
+     "  --max-states N     the largest supervisor written, in states (default 10000000)\n"
+     "  --count-only       the figures alone: no supervisor, no -o, exit 0 whatever its size\n",
+     "kav supcon FACT BUFSPEC -o SUPER\n"
+     "  kav supcon --symbolic -o SUPER --plant MACH1 MACH2 MACH3 --spec BUF1 BUF2"},
     {"condat",
      PROC_CONDAT,
      buildCondat,
      finishCondat,
-     {},
-     "kav condat PLANT SUPER -o DAT",
+     with(SYMBOLIC_OPTIONS, SYMBOLIC_CONDAT_OPTIONS),
+     "kav condat PLANT SUPER -o DAT\n"
+     "       kav condat --symbolic --plant G1 G2 ... --super S1 S2 ...",
      "The control data of a supervisor: the events it disables at each of its states. Exit 1 when a disabled event is "
-     "uncontrollable.",
-     "",
-     "kav condat FACT SUPER -o SUPDAT"},
+     "uncontrollable.\n"
+     "With --symbolic nothing is written: it tests, composing nothing, whether the product of the --super\n"
+     "components (each constraining only the events on its transitions) ever prevents an uncontrollable\n"
+     "event that the product of the --plant components enables, and counts the reachable states where\n"
+     "it does. Exit 0 when never, 1 when it does.",
+     SYMBOLIC_HELP
+     "  --plant G1 G2 ...  the plant components: the files after --plant, up to the next option\n"
+     "  --super S1 S2 ...  the supervisor components\n",
+     "kav condat FACT SUPER -o SUPDAT\n"
+     "  kav condat --symbolic --plant MACH1 MACH2 --super LOC1 LOC2"},
     {"minstate",
      PROC_MINSTATE,
      buildOneInOneOut,
@@ -833,14 +976,18 @@ const std::vector<CommandEntry> COMMANDS = {
      "kav isomorph SUPER SUPER2"},
     {"nonconflict",
      PROC_NONCONFLICT,
-     buildTest,
+     buildNonconflict,
      finishNonconflict,
-     {},
-     "kav nonconflict DES1 DES2",
+     SYMBOLIC_OPTIONS,
+     "kav nonconflict DES1 DES2\n"
+     "       kav nonconflict --symbolic G1 G2 ...",
      "Tests whether every reachable state of the product of two DES can reach a marker state. Exit 0 when so, 1 when "
-     "not.",
-     "",
-     "kav nonconflict SUPER1 SUPER2"},
+     "not.\n"
+     "With --symbolic, the same for the synchronous product of any number of components (each over its\n"
+     "own events), never composed, with the exact counts of the reachable and the blocking states.",
+     SYMBOLIC_HELP,
+     "kav nonconflict SUPER1 SUPER2\n"
+     "  kav nonconflict --symbolic MACH1 MACH2 BUF1 LOC1"},
     {"force",
      PROC_FORCE,
      buildForce,
@@ -981,12 +1128,26 @@ const std::vector<CommandEntry> COMMANDS = {
      -1,
      convertFile,
      nullptr,
-     {{"from", 0, true}, {"to", 0, true}},
-     "kav convert FILE [-o FILE2] [--from ads|des] [--to ads|des]",
-     "Converts an ADS text into a DES and a DES into ADS text; the formats follow the extensions.",
-     "  --from FORMAT      the format of FILE when its extension does not tell\n"
-     "  --to FORMAT        the format to write (default: the other one)\n",
-     "kav convert MACH1.ADS"},
+     {{"from", 0, true},
+      {"to", 0, true},
+      {"events", 0, true},
+      {"states", 0, true},
+      {"controllable", 0, true},
+      {"uncontrollable", 0, true},
+      {"unobservable", 0, true},
+      {"silent", 0, true}},
+     "kav convert IN [OUT | -o OUT] [--from F] [--to F] [--events MAP] [--states MAP] [...]",
+     "Converts a model between DES, ADS text, FSM text (.fsm) and generator files (.gen), or writes the dot "
+     "text of its transition diagram (.dot); the formats follow the extensions.",
+     "  --from FORMAT      the input's format (des, ads, fsm, gen) when its extension does not tell\n"
+     "  --to FORMAT        the format to write (also dot); default: DES for ADS, .fsm and .gen, ADS for DES\n"
+     "  --events MAP       event labels by name (LABEL NAME lines): read first, extended by an import\n"
+     "  --states MAP       state names (NUMBER NAME lines): written by an import, read by an export\n"
+     "  --controllable A,B   event names an import makes controllable (odd labels)\n"
+     "  --uncontrollable C   event names an import makes uncontrollable (even labels)\n"
+     "  --unobservable 10,12 events an export marks unobservable\n"
+     "  --silent NAME      the name of the silent event e in .fsm and .gen files\n",
+     "kav convert --events LABELS.MAP --controllable start PLANT.fsm PLANT.DES"},
     {"show",
      -1,
      showFile,
@@ -1079,10 +1240,10 @@ void limitAddressSpace() {
   ::setrlimit(RLIMIT_AS, &current);
 }
 
-void perform(Invocation& inv, ProcedureRequest& r, bool progress) {
+void perform(Invocation& inv, ProcedureRequest& r) {
   if (!inv.entry.build(inv, r)) return;
-  if (inv.entry.code == -1) return;
-  beginProgressLine(inv.entry.name, progress && !inv.report.quiet);
+  if (r.code == -1) return;
+  beginProgressLine(inv.entry.name, inv.progress && !inv.report.quiet);
   ProcedureOutcome o;
   performProcedure(r, o);
   endProgressLine();
@@ -1104,7 +1265,7 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
     report.error = "no such command (kav help lists them)";
     return;
   }
-  Invocation inv{*entry, report, {}, {}};
+  Invocation inv{*entry, report, {}, {}, progress};
   const std::string problem =
       parseArguments({args.begin() + 1, args.end()}, with(COMMON_OPTIONS, entry->options), inv.args);
   report.json = hasOption(inv.args, "json");
@@ -1122,7 +1283,7 @@ void runCommand(const std::vector<std::string>& args, CommandReport& report, boo
   ProcedureRequest r;
   r.code = entry->code;
   try {
-    perform(inv, r, progress);
+    perform(inv, r);
   } catch (const std::bad_alloc&) {
     endProgressLine();
     refuse(inv, EXIT_OUT_OF_MEMORY, "out of memory");
@@ -1186,6 +1347,7 @@ std::string fieldJson(const ReportField& f) {
   case ReportField::FLAG: return text + (f.flag ? "true" : "false");
   case ReportField::INTEGER: return text + std::to_string(f.integer);
   case ReportField::TEXT: return text + jsonString(f.text);
+  case ReportField::DECIMAL: return text + f.text;
   case ReportField::REAL: {
     char number[64];
     std::snprintf(number, sizeof number, "%.6f", f.real);
@@ -1211,7 +1373,8 @@ std::string fieldText(const ReportField& f) {
   switch (f.kind) {
   case ReportField::FLAG: value = f.flag ? "yes" : "no"; break;
   case ReportField::INTEGER: value = std::to_string(f.integer); break;
-  case ReportField::TEXT: value = f.text; break;
+  case ReportField::TEXT:
+  case ReportField::DECIMAL: value = f.text; break;
   case ReportField::REAL: {
     char number[64];
     std::snprintf(number, sizeof number, "%f", f.real);
@@ -1297,13 +1460,15 @@ std::string helpText(std::string_view command) {
   for (const CommandEntry& c : COMMANDS) {
     char line[64];
     std::snprintf(line, sizeof line, "  %-12s ", c.name);
-    text += line + std::string(c.synopsis).substr(std::strlen(c.name) + 5) + "\n";
+    const std::string synopsis = c.synopsis;
+    text += line + synopsis.substr(std::strlen(c.name) + 5, synopsis.find('\n') - std::strlen(c.name) - 5) + "\n";
   }
   text += "  replay       [LOG] [--from DIR] [--into DIR] [--keep-going] [--script]\n"
           "  help         [COMMAND]\n"
           "\n"
           "Every command takes -o PATH (its result), --json (the figures as one JSON object),\n"
-          "-q/--quiet (neither progress nor figures) and -h/--help.\n"
+          "-q/--quiet (neither progress nor figures) and -h/--help. supcon, nonconflict and\n"
+          "condat take --symbolic for models given as components that are never composed.\n"
           "\n"
           "Exit status:\n"
           "  0  done; for a test (isomorph, nonconflict, observable, condat, localize --check)\n"
@@ -1313,7 +1478,8 @@ std::string helpText(std::string_view command) {
           "  3  out of memory\n"
           "  4  the procedure refused its input or failed (the message says why)\n"
           "  7  an input is missing or unreadable\n"
-          "  8  an output could not be written\n"
+          "  8  an output could not be written; supcon --symbolic: the supervisor has more\n"
+          "     than --max-states states (nothing written)\n"
           "  9  a state would carry more than 65,535 transitions\n"
           "  130  interrupted (Ctrl-C): nothing written\n"
           "\n"

@@ -25,20 +25,20 @@ enum CommandStatus {
   EXIT_OUT_OF_MEMORY = 3,
   EXIT_FAILED = 4,               // the procedure refused its input or failed (the message says why)
   EXIT_UNREADABLE_INPUT = 7,     // an input is missing or not a readable file of its kind
-  EXIT_NOT_WRITTEN = 8,          // an output could not be written
+  EXIT_NOT_WRITTEN = 8,          // an output could not be written (or supcon --symbolic: too large to write)
   EXIT_TOO_MANY_TRANSITIONS = 9, // a state would carry more than 65,535 transitions
   EXIT_INTERRUPTED = 130,        // Ctrl-C (or SIGTERM, SIGHUP): nothing written
 };
 
 // One figure of a report beyond the files: a verdict, a number or a list.
 struct ReportField {
-  enum Kind { FLAG, INTEGER, REAL, TEXT, LABELS, INTEGERS, GROUPS };
+  enum Kind { FLAG, INTEGER, REAL, TEXT, LABELS, INTEGERS, GROUPS, DECIMAL };
   std::string key; // snake_case, stable
   Kind kind = FLAG;
   bool flag = false;                             // FLAG
   std::int64_t integer = 0;                      // INTEGER
   double real = 0;                               // REAL
-  std::string text;                              // TEXT
+  std::string text;                              // TEXT; DECIMAL: a whole number of any size, in digits
   std::vector<std::int64_t> integers;            // LABELS (1000 is the silent label), INTEGERS
   std::vector<std::vector<std::int64_t>> groups; // GROUPS
 };

@@ -22,6 +22,7 @@ constexpr int LINE_WIDTH = 79;
 std::string shownCommand;
 Clock::time_point started, lastDrawn;
 bool drawn = false;
+bool withTime = true;
 
 void showReport(const char* text) {
   const Clock::time_point now = Clock::now();
@@ -29,7 +30,8 @@ void showReport(const char* text) {
   lastDrawn = now;
   const double seconds = std::chrono::duration<double>(now - started).count();
   char line[LINE_WIDTH + 1];
-  std::snprintf(line, sizeof line, "kav %s: %s  %.1f s", shownCommand.c_str(), text, seconds);
+  if (withTime) std::snprintf(line, sizeof line, "kav %s: %s  %.1f s", shownCommand.c_str(), text, seconds);
+  else std::snprintf(line, sizeof line, "kav %s: %s", shownCommand.c_str(), text);
   std::fprintf(stderr, "\r\x1b[K%s", line);
   std::fflush(stderr);
   drawn = true;
@@ -38,8 +40,9 @@ void showReport(const char* text) {
 
 } // namespace
 
-void beginProgressLine(const std::string& command, bool wanted) {
+void beginProgressLine(const std::string& command, bool wanted, bool timed) {
   drawn = false;
+  withTime = timed;
   if (!wanted || !::isatty(2)) return;
   shownCommand = command;
   started = Clock::now();

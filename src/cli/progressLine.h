@@ -12,8 +12,9 @@ namespace kav {
 
 // Starts showing the progress reports of the computations (the hook of
 // model/progress.h) for `command`, when `wanted` and standard error is a
-// terminal.
-void beginProgressLine(const std::string& command, bool wanted);
+// terminal; each followed by the time since this call unless `timed` is
+// false (for reports that carry their own).
+void beginProgressLine(const std::string& command, bool wanted, bool timed = true);
 // Clears the line (if one was drawn) and stops showing reports.
 void endProgressLine();
 

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "model/safefile.h"
+
 namespace kav {
 
 namespace {
@@ -112,7 +114,8 @@ std::string stageOutput(OutputStage& stage, const std::string& finalPath) {
     sigemptyset(&held);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
     ::sigprocmask(SIG_BLOCK, &held, &previous);
-    std::string pattern = dir + ".kav-out-XXXXXX";
+    removeStaleTemporaries(dir);
+    std::string pattern = temporaryPattern(dir, "out");
     const bool made = ::mkdtemp(pattern.data()) != nullptr;
     const int error = errno;
     if (made) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // Where a command writes. Each output goes first into a private folder
-// beside it (".kav-out-XXXXXX", readable only by its owner) and is moved
-// onto its path only when the whole command has succeeded, so a failure
+// beside it (".kav-out-PID-XXXXXX", readable only by its owner; what a
+// killed command left there is removed when the next one stages an output
+// in that directory) and is moved onto its path only when the whole command has succeeded, so a failure
 // leaves no output, and an interrupt (Ctrl-C, SIGTERM, SIGHUP) leaves
 // neither an output nor a temporary file: the handler removes the private
 // folders with everything the computation put in them (the writers'

@@ -1,7 +1,5 @@
 #include "console/frontend.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -9,10 +7,12 @@
 
 #include "console/lineEditors.h"
 #include "console/screen.h"
+#include "console/session.h"
 #include "console/sessionLog.h"
 #include "engine/child.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -92,19 +92,6 @@ std::string failureMessage(int code, const ProcedureFiles& files) {
 }
 
 bool escapeDuringWait(int milliseconds) { return pollEscape(milliseconds); }
-
-// A child ended on Escape may leave the temporary file of a save it had
-// begun; the user directory belongs to this session alone, so such files
-// are this session's own leftovers.
-void removeUnfinishedSaves() {
-  DIR* listing = ::opendir(session.userDir.c_str());
-  if (!listing) return;
-  std::vector<std::string> leftovers;
-  while (const dirent* entry = ::readdir(listing))
-    if (std::strncmp(entry->d_name, ".kav-save-", 10) == 0) leftovers.push_back(session.userDir + entry->d_name);
-  ::closedir(listing);
-  for (const std::string& path : leftovers) std::remove(path.c_str());
-}
 
 } // namespace
 
@@ -381,9 +368,12 @@ int runWithStatus(const std::function<int()>& start) {
   if (handOver) handOverTerminal();
   const int result = start();
   setChildWaitPoll(nullptr);
+  endAfterHangup();
   if (handOver) takeBackTerminal();
   endTime = std::time(nullptr);
-  if (result == RESULT_CANCELLED) removeUnfinishedSaves();
+  // A child ended on Escape may leave the temporary file of a save it
+  // had begun; it is a dead process's now.
+  if (result == RESULT_CANCELLED) removeStaleTemporaries(session.userDir);
   return result;
 }
 

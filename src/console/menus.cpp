@@ -12,6 +12,7 @@
 #include "console/directoryLock.h"
 #include "console/screen.h"
 #include "engine/startup.h"
+#include "model/version.h"
 #include "model/session.h"
 
 namespace kav {
@@ -281,7 +282,7 @@ void drawStartupPicture() {
   int row = 5;
   for (const char* line : LINES) writeAt(7, row++, line);
   gotoXY(32, 13);
-  writeFormat("%s 2017.05.01", PROGRAM_NAME);
+  writeFormat("%s %s", PROGRAM_NAME, PROGRAM_VERSION);
 }
 
 void runMainMenu() {

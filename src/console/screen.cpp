@@ -168,11 +168,7 @@ void redrawEverything() {
   draw();
 }
 
-void restoreOnSignal(int signalNumber) {
-  if (terminal.drawn && !terminal.handedOver) endwin();
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
-}
+void restoreOnSignal(int signalNumber) { endBySignal(signalNumber); }
 
 void installRestoreHandlers() {
   for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGQUIT})
@@ -283,6 +279,18 @@ void endScreen() {
   terminal.handedOver = false;
   endwin();
   terminal.drawn = false;
+}
+
+void endBySignal(int signalNumber) {
+  if (terminal.drawn && !terminal.handedOver) endwin();
+  std::signal(signalNumber, SIG_DFL);
+  // In its own handler the signal is blocked: let it through.
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signalNumber);
+  ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  std::raise(signalNumber);
+  std::_Exit(128 + signalNumber);
 }
 
 void endSession(int status) {

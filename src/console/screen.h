@@ -63,6 +63,9 @@ bool startScreen();
 void endScreen();
 // Restores the terminal and ends the process with the given status.
 [[noreturn]] void endSession(int status);
+// Restores the terminal and ends the process by the signal, its handler
+// reset to the default. For signal handlers.
+[[noreturn]] void endBySignal(int signalNumber);
 // Leaves screen mode so that another process can use the terminal;
 // takeBackTerminal enters it again and redraws the whole screen from
 // memory. The batch child in debug mode only writes: its keys are then

@@ -1,5 +1,6 @@
 #include "console/session.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,9 +8,35 @@
 #include "console/directoryLock.h"
 #include "console/menus.h"
 #include "console/screen.h"
+#include "engine/child.h"
+#include "engine/protocol.h"
+#include "model/safefile.h"
 #include "model/session.h"
 
 namespace kav {
+
+namespace {
+
+volatile sig_atomic_t hangupSignal = 0; // SIGHUP or SIGTERM received while a child ran
+
+void onHangup(int signalNumber) {
+  hangupSignal = signalNumber;
+  // The child is ended now; this process ends when its wait has returned.
+  if (!endRunningChild()) endBySignal(signalNumber);
+}
+
+} // namespace
+
+void endAfterHangup() {
+  const int signalNumber = hangupSignal;
+  if (signalNumber == 0) return;
+  for (const char* file : {PARAMETER_FILE, RESULT_FILE, CHILD_OUTPUT_FILE, CHILD_ERROR_FILE})
+    std::remove(protocolPath(file).c_str());
+  // The child's half-written outputs: temporary files of a dead process.
+  removeStaleTemporaries(session.userDir);
+  unlockUserDirectory();
+  endBySignal(signalNumber);
+}
 
 int runInteractiveSession() {
   // Without a terminal to draw on, the session would wait for keys nobody
@@ -35,6 +62,8 @@ int runInteractiveSession() {
                  type ? type : "");
     return 1;
   }
+  std::signal(SIGHUP, onHangup);
+  std::signal(SIGTERM, onHangup);
   clearScreen();
   drawStartupPicture();
   gotoXY(1, 1);

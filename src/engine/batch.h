@@ -27,10 +27,13 @@ using BatchHandler = BatchOutcome (*)(ParamReader& params);
 // the dispatcher answers with result 0 and no output.
 extern const BatchHandler batchHandlers[PROCEDURE_COUNT];
 
-// Runs the child's whole job: orva.prm -> handler -> orva.rst. The
-// parameter file is deleted once read. Out of memory anywhere gives
-// result 3. Returns the process exit status: 0, or the handler's
-// exitStatus when it ends without a result.
+// Runs the child's whole job: orva.prm -> handler -> orva.rst. Any
+// orva.rst is deleted first, so a run that leaves none never seems to
+// answer an older code; the parameter file is deleted once read (and
+// nothing is run when it cannot be). Out of memory anywhere gives result
+// 3. Returns the process exit status: 0; the handler's exitStatus when it
+// ends without a result; 1, said on stderr, when orva.rst cannot be
+// written or orva.prm cannot be removed.
 int runBatch();
 
 // Reads lines 1 to 3 (debug flag, minimizer selector, code) and runs the

@@ -40,8 +40,14 @@ using ResultReader = std::function<int()>;
 using ChildWaitPoll = bool (*)(int milliseconds);
 void setChildWaitPoll(ChildWaitPoll poll);
 
-// Value of spawnBatchChild for a child ended on the poll's request.
+// Value of spawnBatchChild for a child ended on the poll's request or by
+// endRunningChild.
 inline constexpr int CHILD_ENDED_ON_REQUEST = -2;
+
+// Ends the batch child that is running, if any (its whole group when it
+// has one of its own), so that its wait answers CHILD_ENDED_ON_REQUEST.
+// Safe in a signal handler. False when no child runs.
+bool endRunningChild();
 
 // Runs the child and waits, without reading orva.rst: the exit status
 // (0..255), -1 when it could not start or was killed by a signal, or
@@ -66,7 +72,8 @@ int runProgramEndable(const std::vector<std::string>& argv);
 // entry meaning the current directory), or "" when there is none.
 std::string findProgram(const std::string& program);
 
-// The address-space limit given to every child, in bytes.
+// The address-space limit given to every child (and taken by a command of
+// the command line), in bytes; 0 for none (sanitized builds).
 unsigned long long childAddressSpaceLimit();
 
 } // namespace kav

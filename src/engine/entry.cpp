@@ -8,7 +8,9 @@
 
 #include "engine/batch.h"
 #include "engine/startup.h"
+#include "model/safefile.h"
 #include "model/session.h"
+#include "model/version.h"
 
 namespace kav {
 
@@ -28,7 +30,7 @@ const char* const USAGE =
 void ignoreInterrupt(int) { std::signal(SIGINT, ignoreInterrupt); }
 
 int typeOut(const char* name) {
-  std::FILE* in = std::fopen(name, "rb");
+  std::FILE* in = openRegularStream(name);
   if (!in) {
     std::printf("Error reading %s\n", name);
     return 1;
@@ -45,6 +47,7 @@ int typeOut(const char* name) {
 } // namespace
 
 int runEntry(int argc, char** argv, InteractiveSession interactive, CommandLine commands) {
+  ignoreFileSizeSignal();
   const char* argv0 = argc > 0 ? argv[0] : "kav";
   if (argc >= 2) {
     const char* first = argv[1];
@@ -53,7 +56,7 @@ int runEntry(int argc, char** argv, InteractiveSession interactive, CommandLine 
       return 0;
     }
     if (std::strcmp(first, "--version") == 0) {
-      std::printf("%s %s\n", PROGRAM_NAME, KAV_VERSION);
+      std::printf("%s %s\n", PROGRAM_NAME, PROGRAM_VERSION);
       return 0;
     }
     if (std::strcmp(first, "-cmdline") == 0) {

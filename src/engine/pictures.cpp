@@ -12,6 +12,7 @@
 #include "engine/child.h"
 #include "engine/handlers.h"
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 #include "output/graphviz.h"
@@ -30,7 +31,7 @@ bool isExecutableFile(const std::string& path) {
 struct WorkFolder {
   std::string path; // ends in '/', empty when it could not be made
   explicit WorkFolder(const std::string& parent) {
-    std::string pattern = parent + ".kav-dot-XXXXXX";
+    std::string pattern = temporaryPattern(parent, "dot");
     if (::mkdtemp(pattern.data())) path = pattern + "/";
   }
   ~WorkFolder() {

@@ -112,8 +112,9 @@ void runLocalize(const ProcedureRequest& r, ProcedureOutcome& o) {
   std::vector<std::int64_t> sizes;
   // A localization that fails without running out of memory leaves no
   // result: the parent sees a child that answered nothing.
-  if (localize(request, sizes, {}, [](const std::string& path) { return path; }) != LOCALIZE_OK)
-    return (void)fail(o, RESULT_NO_RESULT);
+  const int status = localize(request, sizes, {}, [](const std::string& path) { return path; });
+  if (status == LOCALIZE_WRITE_FAILED) return (void)fail(o, RESULT_WRITE_FAILED);
+  if (status != LOCALIZE_OK) return (void)fail(o, RESULT_NO_RESULT);
   if (r.figuresWanted)
     for (const std::string& path : r.outputs) addFiguresOfFile(path, o);
 }

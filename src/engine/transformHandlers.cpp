@@ -193,7 +193,8 @@ BatchOutcome handleIsomorph(ParamReader& params) {
   r.code = PROC_ISOMORPH;
   std::string name1, name2;
   if (!readTwoNames(params, r, name1, name2)) return incomplete();
-  r.number = name1 == name2 ? 1 : 0;
+  // One file under two names is its own identity; nothing is compared.
+  r.number = trimNameBlanks(name1) == trimNameBlanks(name2) ? 1 : 0;
   ProcedureOutcome o;
   BatchOutcome result = performForBatch(r, o);
   if (o.code != RESULT_OK) return result;

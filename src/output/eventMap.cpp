@@ -1,5 +1,7 @@
 #include "output/eventMap.h"
 
+#include "model/safefile.h"
+
 namespace kav {
 
 namespace {
@@ -46,9 +48,9 @@ namespace {
 MapStatus readNameMap(const std::string& path, std::string_view noun, std::int64_t bound,
                       std::vector<std::string>& names, std::string& message) {
   std::string text;
-  const ReadStatus status = readWholeFile(path, text);
-  if (status == READ_MISSING) return MAP_MISSING;
-  if (status != READ_OK) {
+  const OpenStatus status = readWholeFile(path, text);
+  if (status == OPEN_MISSING) return MAP_MISSING;
+  if (status != OPEN_OK) {
     message = path + ": cannot be read";
     return MAP_REFUSED;
   }

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/userfiles.h"
 #include "output/ads.h"
 #include "output/eventMap.h"
@@ -150,9 +151,9 @@ struct Model {
 
 ConvertResult readNamed(const std::string& inPath, Format from, const ConvertOptions& o, bool needNames, Model& m) {
   std::string text;
-  const ReadStatus read = readWholeFile(inPath, text);
-  if (read != READ_OK)
-    return result(CONVERT_REFUSED, inPath + (read == READ_MISSING ? ": no such file" : ": cannot be read"));
+  const OpenStatus read = readWholeFile(inPath, text);
+  if (read != OPEN_OK)
+    return result(CONVERT_REFUSED, inPath + (read == OPEN_MISSING ? ": no such file" : ": cannot be read"));
   NamedModel model;
   std::string message;
   const bool parsed =
@@ -273,28 +274,20 @@ ConvertResult exportNames(const std::string& inPath, const std::string& outPath,
 
 // A file written completely under a temporary name, renamed over its
 // target only when every other file of the conversion was written too.
-struct StagedFile {
-  std::string temporary;
-  std::string path;
-};
-
-template <typename Writer> bool stage(const std::string& path, Writer write, std::vector<StagedFile>& staged) {
-  std::string temporary;
-  std::FILE* stream = beginTextFile(path, temporary);
-  if (!stream) return false;
-  write(stream);
-  bool ok = std::fflush(stream) == 0 && std::ferror(stream) == 0;
-  ok = std::fclose(stream) == 0 && ok;
-  if (!ok) {
-    ::unlink(temporary.c_str());
+template <typename Writer> bool stage(const std::string& path, Writer write, std::vector<AtomicFile>& staged) {
+  AtomicFile file;
+  if (!beginAtomicFile(path, file)) return false;
+  write(file.stream);
+  if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0) {
+    (void)commitAtomicFile(file, false);
     return false;
   }
-  staged.push_back(StagedFile{std::move(temporary), path});
+  staged.push_back(std::move(file));
   return true;
 }
 
-void discard(const std::vector<StagedFile>& staged) {
-  for (const StagedFile& f : staged) ::unlink(f.temporary.c_str());
+void discard(std::vector<AtomicFile>& staged, std::size_t from = 0) {
+  for (std::size_t k = from; k < staged.size(); ++k) (void)commitAtomicFile(staged[k], false);
 }
 
 bool writeOutput(const std::string& inPath, const std::string& outPath, Format to, const Model& m,
@@ -347,7 +340,7 @@ ConvertResult convertModel(const std::string& inPath, const std::string& outPath
       return result(CONVERT_REFUSED, inPath + ": ADS cannot hold " + problem);
   }
 
-  std::vector<StagedFile> staged;
+  std::vector<AtomicFile> staged;
   std::string unwritten; // the first map that could not be written
   if (imports && !options.eventMap.empty() && (m.events.changed || !m.eventMapExists) &&
       !stage(
@@ -365,8 +358,8 @@ ConvertResult convertModel(const std::string& inPath, const std::string& outPath
     return result(CONVERT_NOT_WRITTEN, unwritten + ": cannot be written");
   }
   for (std::size_t k = 0; k < staged.size(); ++k) {
-    if (std::rename(staged[k].temporary.c_str(), staged[k].path.c_str()) == 0) continue;
-    discard(std::vector<StagedFile>(staged.begin() + static_cast<std::ptrdiff_t>(k), staged.end()));
+    if (commitAtomicFile(staged[k], true)) continue;
+    discard(staged, k + 1);
     return result(CONVERT_NOT_WRITTEN, staged[k].path + ": cannot be written");
   }
 

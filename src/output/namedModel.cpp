@@ -2,23 +2,10 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cerrno>
 #include <cstdio>
 #include <functional>
 
 namespace kav {
-
-ReadStatus readWholeFile(const std::string& path, std::string& out) {
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return errno == ENOENT ? READ_MISSING : READ_FAILED;
-  out.clear();
-  char buffer[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) out.append(buffer, got);
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  return failed ? READ_FAILED : READ_OK;
-}
 
 bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
   if (pos >= text.size()) return false;

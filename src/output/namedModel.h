@@ -108,12 +108,6 @@ struct ExportNames {
 
 // --- Text helpers shared by the readers ----------------------------------------
 
-enum ReadStatus { READ_OK = 0, READ_MISSING, READ_FAILED };
-
-// The whole file at `path` into `out`. READ_MISSING when there is no such
-// file, READ_FAILED when it cannot be read (a directory, say).
-[[nodiscard]] ReadStatus readWholeFile(const std::string& path, std::string& out);
-
 // The next line of `text` from `pos`, without its "\n" and without one
 // '\r' before it; false at the end. A last line without "\n" counts.
 bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line);

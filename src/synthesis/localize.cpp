@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 #include "ops/isomorph.h"
@@ -26,7 +27,7 @@ struct PrivateDirectory {
   std::string path; // ends in '/'; empty when it could not be created
 
   explicit PrivateDirectory(const std::string& parent) {
-    std::string pattern = parent + ".kav-localize-XXXXXX";
+    std::string pattern = temporaryPattern(parent, "localize");
     if (::mkdtemp(pattern.data())) path = pattern + "/";
   }
   ~PrivateDirectory() {
@@ -127,8 +128,7 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
     const std::string& name = request.controllers[k];
     {
       const DES data = localControlData(plant, supervisor, product, pairOf, alphabets[k]);
-      if (saveDESFile(dataPath(k), data, -1, layoutVersion()) != SAVE_OK || !fileExists(dataPath(k)))
-        return LOCALIZE_FAILED;
+      if (saveDESFile(dataPath(k), data, -1, layoutVersion()) != SAVE_OK) return LOCALIZE_WRITE_FAILED;
     }
     say("Generating " + name + ".DES...");
     std::int64_t bound = 0, size = 0;
@@ -137,10 +137,14 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
         supreduceFiles(plantPath, supervisorPath, dataPath(k), pathOfName(pathOf, name), false, bound, ratio, &size);
     if (code == REDUCE_EMPTY_INPUT) {
       size = 0;
-      (void)saveNamed(pathOf, name, DES{});
+      if (!saveNamed(pathOf, name, DES{})) return LOCALIZE_WRITE_FAILED;
     } else if (code == REDUCE_NOTHING_TO_REDUCE) {
       size = supervisor.size();
-      (void)saveNamed(pathOf, name, supervisor);
+      if (!saveNamed(pathOf, name, supervisor)) return LOCALIZE_WRITE_FAILED;
+    } else if (code == REDUCE_RESULT_NOT_OPENED || code == REDUCE_RESULT_INCOMPLETE) {
+      // PLANT and SUPER loaded above, so a 1 here is the result file.
+      say("\n" + name + ".DES cannot be written.\n");
+      return LOCALIZE_WRITE_FAILED;
     } else if (code != REDUCE_OK) {
       say("\n" + name + ".DES cannot be generated: possible error in data entry.\n");
       return LOCALIZE_FAILED;
@@ -157,14 +161,17 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
 
   if (request.skipCleanUp || n == 1 || m < 1) return LOCALIZE_OK;
   for (std::size_t k = 0; k < m; ++k) {
+    // The files were written moments ago; without them the clean-up would
+    // take every self-loop for idle.
     EventList disabled;
-    DES data;
+    DES data, controller;
     std::int64_t init = -1;
-    if (loadDESFile(dataPath(k), data, init) == LOAD_OK) collectEvents(data, disabled);
+    if (loadDESFile(dataPath(k), data, init) != LOAD_OK || !loadNamed(pathOf, request.controllers[k], controller))
+      return LOCALIZE_FAILED;
+    collectEvents(data, disabled);
     std::remove(dataPath(k).c_str());
-    DES controller;
-    if (!loadNamed(pathOf, request.controllers[k], controller)) continue;
-    if (removeIdleSelfloops(controller, disabled) > 0) (void)saveNamed(pathOf, request.controllers[k], controller);
+    if (removeIdleSelfloops(controller, disabled) > 0 && !saveNamed(pathOf, request.controllers[k], controller))
+      return LOCALIZE_WRITE_FAILED;
   }
   return LOCALIZE_OK;
 }

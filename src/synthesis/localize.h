@@ -38,6 +38,7 @@ using LocalizePaths = std::function<std::string(const std::string& name)>;
 enum LocalizeStatus {
   LOCALIZE_OK = 0,
   LOCALIZE_FAILED = -1, // an input could not be loaded, a controller name is taken, or a controller could not be generated
+  LOCALIZE_WRITE_FAILED = -2, // a controller, or the control data kept for it, could not be written
 };
 
 // Receives the texts of the interactive run ("Generating LOC1.DES...",
@@ -66,8 +67,9 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
 //      between two different states carries.
 //      With `pathOf` the names are files wherever it says, and the private
 //      directory goes beside LOC1's file.
-// Returns: LOCALIZE_OK or LOCALIZE_FAILED; controllers written before a
-//      failure stay.
+// Returns: LOCALIZE_OK, LOCALIZE_FAILED or LOCALIZE_WRITE_FAILED (every
+//      save is checked, so OK means every controller is on file as
+//      computed); controllers written before a failure stay.
 // Cost: the product of PLANT and SUPER, plus one reduction per controller.
 [[nodiscard]] int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes,
                            const LocalizeConsole& console = {}, const LocalizePaths& pathOf = {});

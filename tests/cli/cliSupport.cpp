@@ -118,6 +118,7 @@ struct Parser {
       while (at < s.size() && std::strchr("+-0123456789.eE", s[at])) ++at;
       const std::string number = s.substr(start, at - start);
       ok = ok && !number.empty();
+      v.text = number;
       v.integer = std::strtoll(number.c_str(), nullptr, 10);
       v.real = std::strtod(number.c_str(), nullptr);
     }

@@ -23,7 +23,8 @@ CliRun runKav(const std::string& binary, const std::vector<std::string>& args, c
 std::vector<std::string> words(const std::string& text);
 
 // A parsed JSON value. Numbers are kept as exact integers when they have
-// no fraction, as the command line writes them.
+// no fraction, as the command line writes them, and as written in `text`
+// (for integers beyond 64 bits).
 struct Json {
   enum Kind { NONE, BOOL, NUMBER, STRING, ARRAY, OBJECT } kind = NONE;
   bool flag = false;

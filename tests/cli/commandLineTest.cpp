@@ -12,6 +12,7 @@
 #include "cli/cliSupport.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
+#include "model/userfiles.h"
 #include "output/listing.h"
 #include "support/testSupport.h"
 
@@ -306,6 +307,25 @@ TEST(CommandLine, PrintsFiguresAsPlainTextOrOneJsonObject) {
   run("convert SUP -o TEXT.ADS");
   EXPECT_EQ(run("convert TEXT.ADS -o BACK --json").status, 0);
   EXPECT_EQ(test::readFile(program.user("BACK.DES")), test::readFile(program.user("SUP.DES")));
+
+  // The exchange formats: a plant written as FSM text and read back through
+  // one event map is the same DES; a refusal names the file and line and
+  // writes nothing.
+  EXPECT_EQ(run("convert SUP SUP.fsm").status, 0);
+  EXPECT_EQ(run("convert SUP.fsm FROMFSM --events LABELS.MAP --states S.MAP").status, 0);
+  EXPECT_EQ(test::readFile(program.user("FROMFSM.DES")), test::readFile(program.user("SUP.DES")));
+  EXPECT_EQ(run("convert FROMFSM --to gen -o SUP.gen --events LABELS.MAP --states S.MAP").status, 0);
+  EXPECT_NE(test::readFile(program.user("SUP.gen")).find("<TransRel>"), std::string::npos);
+  test::writeFile(program.user("BAD.fsm"), "2\n\nA 0 1\nx C c o\n");
+  const auto runFailing = [&](const std::string& command) {
+    return test::runKav(program.binary, test::words(command), program.userDir);
+  };
+  const CliRun bad = runFailing("convert BAD.fsm -o BAD.DES");
+  EXPECT_EQ(bad.status, 7);
+  EXPECT_EQ(bad.err.rfind("kav convert: ", 0), 0u) << bad.err;
+  EXPECT_NE(bad.err.find("BAD.fsm"), std::string::npos) << bad.err;
+  EXPECT_FALSE(fileExists(program.user("BAD.DES")));
+  EXPECT_EQ(runFailing("convert SUP -o X.txt").status, 2);
 }
 
 // The completion installed for bash asks kav for its commands and options.

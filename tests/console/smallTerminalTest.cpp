@@ -53,7 +53,15 @@ TEST(SmallTerminal, EscapeEndsADrawingADebugRunAndATooSmallSession) {
   test::ProgramDir program;
   const std::string dir = program.dir.path;
   test::createDES(program, "A", 2, "1", "0 1 1\n1 2 0\n");
-  ASSERT_EQ(::mkfifo(program.user("SLOW.DES").c_str(), 0600), 0);
+  // A reduction of a long ring runs long enough to be cancelled.
+  const std::int64_t n = 100000;
+  DES ring = allocStates(n), data = allocStates(n);
+  for (std::int64_t s = 0; s < n; ++s) {
+    insertTransition(ring[s], 1, (s + 1) % n);
+    insertTransition(data[s], 1, 0);
+  }
+  program.save("SLOW.DES", ring);
+  program.save("SLOW.DAT", data, -1);
   // A dot that never finishes, and starts a process of its own; a man
   // that notes how it was called.
   ::mkdir((dir + "Graphviz").c_str(), 0755);
@@ -83,7 +91,7 @@ TEST(SmallTerminal, EscapeEndsADrawingADebugRunAndATooSmallSession) {
   EXPECT_FALSE(test::exists(program.user("A.GIF")));
 
   // Debug mode: the child shares the terminal, and Escape still ends it.
-  tmux("send-keys -t kav x d t b slow Enter out Enter");
+  tmux("send-keys -t kav x d t 8 slow Enter slow Enter slow Enter out Enter n");
   ASSERT_TRUE(shows("Processing:  Please wait...")) << pane();
   tmux("send-keys -t kav Escape");
   ASSERT_TRUE(shows("Procedure desired:", 2)) << pane();

@@ -1,6 +1,9 @@
 // kav in a real terminal: tmux runs it in an 80 x 25 window, send-keys
 // types real keys (Page Down included) and capture-pane reads the screen.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -124,21 +128,34 @@ TEST(Terminal, RunsATrimWithRealKeysIncludingPageDown) {
   EXPECT_TRUE(tmux.waitUntilGone("MAIN OPTIONS")) << tmux.capture();
 }
 
-TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
-  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
-  ProgramDir program;
-  // A named pipe passes for an input file, and the child that opens it
-  // waits for a writer that never comes: a computation that never ends.
-  ASSERT_EQ(::mkfifo(program.user("SLOW.DES").c_str(), 0600), 0);
-  Tmux tmux;
+// A reduction that runs for minutes: a ring of 100,000 states where
+// every state disables the event it moves by, so that no two states
+// merge and every one of the N^2 / 2 pairs is tried. Starts it in tmux
+// and waits until it runs.
+void startLongComputation(const ProgramDir& program, const Tmux& tmux) {
+  const std::int64_t n = 100000;
+  DES ring = allocStates(n), data = allocStates(n);
+  for (std::int64_t s = 0; s < n; ++s) {
+    insertTransition(ring[s], 1, (s + 1) % n);
+    insertTransition(data[s], 1, 0);
+  }
+  program.save("SLOW.DES", ring);
+  program.save("SLOW.DAT", data, -1);
   ASSERT_EQ(tmux.run("-f /dev/null new-session -d -x 80 -y 25 -s kav \"cd '" + program.dir.path +
                      "' && TERM=screen ./kav; sleep 30\""),
             0);
   ASSERT_TRUE(tmux.waitFor("KAV 2017.05.01")) << tmux.capture();
-  tmux.keys("Space t b");
-  ASSERT_TRUE(tmux.waitFor("REACH & BREADTH-FIRST SEARCH RECODE")) << tmux.capture();
-  tmux.keys("slow Enter out Enter");
+  tmux.keys("Space t 8");
+  ASSERT_TRUE(tmux.waitFor("DES3 = SUPREDUCE (DES1, DES2, DAT2)")) << tmux.capture();
+  tmux.keys("slow Enter slow Enter slow Enter out Enter n");
   ASSERT_TRUE(tmux.waitFor("Processing:  Please wait...")) << tmux.capture();
+}
+
+TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
+  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
+  ProgramDir program;
+  Tmux tmux;
+  ASSERT_NO_FATAL_FAILURE(startLongComputation(program, tmux));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_NE(tmux.capture().find("Processing:  Please wait..."), std::string::npos);
   tmux.keys("Escape");
@@ -150,6 +167,38 @@ TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
   // The session goes on: X twice ends it.
   tmux.keys("x x");
   EXPECT_TRUE(tmux.waitUntilGone("MAIN OPTIONS")) << tmux.capture();
+}
+
+// The processes running `binary`.
+std::vector<pid_t> processesOf(const std::string& binary) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path() / "exe", error) == binary) found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+TEST(Terminal, ClosingTheTerminalEndsTheComputationAndCleansUp) {
+  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
+  ProgramDir program;
+  Tmux tmux;
+  ASSERT_NO_FATAL_FAILURE(startLongComputation(program, tmux));
+  ASSERT_EQ(processesOf(program.binary).size(), 2u); // the session and its child
+  tmux.run("kill-server");
+  std::vector<pid_t> left;
+  for (int k = 0; k < 40 && !(left = processesOf(program.binary)).empty(); ++k)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(left.size(), 0u);
+  for (pid_t pid : left) ::kill(pid, SIGKILL);
+  for (const char* file : {"orva.prm", "orva.rst", "orva.out", "orva.err", "OUT.DES"})
+    EXPECT_FALSE(test::exists(program.user(file))) << file;
+  // The directory is free for the next session.
+  const int fd = ::open(program.userDir.c_str(), O_RDONLY | O_DIRECTORY);
+  EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  ::close(fd);
 }
 
 } // namespace

@@ -249,6 +249,7 @@ DialogResult createDes() {
   const long size = readIntInRange(key, 0, CREATE_MAX_STATES);
   if (key == ESCAPE_KEY) return CANCELLED;
   DES des = allocStates(size);
+  transitionLimitExceeded = false;
   const std::string header = "CREATE(" + name + ")";
 
   EntryPage markers{
@@ -309,8 +310,12 @@ DialogResult createDes() {
     const long to = readField(48, "Entrance State:  ", NUMBER_FIELD, -1, size - 1, key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (to == -1) break;
-    // A repeated triple is stored once; insertTransition sees to that.
-    insertTransition(des[from], static_cast<std::uint16_t>(event), to);
+    // A repeated triple is stored once; insertTransition sees to that. A
+    // state that is full ends the dialog as the batch child would (9).
+    if (!insertTransition(des[from], static_cast<std::uint16_t>(event), to) && transitionLimitExceeded) {
+      reportTooManyTransitions();
+      return FAILED;
+    }
     endRow();
   }
 
@@ -483,7 +488,10 @@ bool readTransitionEntry(EntryPage& page, const DES& des, long maxState, bool mu
   return true;
 }
 
-bool editTransitions(DES& des, const std::string& in, const std::string& out, long maxState, EditRecord& record) {
+// DONE, CANCELLED on Escape, or FAILED (told) when an added transition
+// would take a state beyond the transition limit.
+DialogResult editTransitions(DES& des, const std::string& in, const std::string& out, long maxState,
+                             EditRecord& record) {
   // The list the question asks about, as much as a few rows hold.
   std::vector<std::string> listed;
   for (std::int64_t s = 0; s < des.size() && listed.size() <= TRANSITION_SAMPLE; ++s)
@@ -504,8 +512,8 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
     newLineIfRoom();
   }
   const int key = askQuestion("Current transition list OK?  (*y/n)  ");
-  if (key < 0) return false;
-  if (!isNo(key)) return true;
+  if (key < 0) return CANCELLED;
+  if (!isNo(key)) return DONE;
 
   const std::string header = "EDIT(" + out + ")";
   EntryPage add{header,
@@ -516,7 +524,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
   for (;;) {
     TransitionEntry e;
     bool done = false;
-    if (!readTransitionEntry(add, des, maxState, false, e, done)) return false;
+    if (!readTransitionEntry(add, des, maxState, false, e, done)) return CANCELLED;
     if (done) break;
     growTo(des, std::max(e.all ? 0 : e.from, e.to));
     if (e.all) {
@@ -528,6 +536,10 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
     } else if (insertTransition(des[e.from], e.event, e.to)) {
       record.trans.push_back(tripleText("+", e.from, e.event, e.to));
     }
+    if (transitionLimitExceeded) {
+      reportTooManyTransitions();
+      return FAILED;
+    }
   }
 
   EntryPage remove{
@@ -538,7 +550,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
   for (;;) {
     TransitionEntry e;
     bool done = false;
-    if (!readTransitionEntry(remove, des, maxState, true, e, done)) return false;
+    if (!readTransitionEntry(remove, des, maxState, true, e, done)) return CANCELLED;
     if (done) break;
     if (e.all) {
       bool any = false;
@@ -549,7 +561,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
     }
   }
   resumeEditPage(out, in);
-  return true;
+  return DONE;
 }
 
 bool editVocals(DES& des, const std::string& in, const std::string& out, long maxState, EditRecord& record) {
@@ -763,7 +775,8 @@ DialogResult editDialog() {
   const long maxState = std::max<long>(EDIT_MAX_STATE, static_cast<long>(des.size()) - 1);
   EditRecord record;
   if (!editMarkers(des, in, out, maxState, record)) return CANCELLED;
-  if (!editTransitions(des, in, out, maxState, record)) return CANCELLED;
+  transitionLimitExceeded = false;
+  if (const DialogResult r = editTransitions(des, in, out, maxState, record); r != DONE) return r;
   if (!editVocals(des, in, out, maxState, record)) return CANCELLED;
   if (!editDeletions(des, out, maxState, record)) return CANCELLED;
   if (checkNondeterminism(des, out, true) != PROMPT_OK) return CANCELLED;

@@ -22,6 +22,7 @@
 #include "console/sessionLog.h"
 #include "engine/child.h"
 #include "engine/startup.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -299,7 +300,7 @@ DialogResult showUserDirectory() {
 DialogResult openSessionLog() {
   const std::string path = sessionLogPath();
   if (!fileExists(path)) {
-    if (std::FILE* created = std::fopen(path.c_str(), "ab")) std::fclose(created);
+    if (std::FILE* created = openAppendStream(path)) std::fclose(created);
   }
   if (!fileExists(path)) {
     writeFileNotice("FILE MAKEIT.TXT NOT FOUND!", "FILE EXPECTED AT: ", abbreviate(path, 62));

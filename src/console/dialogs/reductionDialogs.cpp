@@ -31,36 +31,46 @@ int ask(const std::string& question) {
 
 // The clean-up of a reduced supervisor: its self-loops that carry no
 // control information go, unless the user declines. Asked only when the
-// clean-up changes something. Answers whether the cleaned supervisor is
-// the one to keep (PROMPT_CANCELLED on Escape).
-int offerCleanUp(DES& reduced, const std::string& controlData, bool& applied) {
-  const EventList disabled = labelsOfFile(controlData, -1);
+// clean-up changes something. `applied` tells whether the cleaned
+// supervisor is the one to keep. CANCELLED on Escape; FAILED (told) when
+// the control data can no longer be read: without them every self-loop
+// would pass for idle.
+DialogResult offerCleanUp(DES& reduced, const std::string& controlData, bool& applied) {
+  DES data;
+  std::int64_t init = -1;
+  if (loadDES(controlData, init, data) != LOAD_OK) {
+    reportProblem("Error reading file: " + abbreviate(userPath(controlData, ".DAT"), 59));
+    return FAILED;
+  }
+  EventList disabled;
+  collectEvents(data, disabled);
   DES cleaned = copyDES(reduced);
   removeIdleSelfloops(cleaned, disabled);
   std::vector<std::int64_t> map;
   applied = true;
   if (!isomorphicDES(cleaned, reduced, map)) {
     const int key = ask("Execute clean-up procedure? (*y/n)  ");
-    if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+    if (key == ESCAPE_KEY) return CANCELLED;
     applied = key != 'n' && key != 'N';
   }
   if (applied) reduced = std::move(cleaned);
-  return PROMPT_OK;
+  return DONE;
 }
 
 // Log entries of procedures that compute in this process carry the time
-// of that computation rather than that of the last batch child.
+// of that computation rather than that of the last batch child. Written
+// whole here rather than by writeLogEntry with the clocking switch turned
+// off for a moment: an allocation failing in between left it off.
 void writeTimedLogEntry(const std::string& outName, std::string text, std::time_t started, std::time_t ended) {
-  const bool clocking = session.clockingMode;
-  if (clocking) {
+  const int indent = static_cast<int>(outName.size()) + 3;
+  if (session.clockingMode) {
     text += '\n';
-    text.append(outName.size() + 3, ' ');
+    text.append(static_cast<std::size_t>(indent), ' ');
     text += "Computing time = ";
     text += formatComputingTime(static_cast<long long>(ended - started));
   }
-  session.clockingMode = false;
-  writeLogEntry(outName, text, true);
-  session.clockingMode = clocking;
+  text += "\n\n";
+  appendLogWrapped(text, indent);
 }
 
 // The name under which the batch child writes the product of the
@@ -187,7 +197,9 @@ DialogResult supreduceDialog() {
       reduced.empty() ? 0.0f : static_cast<float>(supervisorSize) / static_cast<float>(reduced.size());
 
   bool cleaned = false;
-  if (sameEvents && offerCleanUp(reduced, controlData, cleaned) != PROMPT_OK) return CANCELLED;
+  if (sameEvents) {
+    if (const DialogResult r = offerCleanUp(reduced, controlData, cleaned); r != DONE) return r;
+  }
   if (!saveDialogOutput(out, reduced)) return FAILED;
   breakPageIfFull(18);
   const long states = static_cast<long>(reduced.size());
@@ -276,7 +288,8 @@ DialogResult localizeDialog() {
   writeStatusLine(23, "");
   gotoXY(1, after + 1);
   if (status != LOCALIZE_OK) {
-    reportProblem("Localization failed: check the entries.");
+    reportProblem(status == LOCALIZE_WRITE_FAILED ? "Localization failed: a local controller could not be written."
+                                                  : "Localization failed: check the entries.");
     return FAILED;
   }
 

@@ -18,6 +18,7 @@
 #include "console/screen.h"
 #include "engine/child.h"
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 #include "output/ads.h"
@@ -103,7 +104,7 @@ void reportNoPrinter() {
 // Hands the text `write` produces to lpr through a temporary file of the
 // user directory, and tells the user how it went.
 template <typename Writer> DialogResult sendToPrinter(const std::string& lpr, Writer write) {
-  std::string temporary = session.userDir + ".kav-print-XXXXXX";
+  std::string temporary = temporaryPattern(session.userDir, "print");
   const int fd = ::mkstemp(temporary.data());
   std::FILE* stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
   if (!stream) {
@@ -308,7 +309,7 @@ DialogResult printTxtDialog() {
     if (key == ESCAPE_KEY) return CANCELLED;
   twoBreaks();
   const std::string path = userPath(file, "");
-  std::FILE* in = std::fopen(path.c_str(), "rb");
+  std::FILE* in = openRegularStream(path);
   if (!in) {
     reportProblem("Error reading file: " + abbreviate(path, 59));
     return FAILED;

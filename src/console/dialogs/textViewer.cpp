@@ -10,6 +10,7 @@
 
 #include "console/dialogs/dialogs.h"
 #include "console/screen.h"
+#include "model/safefile.h"
 #include "model/userfiles.h"
 
 namespace kav {
@@ -97,7 +98,7 @@ int writeHeader(const std::string& shownName, long size, long offset, const std:
 } // namespace
 
 PagerEnd pageTextFile(const std::string& path, const std::string& shownName, bool startAtLastPage) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = openRegularStream(path);
   if (!file) {
     reportProblem("Error reading file: " + abbreviate(path, 59));
     return PAGER_ESCAPED;
