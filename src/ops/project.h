@@ -45,12 +45,13 @@ inline constexpr std::uint16_t NULL_LABEL = 1023;
 void projectCore(DES& des, const EventList& labels);
 
 // Work limits of project's subset constructions, counted in states, moves
-// and simulation pairs visited. The defaults suit every caller; the tests
-// set them to force each route.
+// and simulation pairs visited, and whether silent cycles are merged. The
+// defaults suit every caller; the tests set them to force each route.
 struct ProjectLimits {
   std::int64_t plainWork = 20'000'000;   // the plain construction's, before the pruned one is tried
   std::int64_t prunedWork = 10'000'000;  // the pruned construction's, before the plain one goes on
   bool keepPoorPruning = false;          // go on pruning even when few members are dropped
+  bool mergeSilentCycles = true;         // false takes the route of a merge that would exceed the transition limit
 };
 
 // The projection procedure: the result of projectStaged, computed without
@@ -65,7 +66,8 @@ struct ProjectLimits {
 // silent moves is merged into one state; a subset construction over the
 // silent label; minimizeHopcroft; bfsRecodeDES. In place.
 // The subset construction is the plain one (every subset the closure of
-// its members under silent moves) until its work exceeds
+// its members under silent moves, kept as the members no silent move
+// reaches from another) until its work exceeds
 // limits.plainWork. Then a construction that prunes each subset to the
 // members no other member simulates is tried: it keeps a few dozen subsets
 // where the plain one makes hundreds of thousands that minimize to the same
