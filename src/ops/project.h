@@ -44,6 +44,16 @@ inline constexpr std::uint16_t NULL_LABEL = 1023;
 // lookup is one hash probe plus a comparison of member lists.
 void projectCore(DES& des, const EventList& labels);
 
+// Work limits of project's subset constructions, counted in states, moves
+// and simulation pairs visited, and whether silent cycles are merged. The
+// defaults suit every caller; the tests set them to force each route.
+struct ProjectLimits {
+  std::int64_t plainWork = 20'000'000;   // the plain construction's, before the pruned one is tried
+  std::int64_t prunedWork = 10'000'000;  // the pruned construction's, before the plain one goes on
+  bool keepPoorPruning = false;          // go on pruning even when few members are dropped
+  bool mergeSilentCycles = true;         // false takes the route of a merge that would exceed the transition limit
+};
+
 // The projection procedure: the result of projectStaged, computed without
 // its stages. When the staged construction would run no subset
 // construction (no label of its first stage occurs on a transition, and no
@@ -53,12 +63,25 @@ void projectCore(DES& des, const EventList& labels);
 // marked behaviour, numbered breadth-first from state 0 (labels ascending),
 // vocal outputs 0: whatever the route, that DES and numbering are unique.
 // The route: reach; erased labels become one silent label; every cycle of
-// silent moves is merged into one state; one subset construction over the
+// silent moves is merged into one state; a subset construction over the
 // silent label; minimizeHopcroft; bfsRecodeDES. In place.
-// Cost: the subset construction, O(sum of subset sizes times moves), which
-// is bounded by the determinized projection rather than by any partial
-// one; O(n + t) for the rest before it.
-void project(DES& des, const EventList& nullLabels);
+// The subset construction is the plain one (every subset the closure of
+// its members under silent moves, kept as the members no silent move
+// reaches from another) until its work exceeds
+// limits.plainWork. Then a construction that prunes each subset to the
+// members no other member simulates is tried: it keeps a few dozen subsets
+// where the plain one makes hundreds of thousands that minimize to the same
+// few dozen states. It gives up, and the plain construction goes on, when
+// its own work exceeds limits.prunedWork or when, after 64 subsets, the
+// pruning dropped fewer than half the members (unless
+// limits.keepPoorPruning): then the subsets differ in behaviour and
+// pruning them costs more than it saves. (The pruned construction needs
+// the silent cycles merged, which fails only at the transition limit, and
+// fewer than 2^32 - 1 states; otherwise the plain one runs to its end.)
+// Cost: the plain construction, O(sum of subset sizes times moves), bounded
+// by the determinized projection rather than by any partial one, plus about
+// limits.prunedWork for a pruned one that gives up; O(n + t) before them.
+void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits = {});
 
 // The staged reference of project, with N the state count at entry:
 //   no labels:        reach and minimize;
