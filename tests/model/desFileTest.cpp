@@ -68,6 +68,15 @@ TEST_F(DesFile, RoundTripsInBothVersions) {
     EXPECT_TRUE(isValidDES(back));
     EXPECT_EQ(back[0].reached, 1);
   }
+  // Control data carry init -1; a missing file is not a malformed one.
+  const DES data = makeDES(2, {{1, 2, 0}, {1, 5, 0}});
+  ASSERT_EQ(saveDESFile(path("C.DAT"), data, -1, 2), SAVE_OK);
+  DES back;
+  std::int64_t init = 0;
+  ASSERT_EQ(loadDESFile(path("C.DAT"), back, init), LOAD_OK);
+  EXPECT_EQ(init, -1);
+  expectSameDES(data, back);
+  EXPECT_EQ(loadDESFile(path("NONE.DES"), back, init), LOAD_MISSING);
 }
 
 TEST_F(DesFile, EmptyDesIsHeaderSizeThreeTerminatorsAndEndBlock) {
@@ -94,16 +103,6 @@ TEST_F(DesFile, EmptyDesIsHeaderSizeThreeTerminatorsAndEndBlock) {
   std::int64_t init;
   ASSERT_EQ(loadDESFile(path(), back, init), LOAD_OK);
   EXPECT_EQ(back.size(), 0);
-}
-
-TEST_F(DesFile, DatFilesCarryInitMinusOne) {
-  const DES data = makeDES(2, {{1, 2, 0}, {1, 5, 0}});
-  ASSERT_EQ(saveDESFile(path("C.DAT"), data, -1, 2), SAVE_OK);
-  DES back;
-  std::int64_t init = 0;
-  ASSERT_EQ(loadDESFile(path("C.DAT"), back, init), LOAD_OK);
-  EXPECT_EQ(init, -1);
-  expectSameDES(data, back);
 }
 
 TEST_F(DesFile, ReadsAnyHeaderTextAndVersionOnePackedWords) {
@@ -197,12 +196,6 @@ TEST_F(DesFile, SortsTransitionListsThatAreNotSorted) {
   ASSERT_EQ(load(content, des), LOAD_OK);
   EXPECT_TRUE(isValidDES(des));
   EXPECT_EQ(test::describe(des), "3: 0-5->1 0-5->2 | marked");
-}
-
-TEST_F(DesFile, MissingFileIsNotMalformed) {
-  DES des;
-  std::int64_t init = 0;
-  EXPECT_EQ(loadDESFile(path("NONE.DES"), des, init), LOAD_MISSING);
 }
 
 TEST_F(DesFile, FailedSaveLeavesThePreviousFileIntactAndSaveKeepsPermissions) {

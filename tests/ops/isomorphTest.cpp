@@ -53,38 +53,6 @@ std::vector<std::int64_t> answer(const DES& a, const DES& b, bool& isomorphic) {
   return map;
 }
 
-TEST(IsomorphicDES, ADESIsItsOwnIdentity) {
-  const DES a = makeDES(3, {{0, 1, 1}, {1, 2, 2}, {2, 3, 0}}, {2});
-  bool iso;
-  EXPECT_EQ(answer(a, copyDES(a), iso), (std::vector<std::int64_t>{0, 1, 2}));
-  EXPECT_TRUE(iso);
-  EXPECT_TRUE(answer(DES{}, DES{}, iso).empty());
-  EXPECT_TRUE(iso);
-  answer(a, DES{}, iso);
-  EXPECT_FALSE(iso);
-}
-
-TEST(IsomorphicDES, ReportsTheRenumberingAsTheMap) {
-  const DES a = makeDES(3, {{0, 1, 1}, {0, 2, 2}, {1, 3, 0}}, {1});
-  const DES b = makeDES(3, {{0, 1, 2}, {0, 2, 1}, {2, 3, 0}}, {2});
-  bool iso;
-  EXPECT_EQ(answer(a, b, iso), (std::vector<std::int64_t>{0, 2, 1}));
-  EXPECT_TRUE(iso);
-}
-
-TEST(IsomorphicDES, RejectsDifferentMarkingOutputOrTransitionsWithAnEmptyMap) {
-  const DES a = makeDES(2, {{0, 1, 1}}, {1});
-  bool iso;
-  EXPECT_EQ(answer(a, makeDES(2, {{0, 1, 1}}, {0}), iso), (std::vector<std::int64_t>{-1, -1}));
-  EXPECT_FALSE(iso);
-  DES vocal = copyDES(a);
-  vocal[1].vocal = 10;
-  answer(a, vocal, iso);
-  EXPECT_FALSE(iso);
-  answer(a, makeDES(2, {{0, 3, 1}}, {1}), iso);
-  EXPECT_FALSE(iso);
-}
-
 TEST(IsomorphicDES, MatchesUnreachableStatesWhereAGreedyChoiceFails) {
   // Unreachable in a: 1 alone, 2 -5-> 3; in b: 1 -5-> 2, 3 alone. Taking
   // the first state without transitions for a's 1 would steal the end of

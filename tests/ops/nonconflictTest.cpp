@@ -25,14 +25,6 @@ TEST(NonconflictingDES, AnyDESWithAnEmptyOneIsNonconflicting) {
   EXPECT_TRUE(nonconflicting(DES{}, a));
 }
 
-TEST(NonconflictingDES, AReachableUnmarkedDeadlockIsAConflict) {
-  // a offers 1 then 2; b offers 1 then 3: after 1 neither can move.
-  const DES a = makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {0, 2});
-  const DES b = makeDES(3, {{0, 1, 1}, {1, 3, 2}}, {0, 2});
-  EXPECT_FALSE(nonconflicting(a, b));
-  EXPECT_TRUE(nonconflicting(a, a));
-}
-
 TEST(AllCoreachable, AsksThatEveryStateReachAMarkedOne) {
   EXPECT_TRUE(allCoreachable(DES{}));
   EXPECT_TRUE(allCoreachable(makeDES(3, {{0, 1, 1}, {1, 1, 2}, {2, 1, 0}}, {1})));

@@ -97,28 +97,6 @@ bool allDistinguishable(const DES& d) {
   return true;
 }
 
-TEST(Project, EmptyNullListGivesTheReachablePartMinimized) {
-  // 1 and 2 are equivalent; 3 is unreachable.
-  DES d = makeDES(4, {{0, 1, 1}, {0, 3, 2}, {1, 2, 0}, {2, 2, 0}, {3, 5, 0}}, {0});
-  project(d, {});
-  EXPECT_EQ(describe(d), "2: 0-1->1 0-3->1 1-2->0 | marked 0");
-}
-
-TEST(Project, ErasingEveryLabelLeavesOneStateMarkedAsTheInitialClosure) {
-  DES d = makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {2});
-  project(d, {1, 2});
-  EXPECT_EQ(describe(d), "1: | marked 0");
-  DES unmarked = makeDES(3, {{0, 1, 1}, {2, 2, 0}}, {2});
-  project(unmarked, {1, 2});
-  EXPECT_EQ(describe(unmarked), "1: | marked");
-}
-
-TEST(Project, ErasingAnUnusedLabelOnlyReachesAndMinimizes) {
-  DES d = makeDES(3, {{0, 1, 1}, {1, 2, 0}}, {0});
-  project(d, {7});
-  EXPECT_EQ(describe(d), "2: 0-1->1 1-2->0 | marked 0");
-}
-
 TEST(Project, ClosuresAreTransitiveAndMarkTheInitialSubset) {
   // 0 -2-> 1 -4-> 2 (marked) -1-> 3: the initial subset {0, 1, 2} is
   // marked, and 1 follows it.

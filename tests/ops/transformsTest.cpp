@@ -32,12 +32,6 @@ TEST(ComplementDES, SendsMissingLabelsToOneMarkedDumpState) {
   ASSERT_TRUE(isValidDES(d));
 }
 
-TEST(ComplementDES, OfTheEmptyDESIsOneMarkedStateLoopingOnTheList) {
-  DES d;
-  complementDES(d, {1, 2});
-  EXPECT_EQ(describe(d), "1: 0-1->0 0-2->0 | marked 0");
-}
-
 TEST(ComplementDES, TwiceGivesBackTheMarkedBehaviour) {
   for (std::uint32_t seed = 1; seed <= 60; ++seed) {
     std::mt19937 rng(seed);

@@ -24,7 +24,10 @@ namespace kav::test {
 
 DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked) {
   DES des = allocStates(size);
-  for (const Edge& e : edges) insertTransition(des[e.from], e.event, e.to);
+  // Whole lists at once: inserting one by one copies a list per transition.
+  std::vector<std::vector<Transition>> lists(static_cast<std::size_t>(size));
+  for (const Edge& e : edges) lists[static_cast<std::size_t>(e.from)].push_back(makeTransition(e.event, e.to));
+  for (std::int64_t s = 0; s < size; ++s) EXPECT_TRUE(assignTransitions(des[s], lists[static_cast<std::size_t>(s)]));
   for (std::int64_t m : marked) des[m].marked = 1;
   return des;
 }
@@ -53,6 +56,12 @@ std::string describe(const DES& des) {
   for (const Edge& e : edgesOf(des)) out << " " << e.from << "-" << e.event << "->" << e.to;
   out << " | marked";
   for (std::int64_t m : markedOf(des)) out << " " << m;
+  const char* separator = " | vocal ";
+  for (std::int64_t s = 0; s < des.size(); ++s)
+    if (des[s].vocal) {
+      out << separator << s << ":" << des[s].vocal;
+      separator = " ";
+    }
   return out.str();
 }
 
@@ -86,6 +95,13 @@ std::string readFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string golden(const std::string& name) { return readFile(std::string(KAV_TEST_DATA) + "/" + name); }
+
+void writeScript(const std::string& path, const std::string& body) {
+  writeFile(path, "#!/bin/sh\n" + body + "\n");
+  ::chmod(path.c_str(), 0755);
 }
 
 void writeFile(const std::string& path, const std::string& content) {

@@ -25,7 +25,8 @@ DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializ
 DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked);
 std::vector<Edge> edgesOf(const DES& des);
 std::vector<std::int64_t> markedOf(const DES& des);
-// "3: 0-1->1 1-2->2 | marked 2" for SCOPED_TRACE.
+// "3: 0-1->1 1-2->2 | marked 2" for SCOPED_TRACE, followed by
+// " | vocal 1:10 2:20" when some state has an output.
 std::string describe(const DES& des);
 
 // A random DES from raw mt19937 output (distributions differ between
@@ -44,6 +45,10 @@ struct TempDir {
 };
 
 std::string readFile(const std::string& path);
+// The expected text kept as tests/data/NAME.
+std::string golden(const std::string& name);
+// An executable shell script at path with this body.
+void writeScript(const std::string& path, const std::string& body);
 void writeFile(const std::string& path, const std::string& content);
 bool exists(const std::string& path);
 
