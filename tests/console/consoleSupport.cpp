@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-#include "engine/protocol.h"
 
 namespace kav::test {
 
@@ -38,12 +37,6 @@ ConsoleRun runConsole(const ProgramDir& program, const std::string& keys, unsign
   run.output = r.output;
   run.screens = splitScreens(readFile(log));
   return run;
-}
-
-void createDES(const ProgramDir& program, const std::string& name, int size, const std::string& markers,
-               const std::string& transitions) {
-  runBatchChild(program, PROC_CREATE, name + "\n" + std::to_string(size) + "\n" + markers + "\n-1\n" + transitions);
-  std::remove(program.user("orva.rst").c_str());
 }
 
 ConsoleRun expectDialogRun(const ProgramDir& program, const DialogRun& expected) {

@@ -26,11 +26,6 @@ struct ConsoleRun {
 // leaves the start-up picture.
 ConsoleRun runConsole(const ProgramDir& program, const std::string& keys, unsigned long long addressLimit = 0);
 
-// Creates a DES in the user directory through the batch child (code 0):
-// size, marker list, transitions as "from event to" triples.
-void createDES(const ProgramDir& program, const std::string& name, int size, const std::string& markers,
-               const std::string& transitions);
-
 // One console run and what it should leave: screens showing `shown` in
 // this order, none showing any of `absent`, user files as describeFile()
 // says ("unreadable" for none) and the session log.

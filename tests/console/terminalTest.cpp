@@ -38,21 +38,19 @@ public:
     }
     return text;
   }
-  // Waits up to ten seconds for text on the screen.
-  bool waitFor(const std::string& text) const {
+  // Waits up to ten seconds for text to be on the screen (or gone from it).
+  bool waitFor(const std::string& text, bool shown = true) const {
     for (int k = 0; k < 200; ++k) {
-      if (capture().find(text) != std::string::npos) return true;
+      if ((capture().find(text) != std::string::npos) == shown) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
   }
-  // Waits up to ten seconds for text to leave the screen.
-  bool waitUntilGone(const std::string& text) const {
-    for (int k = 0; k < 200; ++k) {
-      if (capture().find(text) == std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+  // A session of kav in an 80 x 25 window, in the program directory.
+  bool start(const ProgramDir& program) const {
+    return run("-f /dev/null new-session -d -x 80 -y 25 -s kav \"cd '" + program.dir.path +
+               "' && TERM=screen ./kav; sleep 30\"") == 0 &&
+           waitFor("KAV 2017.05.01");
   }
   void keys(const std::string& keys) const { run("send-keys -t kav " + keys); }
 
@@ -63,17 +61,14 @@ private:
 TEST(Terminal, RunsATrimWithRealKeysIncludingPageDown) {
   if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
   ProgramDir program;
-  test::createDES(program, "A", 4, "2", "0 1 1\n1 2 2\n0 3 3\n");
+  program.save("A.DES", test::makeDES(4, {{0, 1, 1}, {1, 2, 2}, {0, 3, 3}}, {2}));
   for (int k = 0; k < 80; ++k) {
     char name[16];
     std::snprintf(name, sizeof name, "F%03d", k);
     test::writeFile(program.user(name), "x");
   }
   Tmux tmux;
-  ASSERT_EQ(tmux.run("-f /dev/null new-session -d -x 80 -y 25 -s kav \"cd '" + program.dir.path +
-                     "' && TERM=screen ./kav; sleep 30\""),
-            0);
-  ASSERT_TRUE(tmux.waitFor("KAV 2017.05.01")) << tmux.capture();
+  ASSERT_TRUE(tmux.start(program)) << tmux.capture();
   tmux.keys("Space");
   ASSERT_TRUE(tmux.waitFor("MAIN OPTIONS")) << tmux.capture();
   tmux.keys("t");
@@ -121,7 +116,7 @@ TEST(Terminal, RunsATrimWithRealKeysIncludingPageDown) {
   tmux.keys("Enter x");
   ASSERT_TRUE(tmux.waitFor("MAIN OPTIONS")) << tmux.capture();
   tmux.keys("x");
-  EXPECT_TRUE(tmux.waitUntilGone("MAIN OPTIONS")) << tmux.capture();
+  EXPECT_TRUE(tmux.waitFor("MAIN OPTIONS", false)) << tmux.capture();
 }
 
 TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
@@ -131,10 +126,7 @@ TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
   // waits for a writer that never comes: a computation that never ends.
   ASSERT_EQ(::mkfifo(program.user("SLOW.DES").c_str(), 0600), 0);
   Tmux tmux;
-  ASSERT_EQ(tmux.run("-f /dev/null new-session -d -x 80 -y 25 -s kav \"cd '" + program.dir.path +
-                     "' && TERM=screen ./kav; sleep 30\""),
-            0);
-  ASSERT_TRUE(tmux.waitFor("KAV 2017.05.01")) << tmux.capture();
+  ASSERT_TRUE(tmux.start(program)) << tmux.capture();
   tmux.keys("Space t b");
   ASSERT_TRUE(tmux.waitFor("REACH & BREADTH-FIRST SEARCH RECODE")) << tmux.capture();
   tmux.keys("slow Enter out Enter");
@@ -149,7 +141,7 @@ TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
   EXPECT_FALSE(test::exists(program.user("orva.rst")));
   // The session goes on: X twice ends it.
   tmux.keys("x x");
-  EXPECT_TRUE(tmux.waitUntilGone("MAIN OPTIONS")) << tmux.capture();
+  EXPECT_TRUE(tmux.waitFor("MAIN OPTIONS", false)) << tmux.capture();
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include "model/progress.h"
 #include "model/session.h"
+#include "support/languageOracle.h"
 #include "support/testSupport.h"
 
 namespace kav {
@@ -123,25 +124,6 @@ TEST(MinimizeDES, FollowsTheSelectorAndReportsProgress) {
   setProgressHook(nullptr);
 }
 
-// Same closed and marked behaviour: every pair of states reached by one
-// string agrees on marking and on the labels offered. Deterministic DES.
-bool sameBehaviour(const DES& a, const DES& b) {
-  if (a.empty() || b.empty()) return a.empty() == b.empty();
-  std::set<std::pair<std::int64_t, std::int64_t>> seen{{0, 0}};
-  std::vector<std::pair<std::int64_t, std::int64_t>> todo{{0, 0}};
-  while (!todo.empty()) {
-    const auto [x, y] = todo.back();
-    todo.pop_back();
-    if (a[x].marked != b[y].marked || a[x].transitionCount != b[y].transitionCount) return false;
-    for (std::size_t k = 0; k < a[x].transitionCount; ++k) {
-      const Transition ta = a[x].transitions[k], tb = b[y].transitions[k];
-      if (ta.event != tb.event) return false;
-      if (seen.emplace(ta.target, tb.target).second) todo.emplace_back(ta.target, tb.target);
-    }
-  }
-  return true;
-}
-
 TEST(MinimizeDES, AgreesWithTheNaiveFixpointOnRandomDes) {
   for (std::uint32_t seed = 1; seed <= 400; ++seed) {
     std::mt19937 rng(seed);
@@ -158,7 +140,7 @@ TEST(MinimizeDES, AgreesWithTheNaiveFixpointOnRandomDes) {
     for (std::size_t s = 0; s < cls.size(); ++s) EXPECT_EQ(cls[s], static_cast<std::int64_t>(s));
     EXPECT_EQ(describe(minimized(fast, false)), describe(fast));
     if (deterministic) {
-      EXPECT_TRUE(sameBehaviour(input, fast));
+      EXPECT_TRUE(test::sameBehaviour(input, fast));
     }
   }
 }

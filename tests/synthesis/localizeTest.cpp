@@ -100,17 +100,6 @@ TEST_F(Localize, SplitsTheSupervisorIntoControllersThatTogetherAreEquivalent) {
   EXPECT_EQ(files(), (std::vector<std::string>{"LOC1.DES", "LOC2.DES", "M1.DES", "M2.DES", "PLANT.DES", "SUPER.DES"}));
 }
 
-TEST_F(Localize, WithoutTheCleanUpEverySelfloopStays) {
-  saveTwoMachines();
-  LocalizeRequest request = twoMachines();
-  request.skipCleanUp = true;
-  std::vector<std::int64_t> sizes;
-  ASSERT_EQ(localize(request, sizes), LOCALIZE_OK);
-  EXPECT_EQ(describe(load("LOC1")), "2: 0-1->0 0-2->1 0-4->0 1-3->0 1-4->1 | marked 0");
-  EXPECT_TRUE(equivalent(request));
-  EXPECT_EQ(files().size(), 6u);
-}
-
 TEST_F(Localize, WithOneComponentTheCleanUpNeverRuns) {
   const DES m = makeDES(2, {{0, 1, 1}, {1, 2, 0}, {0, 4, 0}}, {0});
   save("M", m);
@@ -183,18 +172,6 @@ TEST_F(Localize, RefusesControllerNamesThatWouldOverwriteAnInput) {
   EXPECT_FALSE(isControllerNameTaken(twoMachines(), 1, "LOC2"));
   EXPECT_EQ(files().size(), 4u);
   EXPECT_EQ(describe(load("SUPER")).substr(0, 2), "6:");
-}
-
-TEST_F(Localize, FailsWhenAnInputCannotBeLoaded) {
-  saveTwoMachines();
-  LocalizeRequest request = twoMachines();
-  request.components[1] = "MISSING";
-  std::vector<std::int64_t> sizes;
-  EXPECT_EQ(localize(request, sizes), LOCALIZE_FAILED);
-  request = twoMachines();
-  request.supervisor = "MISSING";
-  EXPECT_EQ(localize(request, sizes), LOCALIZE_FAILED);
-  EXPECT_EQ(files().size(), 4u);
 }
 
 TEST_F(Localize, ControlEquDetectsAControllerThatAllowsTooMuch) {
