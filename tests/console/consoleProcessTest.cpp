@@ -29,6 +29,7 @@ using test::ProgramDir;
 using test::readFile;
 using test::rowOf;
 using test::runConsole;
+using test::screenWith;
 using test::writeFile;
 
 // 0 -1-> 1 -2-> 2 (marked), 0 -3-> 3 which blocks: trims to 3 states.
@@ -221,59 +222,35 @@ TEST_F(Console, ShowsThePictureAndTheMenusAndTheirSwitches) {
 
 TEST_F(Console, EveryMenuCodeReachesItsDialog) {
   struct Code {
-    const char* keys;     // typed at "Procedure desired:"
-    const char* expected; // on the screen it leads to
-    const char* leave;    // back to the procedures menu
+    const char* keys;        // typed at "Procedure desired:"
+    const char* expected;    // on the screen it leads to
+    const char* leave = ESC; // back to the procedures menu
   };
+  // 13 is no code and A no procedure: the menu again.
   const Code codes[] = {
-      {"0", "Please choose Option 1 or 2 ....", ESC},
-      {"1\r", "DES2 = SELFLOOP (DES1, EVENT_LIST)", ESC},
-      {"10", "DES2 = COMPLEMENT (DES1, LIST)", ESC},
-      {"11", "(LOC1, LOC2, ...) = LOCALIZE (PLANT, (PLANT1, PLANT2, ...), SUPER)", ESC},
-      {"12", "DES2 = FORCE (DES1, [FORCIBLE], [PREEMPTABLE], TIMEOUT)", ESC},
-      {"2", "DES2 = TRIM (DES1)", ESC},
-      {"3", "DES = SYNC (DES1, DES2, ..., DESk, k)", ESC},
-      {"4", "DES = MEET (DES1, DES2, ..., DESk, k)", ESC},
-      {"5", "DES3 = SUPCON (DES1, DES2)", ESC},
-      {"6", "DES3 = MUTEX (DES1, DES2, EXCLUDED_STATE_PAIR_LIST)", ESC},
-      {"7", "DES3 = CONDAT (DES1, DES2)", ESC},
-      {"8", "DES3 = SUPREDUCE (DES1, DES2, DAT2)", ESC},
-      {"9", "DES2 = MINSTATE (DES1)", ESC},
-      {"b", "REACH & BREADTH-FIRST SEARCH RECODE", ESC},
-      {"ce", "GIF = CONVERT (DES)", ESC},
-      {"DE", "DISPLAY (DES)", ESC},
-      {"E", "DES2 = EDIT (DES1)", ESC},
-      {"FA", "FILE(DAT)", ESC},
-      {"FD", "DES2 = FILE (ADS1)", ESC},
-      {"FE", "FILE(DES)", ESC},
-      {"H0", "DES2 = VOCALIZE (DES1, [VOCAL])", ESC},
-      {"H1", "DES2 = OUTCONSIS (DES1)", ESC},
-      {"H2", "DES2 = HICONSIS (DES1)", ESC},
-      {"H3", "DES2 = HIGEN (DES1)", ESC},
-      {"H4", "DES2 = ALLEVENTS (DES1/DAT1/[EVENTLIST])", ESC},
-      {"I", "ISOMORPH (DES1, DES2)", ESC},
-      {"MA", " D=PgDn  U=PgUp  Esc (Exit Show)", ESC},
-      {"NC", "NONCONFLICT (DES1, DES2)", ESC},
-      {"NO", "(DES3,DES4) = NATOBS (DES1, DES2/DAT2/[EVENTLIST])", ESC},
-      {"OB", "OBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"P0", "DES2 = PROJECT (DES1, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"PA", "PRINT(DAT)", ESC},
-      {"PE", "PRINT(DES)", ESC},
-      {"PX", "PRINT(TXT)", ESC},
-      {"QC", "DES2 = SUP(S)QC (DES1, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"R0", "DES2 = RELABEL (DES1, EVENT_MAP_PAIR_LIST)", ESC},
-      {"RR", "DES3 = SUPCONROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"SA", "SHOW(DAT)", ESC},
-      {"se", "SHOW(DES)", ESC},
-      {"SX", "SHOW(TXT)", ESC},
-      {"SN", "DES3 = SUPNORM (DES1, DES2, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"SR", "DES3 = SUPROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"SS", "DES3 = SUPSCOP (DES1, DES2, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"UD", " D=PgDn  U=PgUp  Esc (Exit Directory)", ESC},
-      {"UM", "DES2 = UNCERTMOD (DES1, NULL/IMAGE/IMAGE_DES)", ESC},
-      {"Z1", "0: Path-to-Block", "2\rX"},
-      {"Z22", "Ehmeet is not available in this version.", "\rX"},
-      {"13", "Procedure desired:", ""}, // no such code: the menu again
+      {"0", "Please choose Option 1 or 2 ...."}, {"1\r", "DES2 = SELFLOOP (DES1, EVENT_LIST)"},
+      {"10", "DES2 = COMPLEMENT (DES1, LIST)"},
+      {"11", "(LOC1, LOC2, ...) = LOCALIZE (PLANT, (PLANT1, PLANT2, ...), SUPER)"},
+      {"12", "DES2 = FORCE (DES1, [FORCIBLE], [PREEMPTABLE], TIMEOUT)"}, {"2", "DES2 = TRIM (DES1)"},
+      {"3", "DES = SYNC (DES1, DES2, ..., DESk, k)"}, {"4", "DES = MEET (DES1, DES2, ..., DESk, k)"},
+      {"5", "DES3 = SUPCON (DES1, DES2)"}, {"6", "DES3 = MUTEX (DES1, DES2, EXCLUDED_STATE_PAIR_LIST)"},
+      {"7", "DES3 = CONDAT (DES1, DES2)"}, {"8", "DES3 = SUPREDUCE (DES1, DES2, DAT2)"},
+      {"9", "DES2 = MINSTATE (DES1)"}, {"b", "REACH & BREADTH-FIRST SEARCH RECODE"}, {"ce", "GIF = CONVERT (DES)"},
+      {"DE", "DISPLAY (DES)"}, {"E", "DES2 = EDIT (DES1)"}, {"FA", "FILE(DAT)"}, {"FD", "DES2 = FILE (ADS1)"},
+      {"FE", "FILE(DES)"}, {"H0", "DES2 = VOCALIZE (DES1, [VOCAL])"}, {"H1", "DES2 = OUTCONSIS (DES1)"},
+      {"H2", "DES2 = HICONSIS (DES1)"}, {"H3", "DES2 = HIGEN (DES1)"},
+      {"H4", "DES2 = ALLEVENTS (DES1/DAT1/[EVENTLIST])"}, {"I", "ISOMORPH (DES1, DES2)"},
+      {"MA", " D=PgDn  U=PgUp  Esc (Exit Show)"}, {"NC", "NONCONFLICT (DES1, DES2)"},
+      {"NO", "(DES3,DES4) = NATOBS (DES1, DES2/DAT2/[EVENTLIST])"}, {"OB", "OBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)"},
+      {"P0", "DES2 = PROJECT (DES1, NULL/IMAGE/IMAGE_DES)"}, {"PA", "PRINT(DAT)"}, {"PE", "PRINT(DES)"},
+      {"PX", "PRINT(TXT)"}, {"QC", "DES2 = SUP(S)QC (DES1, NULL/IMAGE/IMAGE_DES)"},
+      {"R0", "DES2 = RELABEL (DES1, EVENT_MAP_PAIR_LIST)"},
+      {"RR", "DES3 = SUPCONROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)"}, {"SA", "SHOW(DAT)"}, {"se", "SHOW(DES)"},
+      {"SX", "SHOW(TXT)"}, {"SN", "DES3 = SUPNORM (DES1, DES2, NULL/IMAGE/IMAGE_DES)"},
+      {"SR", "DES3 = SUPROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)"},
+      {"SS", "DES3 = SUPSCOP (DES1, DES2, NULL/IMAGE/IMAGE_DES)"}, {"UD", " D=PgDn  U=PgUp  Esc (Exit Directory)"},
+      {"UM", "DES2 = UNCERTMOD (DES1, NULL/IMAGE/IMAGE_DES)"}, {"Z1", "0: Path-to-Block", "2\rX"},
+      {"Z22", "Ehmeet is not available in this version.", "\rX"}, {"13", "Procedure desired:", ""},
       {"A", "Procedure desired:", ""},
   };
   std::string keys = " T";
@@ -307,60 +284,22 @@ TEST_F(Console, EscapeAtEveryPromptCancelsWithoutLogEntryOrOutput) {
   program.save("M2.DES", makeDES(2, {{0, 3, 1}, {1, 4, 0}}, {0}));
   program.save("PLANT.DES", makeDES(4, {{0, 1, 1}, {0, 3, 2}, {1, 2, 0}, {1, 3, 3}, {2, 1, 3}, {2, 4, 0}, {3, 2, 2},
                                         {3, 4, 1}}, {0}));
+  // Keys up to each prompt, question or list of the dialogs.
   const std::string cancels[] = {
-      "2",                          // input name
-      "2A\r",                       // rename question
-      "2A\r\r",                     // new name
-      "2A\r\rB\r",                  // overwrite question
-      "BA\r",                       // BFS-recode output
-      "3",                          // k
-      "32\rA\r",                    // second input
-      "32\rA\rA\r",                 // Sync output
-      "4",                          // Meet k
-      "5A\rA\r",                    // Supcon output
-      "7A\rA\r",                    // Condat output
-      "9A\r",                       // Minstate rename question
-      "1\rA\rn1\r",                 // Selfloop event list
-      "10A\rC\r",                   // Complement question
-      "10A\rC\rn",                  // Complement list
-      "12A\rC\r",                   // Force forcible list
-      "12A\rC\r-1\r-1\r",           // Force timeout
-      "6A\rA\rC\r1\r",              // Mutex pair
-      "P0A\rC\r",                   // Project n/i/d
-      "P0A\rC\rd",                  // Project IMAGE_DES name
-      "P0A\rC\rn",                  // Project null list
-      "R0A\rC\r",                   // Relabel old value
-      "H0A\rC\r",                   // Vocalize exit state
-      "H0A\rC\r0\r1\r",             // Vocalize vocal output
-      "H2A\rC\r",                   // Hiconsis option
-      "H4",                         // Allevents source
-      "H4\r",                       // Allevents DES1
-      "H4\rA\r",                    // Allevents output
-      "IA\r",                       // Isomorph second input
-      "NC",                         // Nonconflict first input
-      "QC",                         // qc/sqc question
-      "QCqc\rA\rQ\r",               // n/i/d
-      "QCqc\rA\rQ\rn-1\r",          // partition question
-      "OB",                         // o/so question
-      "OBo\rA\r",                   // DES2
-      "NO",                         // DES1
-      "NOA\r",                      // seed choice
-      "NOA\re",                     // event list
-      "NOA\re-1\rO\r",              // DES4
-      "SNA\r",                      // DES2
-      "SRA\rA\r",                   // output
-      "UMA\rU\r",                   // n/i/d
-      "8P\rS\r",                    // DAT2
-      "8P\rS\rD\rR\r",              // estimate question
-      "8P\rS\rD\rR\r\r",            // clean-up question
-      "11",                         // plant
-      "11PLANT\r",                  // component count
-      "11PLANT\r2\rM1\r",           // second component
-      "11PLANT\r2\rM1\rM2\r",       // supervisor
-      "11PLANT\r2\rM1\rM2\rS\rL1\r",   // second controller
-      "11PLANT\r2\rM1\rM2\rS\rL1\rL2\r", // clean-up question
-      "Z21A\rA\rC\r",               // Attach state
-      "Z28A\rM\r1\r",               // Statemap pair
+      "2", "2A\r", "2A\r\r", "2A\r\rB\r",               // Trim: input, rename, new name, overwrite
+      "BA\r", "3", "32\rA\r", "32\rA\rA\r", "4",       // BFS-recode output; Sync k, input, output; Meet k
+      "5A\rA\r", "7A\rA\r", "9A\r", "1\rA\rn1\r",      // Supcon, Condat outputs; Minstate rename; Selfloop list
+      "10A\rC\r", "10A\rC\rn", "12A\rC\r", "12A\rC\r-1\r-1\r", // Complement question, list; Force list, timeout
+      "6A\rA\rC\r1\r", "P0A\rC\r", "P0A\rC\rd", "P0A\rC\rn",   // Mutex pair; Project n/i/d, IMAGE_DES, list
+      "R0A\rC\r", "H0A\rC\r", "H0A\rC\r0\r1\r", "H2A\rC\r", // Relabel; Vocalize state, output; Hiconsis option
+      "H4", "H4\r", "H4\rA\r", "IA\r", "NC",           // Allevents source, DES1, output; Isomorph; Nonconflict
+      "QC", "QCqc\rA\rQ\r", "QCqc\rA\rQ\rn-1\r",        // Sup(s)qc question, n/i/d, partition question
+      "OB", "OBo\rA\r", "NO", "NOA\r", "NOA\re",        // (S)Observable; Natobs DES1, seed choice, event list
+      "NOA\re-1\rO\r", "SNA\r", "SRA\rA\r", "UMA\rU\r", // Natobs DES4; Supnorm DES2; Suprobs output; Uncertmod
+      "8P\rS\r", "8P\rS\rD\rR\r", "8P\rS\rD\rR\r\r",     // Supreduce DAT2, estimate, clean-up question
+      "11", "11PLANT\r", "11PLANT\r2\rM1\r", "11PLANT\r2\rM1\rM2\r", // Localize plant, count, components, super
+      "11PLANT\r2\rM1\rM2\rS\rL1\r", "11PLANT\r2\rM1\rM2\rS\rL1\rL2\r", // second controller, clean-up question
+      "Z21A\rA\rC\r", "Z28A\rM\r1\r",                   // Attach state; Statemap pair
   };
   std::string keys = " T";
   for (const std::string& c : cancels) keys += c + ESC + (c.starts_with("Z") ? "X" : "");
@@ -376,36 +315,25 @@ TEST_F(Console, EscapeAtEveryPromptCancelsWithoutLogEntryOrOutput) {
   EXPECT_EQ(program.describeFile("B.DES"), "1: | marked 0");
 }
 
-TEST_F(Console, ChildOutOfMemoryShowsTheMessageAndLogsNothing) {
-  if (test::sanitizedBuild()) GTEST_SKIP() << "the sanitizer's allocator ignores address-space limits";
-  // Loading it needs 800 MB, far beyond the limit.
-  program.saveHuge("BIG.DES");
-  const test::ConsoleRun run = runConsole(program, " T2BIG\r\rOUT\r\rXX", 256ull << 20);
-  EXPECT_EQ(run.status, 0) << run.output;
-  const int shown = findScreen(run, "Problem too large -- out of memory!");
-  ASSERT_GE(shown, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 22), "Problem too large -- out of memory!");
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 23), "Press <Enter> to return to KAV Procedures");
-  EXPECT_EQ(program.sessionLog(), "");
-  EXPECT_FALSE(exists(program.user("OUT.DES")));
-}
-
 TEST_F(Console, FailedComputationsSayWhatWentWrongAndLogNothing) {
   putA(program);
   writeFile(program.user("BAD.DES"), "not a DES file at all");
   ::mkdir(program.user("DIR.DES").c_str(), 0755);
   const test::ConsoleRun run = runConsole(program, " T2BAD\r\rOUT\r\r2A\r\rDIR\r\r\rXX");
   EXPECT_EQ(run.status, 0);
-  const int unreadable = findScreen(run, "Error reading file:");
-  ASSERT_GE(unreadable, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(unreadable)], 22),
-            "Error reading file: " + abbreviate(program.user("BAD.DES"), 59));
-  const int unwritable = findScreen(run, "Error writing file:");
-  ASSERT_GE(unwritable, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(unwritable)], 22),
-            "Error writing file: " + abbreviate(program.user("DIR.DES"), 59));
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(unwritable)], 23), "Press <Enter> to return to KAV Procedures");
+  EXPECT_EQ(rowOf(screenWith(run, "Error reading file:"), 22), "Error reading file: " + abbreviate(program.user("BAD.DES"), 59));
+  const std::string unwritable = screenWith(run, "Error writing file:");
+  EXPECT_EQ(rowOf(unwritable, 22), "Error writing file: " + abbreviate(program.user("DIR.DES"), 59));
+  EXPECT_EQ(rowOf(unwritable, 23), "Press <Enter> to return to KAV Procedures");
   EXPECT_EQ(program.sessionLog(), "");
+  if (test::sanitizedBuild()) GTEST_SKIP() << "the sanitizer's allocator ignores address-space limits";
+  // Loading it needs 800 MB, far beyond the limit of the child.
+  program.saveHuge("BIG.DES");
+  const std::string shown = screenWith(runConsole(program, " T2BIG\r\rOUT\r\rXX", 256ull << 20), "Problem too large");
+  EXPECT_EQ(rowOf(shown, 22), "Problem too large -- out of memory!");
+  EXPECT_EQ(rowOf(shown, 23), "Press <Enter> to return to KAV Procedures");
+  EXPECT_EQ(program.sessionLog(), "");
+  EXPECT_FALSE(exists(program.user("OUT.DES")));
 }
 
 TEST_F(Console, ASecondSessionInTheSameUserDirectoryIsTurnedAway) {
@@ -428,34 +356,25 @@ TEST_F(Console, AScriptEndingInsideADialogEndsWithStatus255) {
 
 // --- Prompts and the session log -----------------------------------------------------------
 
-TEST_F(Console, OverwriteQuestionTakesEnterAsYesAndNAsAnotherName) {
+TEST_F(Console, AnExistingOutputOrAMissingInputIsAskedAgain) {
   putA(program);
   program.save("B.DES", makeDES(1, {}, {0}));
-  const test::ConsoleRun run = runConsole(program, " T2A\r\rB\rnB\r\r\rXX");
-  EXPECT_EQ(run.status, 0);
-  const int question = findScreen(run, "Filename B already exists.  OK to overwrite?  (*y/n)");
-  ASSERT_GE(question, 0);
-  // n: the name is asked for again, and the question comes again.
-  const int again = findScreen(run, "OK to overwrite?  (*y/n)  n", question);
-  ASSERT_GE(again, 0);
-  const std::string& screen = run.screens[static_cast<std::size_t>(again)];
-  const std::size_t first = screen.find("Enter new name for DES2 ....  B");
+  test::ConsoleRun run = runConsole(program, " T2A\r\rB\rnB\r\r\rXX");
+  EXPECT_GE(findScreen(run, "Filename B already exists.  OK to overwrite?  (*y/n)"), 0);
+  // n: the name is asked for again, and the question comes again; Enter
+  // is yes.
+  const std::string again = screenWith(run, "OK to overwrite?  (*y/n)  n");
+  const std::size_t first = again.find("Enter new name for DES2 ....  B");
   ASSERT_NE(first, std::string::npos);
-  EXPECT_NE(screen.find("Enter new name for DES2 ....", first + 1), std::string::npos);
+  EXPECT_NE(again.find("Enter new name for DES2 ....", first + 1), std::string::npos);
   EXPECT_EQ(program.sessionLog(), "B = Trim(A)  (3,2)\n\n");
   EXPECT_EQ(program.describeFile("B.DES"), "3: 0-1->1 1-2->2 | marked 2");
-}
-
-TEST_F(Console, AnInputThatDoesNotExistAsksAgain) {
-  putA(program);
-  const test::ConsoleRun run = runConsole(program, " T2NOPE\rA\r" + std::string(ESC) + "XX");
-  const int missing = findScreen(run, "Filename NOPE not in directory!");
-  ASSERT_GE(missing, 0);
-  const std::string& screen = run.screens[static_cast<std::size_t>(missing)];
+  run = runConsole(program, " T2NOPE\rA\r" + std::string(ESC) + "XX");
+  const std::string missing = screenWith(run, "Filename NOPE not in directory!");
   // The prompt stands again two rows below the message.
-  EXPECT_EQ(rowOf(screen, 6), "Filename NOPE not in directory!");
-  EXPECT_EQ(rowOf(screen, 8), "Enter name of DES1 to be trimmed ....");
-  EXPECT_GE(findScreen(run, "Assign new name to A?", missing), 0);
+  EXPECT_EQ(rowOf(missing, 6), "Filename NOPE not in directory!");
+  EXPECT_EQ(rowOf(missing, 8), "Enter name of DES1 to be trimmed ....");
+  EXPECT_GE(findScreen(run, "Assign new name to A?"), 0);
 }
 
 TEST_F(Console, ClockingAddsTheComputingTimeLine) {
@@ -471,8 +390,7 @@ TEST_F(Console, ClockingAddsTheComputingTimeLine) {
 TEST_F(Console, LongEntriesAreWrappedThroughTheScratchFile) {
   // Twenty inputs with names of twenty characters make an entry of some
   // 450 characters.
-  std::string keys = " T320\r";
-  std::string names;
+  std::string keys = " T320\r", names;
   for (int k = 0; k < 20; ++k) {
     char name[32];
     std::snprintf(name, sizeof name, "INPUT%02dXXXXXXXXXXXXX", k);
@@ -483,14 +401,11 @@ TEST_F(Console, LongEntriesAreWrappedThroughTheScratchFile) {
   runConsole(program, keys + "SYNC12\r\rXX");
   const std::string log = program.sessionLog();
   std::string unwrapped;
-  std::size_t start = 0;
   int lines = 0;
-  for (std::size_t end; (end = log.find('\n', start)) != std::string::npos && end > start; start = end + 1) {
+  for (std::size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos && end > start; start = end + 1) {
     const std::string line = log.substr(start, end - start);
     EXPECT_LE(line.size(), 74u) << line;
-    if (lines++ > 0) {
-      ASSERT_EQ(line.substr(0, 9), std::string(9, ' ')) << line;
-    }
+    EXPECT_EQ(line.substr(0, 9) == std::string(9, ' '), lines++ > 0) << line;
     unwrapped += lines > 1 ? line.substr(9) : line;
   }
   EXPECT_GE(lines, 6);
@@ -501,19 +416,19 @@ TEST_F(Console, LongEntriesAreWrappedThroughTheScratchFile) {
 
 TEST_F(Console, EventListWrapsAtColumn75AndContinuesOnANewPage) {
   putA(program);
-  std::string keys = " T1\rA\rn";
+  std::string keys = " T1\rA\rn", row, next;
   for (int e = 100; e < 250; ++e) keys += std::to_string(e) + "\r";
   const test::ConsoleRun run = runConsole(program, keys + "-1\r\r" + ESC + "XX");
   // Ten entries of 7 columns from column 5; the eleventh starts a new row.
-  std::string row, next;
   for (int e = 100; e < 110; ++e) row += (e == 100 ? "     " : "    ") + std::to_string(e);
   for (int e = 110; e < 120; ++e) next += (e == 110 ? "     " : "    ") + std::to_string(e);
   EXPECT_GE(findScreen(run, "\n" + row + "\n" + next + "\n"), 0);
-  const int continued = findScreen(run, "Continue to enter list of events to be adjoined.  Terminate list with -1.");
+  const char* const heading = "Continue to enter list of events to be adjoined.  Terminate list with -1.";
+  const int continued = findScreen(run, heading);
   ASSERT_GE(continued, 0);
   const std::string& page = run.screens[static_cast<std::size_t>(continued)];
   EXPECT_EQ(rowOf(page, 0), "SELFLOOP");
-  EXPECT_EQ(rowOf(page, 4), "Continue to enter list of events to be adjoined.  Terminate list with -1.");
+  EXPECT_EQ(rowOf(page, 4), heading);
   EXPECT_EQ(rowOf(page, 23), "Press <ESC> to cancel");
   // The first key typed there stands at column 5 of row 6.
   const std::string typed = rowOf(run.screens[static_cast<std::size_t>(continued + 1)], 6);
@@ -526,79 +441,58 @@ TEST_F(Console, EventListWrapsAtColumn75AndContinuesOnANewPage) {
 TEST_F(Console, UserDirectoryListingTakesFourTwoOrOneColumns) {
   putA(program);
   ::mkdir(program.user("OLD").c_str(), 0755);
-  const std::string dirKeys = " TUD" + std::string(ESC) + "XX";
-  test::ConsoleRun run = runConsole(program, dirKeys);
-  int shown = findScreen(run, "FILES IN: ");
-  ASSERT_GE(shown, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 0), "FILES IN: " + program.dir.path + "user");
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 3),
-            "A.DES" + std::string(15, ' ') + "[OLD" + std::string(13, ' ') + "]");
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 23), " D=PgDn  U=PgUp  Esc (Exit Directory)");
-
-  ::rmdir(program.user("OLD").c_str());
+  const std::string keys = " TUD\x1bXX";
+  const std::string four = screenWith(runConsole(program, keys), "FILES IN: ");
+  EXPECT_EQ(rowOf(four, 0), "FILES IN: " + program.dir.path + "user");
+  EXPECT_EQ(rowOf(four, 3), "A.DES" + std::string(15, ' ') + "[OLD" + std::string(13, ' ') + "]");
+  EXPECT_EQ(rowOf(four, 23), " D=PgDn  U=PgUp  Esc (Exit Directory)");
+  // A name of thirty characters takes two columns, one of fifty one.
   const std::string thirty(26, 'T'), fifty(46, 'F');
   writeFile(program.user(thirty + ".DES"), "x");
-  run = runConsole(program, dirKeys);
-  shown = findScreen(run, "FILES IN: ");
-  ASSERT_GE(shown, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 3), "A.DES" + std::string(35, ' ') + thirty + ".DES");
+  EXPECT_EQ(rowOf(screenWith(runConsole(program, keys), "FILES IN: "), 4), thirty + ".DES");
   writeFile(program.user(fifty + ".DES"), "x");
-  run = runConsole(program, dirKeys);
-  shown = findScreen(run, "FILES IN: ");
-  ASSERT_GE(shown, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 4), fifty + ".DES");
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 5), thirty + ".DES");
+  const std::string one = screenWith(runConsole(program, keys), "FILES IN: ");
+  EXPECT_EQ(rowOf(one, 3), "A.DES");
+  EXPECT_EQ(rowOf(one, 4), fifty + ".DES");
 }
 
 TEST_F(Console, UserDirectoryPagerGoesForwardAndBackAndSaysWhenItIsEmpty) {
-  test::ConsoleRun run = runConsole(program, " TUD\rXX");
-  int shown = findScreen(run, "NO FILES IN ");
-  ASSERT_GE(shown, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 7), "NO FILES IN " + program.dir.path + "user");
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 23), "Press <Enter> to return to ORVA Procedures");
+  const std::string empty = screenWith(runConsole(program, " TUD\rXX"), "NO FILES IN ");
+  EXPECT_EQ(rowOf(empty, 7), "NO FILES IN " + program.dir.path + "user");
+  EXPECT_EQ(rowOf(empty, 23), "Press <Enter> to return to ORVA Procedures");
   for (int k = 0; k < 100; ++k) {
     char name[16];
     std::snprintf(name, sizeof name, "F%03d", k);
     writeFile(program.user(name), "x");
   }
-  run = runConsole(program, " TUDdud" + std::string(ESC) + "XX");
-  EXPECT_EQ(run.status, 0);
+  const test::ConsoleRun run = runConsole(program, " TUDdud\x1bXX");
   const int first = findScreen(run, "FILES IN: ");
   ASSERT_GE(first, 0);
   // 19 rows of four entries on a page: F000 .. F075.
   const auto& page1 = run.screens[static_cast<std::size_t>(first)];
+  const auto& page2 = run.screens[static_cast<std::size_t>(first + 1)];
   EXPECT_EQ(rowOf(page1, 3).substr(0, 4), "F000");
   EXPECT_EQ(rowOf(page1, 21).substr(60, 4), "F075");
   EXPECT_EQ(rowOf(page1, 22), "");
-  const auto& page2 = run.screens[static_cast<std::size_t>(first + 1)];
   EXPECT_EQ(rowOf(page2, 3).substr(0, 4), "F076");
   EXPECT_EQ(rowOf(page2, 8).substr(60, 4), "F099");
   EXPECT_EQ(run.screens[static_cast<std::size_t>(first + 2)], page1);
   EXPECT_EQ(run.screens[static_cast<std::size_t>(first + 3)], page2);
 }
 
-TEST_F(Console, ResetTakesALowerCasePathAndRefusesAMissingOne) {
+TEST_F(Console, ResetTakesALowerCasePathRefusesAMissingOneAndEndsWithoutAny) {
   const std::string other = program.dir.path + "other dir/lower", missing = program.dir.path + "missing";
   ::mkdir((program.dir.path + "other dir").c_str(), 0755);
   ::mkdir(other.c_str(), 0755);
-  test::ConsoleRun run = runConsole(program, " Rny" + missing + "\r\rX");
-  const int refused = findScreen(run, "Directory " + missing + " does not exist!");
-  ASSERT_GE(refused, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(refused)], 23), "Press <Enter> to return KAV Procedures");
+  const std::string refused = screenWith(runConsole(program, " Rny" + missing + "\r\rX"), "Directory " + missing + " does not exist!");
+  EXPECT_EQ(rowOf(refused, 23), "Press <Enter> to return KAV Procedures");
   EXPECT_EQ(readFile(program.dir.path + "orva.ini"), program.dir.path + "user\nCLOCK 0\n");
-  run = runConsole(program, " Rny" + other + "\rTXX");
+  const test::ConsoleRun run = runConsole(program, " Rny" + other + "\rTXX");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(readFile(program.dir.path + "orva.ini"), other + "\nCLOCK 0\n");
-  const int menu = findScreen(run, "KAV PROCEDURES");
-  ASSERT_GE(menu, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(menu)], 21), "     User directory: " + abbreviate(other, 59));
+  EXPECT_EQ(rowOf(screenWith(run, "KAV PROCEDURES"), 21), "     User directory: " + abbreviate(other, 59));
   EXPECT_GE(findScreen(run, "            RESETTING USER FILE DIRECTORY PATH"), 0);
-}
-
-TEST_F(Console, ResetEndsTheProgramWhenNoOtherDirectoryExists) {
-  const test::ConsoleRun run = runConsole(program, " Rnnq");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_GE(findScreen(run, "Press any key to exit."), 0);
+  EXPECT_GE(findScreen(runConsole(program, " Rnnq"), "Press any key to exit."), 0);
 }
 
 TEST_F(Console, SessionLogOpensAtItsLastPageWithoutADesktop) {
@@ -626,16 +520,12 @@ TEST_F(Console, SessionLogOpensAtItsLastPageWithoutADesktop) {
 }
 
 TEST_F(Console, IntroductionSaysWhereTheDocumentIsOrShouldBe) {
-  test::ConsoleRun run = runConsole(program, " I\rX");
-  int shown = findScreen(run, "FILE KAV_INFO.PDF NOT FOUND!");
-  ASSERT_GE(shown, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 7), "FILE KAV_INFO.PDF NOT FOUND!");
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 11), abbreviate(program.dir.path + "KAV_Info.PDF", 62));
+  const std::string path = abbreviate(program.dir.path + "KAV_Info.PDF", 62);
+  const std::string missing = screenWith(runConsole(program, " I\rX"), "FILE KAV_INFO.PDF NOT FOUND!");
+  EXPECT_EQ(rowOf(missing, 7), "FILE KAV_INFO.PDF NOT FOUND!");
+  EXPECT_EQ(rowOf(missing, 11), path);
   writeFile(program.dir.path + "KAV_Info.PDF", "%PDF-1.4\n");
-  run = runConsole(program, " I\rX");
-  shown = findScreen(run, "NO VIEWER AVAILABLE FOR KAV_INFO.PDF!");
-  ASSERT_GE(shown, 0);
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(shown)], 11), abbreviate(program.dir.path + "KAV_Info.PDF", 62));
+  EXPECT_EQ(rowOf(screenWith(runConsole(program, " I\rX"), "NO VIEWER AVAILABLE FOR KAV_INFO.PDF!"), 11), path);
 }
 
 } // namespace

@@ -71,6 +71,12 @@ int findScreen(const ConsoleRun& run, const std::string& text, int from) {
   return -1;
 }
 
+std::string screenWith(const ConsoleRun& run, const std::string& text, int from) {
+  const int k = findScreen(run, text, from);
+  EXPECT_GE(k, 0) << "no screen shows: " << text;
+  return k < 0 ? std::string() : run.screens[static_cast<std::size_t>(k)];
+}
+
 std::string rowOf(const std::string& screen, int row) {
   std::size_t start = 0;
   for (int r = 0; r < row; ++r) {

@@ -50,6 +50,9 @@ class Dialog : public ::testing::TestWithParam<DialogCase> {};
 
 // Index of the first screen at or after `from` that contains `text`, or -1.
 int findScreen(const ConsoleRun& run, const std::string& text, int from = 0);
+// The first screen at or after `from` that shows `text`; a test failure
+// and "" when there is none.
+std::string screenWith(const ConsoleRun& run, const std::string& text, int from = 0);
 // Row `row` (0..24) of a screen.
 std::string rowOf(const std::string& screen, int row);
 

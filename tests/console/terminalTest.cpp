@@ -53,12 +53,17 @@ public:
            waitFor("KAV 2017.05.01");
   }
   void keys(const std::string& keys) const { run("send-keys -t kav " + keys); }
+  // Types the keys and waits for text to show.
+  bool send(const std::string& typed, const std::string& text) const {
+    keys(typed);
+    return waitFor(text);
+  }
 
 private:
   std::string socket_;
 };
 
-TEST(Terminal, RunsATrimWithRealKeysIncludingPageDown) {
+TEST(Terminal, RunsDialogsWithRealKeysAndEndsAChildOnEscape) {
   if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
   ProgramDir program;
   program.save("A.DES", test::makeDES(4, {{0, 1, 1}, {1, 2, 2}, {0, 3, 3}}, {2}));
@@ -67,80 +72,48 @@ TEST(Terminal, RunsATrimWithRealKeysIncludingPageDown) {
     std::snprintf(name, sizeof name, "F%03d", k);
     test::writeFile(program.user(name), "x");
   }
+  // A named pipe passes for an input file, and the child that opens it
+  // waits for a writer that never comes: a computation that never ends.
+  ASSERT_EQ(::mkfifo(program.user("SLOW.DES").c_str(), 0600), 0);
   Tmux tmux;
   ASSERT_TRUE(tmux.start(program)) << tmux.capture();
-  tmux.keys("Space");
-  ASSERT_TRUE(tmux.waitFor("MAIN OPTIONS")) << tmux.capture();
-  tmux.keys("t");
-  ASSERT_TRUE(tmux.waitFor("KAV PROCEDURES")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("Space t", "KAV PROCEDURES")) << tmux.capture();
 
-  // The directory listing (A.DES, F000 .. F079), paged with Page Down.
-  tmux.keys("u d");
-  ASSERT_TRUE(tmux.waitFor("F074")) << tmux.capture();
+  // The directory listing (A.DES, F000 .. F079, SLOW.DES), paged with Page Down.
+  ASSERT_TRUE(tmux.send("u d", "F074")) << tmux.capture();
   EXPECT_EQ(tmux.capture().find("F075"), std::string::npos);
-  tmux.keys("NPage");
-  ASSERT_TRUE(tmux.waitFor("F075")) << tmux.capture();
-  tmux.keys("Escape");
-  ASSERT_TRUE(tmux.waitFor("Procedure desired:")) << tmux.capture();
-
-  tmux.keys("2");
-  ASSERT_TRUE(tmux.waitFor("DES2 = TRIM (DES1)")) << tmux.capture();
-  tmux.keys("a Enter");
-  ASSERT_TRUE(tmux.waitFor("Assign new name to A?")) << tmux.capture();
-  tmux.keys("Enter");
-  ASSERT_TRUE(tmux.waitFor("Enter new name for DES2")) << tmux.capture();
-  tmux.keys("b BSpace c Enter");
-  ASSERT_TRUE(tmux.waitFor("Press <Enter> to return to KAV Procedures")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("NPage", "F075")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("Escape", "Procedure desired:")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("2", "DES2 = TRIM (DES1)")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("a Enter", "Assign new name to A?")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("Enter", "Enter new name for DES2")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("b BSpace c Enter", "Press <Enter> to return to KAV Procedures")) << tmux.capture();
   const std::string screen = tmux.capture();
   EXPECT_NE(screen.find("TRIM\n\nDES2 = TRIM (DES1)\n\nEnter name of DES1 to be trimmed ....  A\n"), std::string::npos)
       << screen;
   EXPECT_NE(screen.find("Enter new name for DES2 ....  C"), std::string::npos) << screen;
   EXPECT_EQ(test::readFile(program.user("MAKEIT.TXT")), "C = Trim(A)  (3,2)\n\n");
 
+  // Escape while the child works ends it; nothing is saved or logged.
+  ASSERT_TRUE(tmux.send("Enter b", "REACH & BREADTH-FIRST SEARCH RECODE")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("slow Enter out Enter", "Processing:  Please wait...")) << tmux.capture();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_NE(tmux.capture().find("Processing:  Please wait..."), std::string::npos);
+  ASSERT_TRUE(tmux.send("Escape", "Procedure desired:")) << tmux.capture();
+  for (const char* file : {"OUT.DES", "orva.prm", "orva.rst"}) EXPECT_FALSE(test::exists(program.user(file))) << file;
+  EXPECT_EQ(test::readFile(program.user("MAKEIT.TXT")), "C = Trim(A)  (3,2)\n\n");
+
   // Debug mode hands the terminal to the child and takes it back.
-  tmux.keys("Enter");
-  ASSERT_TRUE(tmux.waitFor("Procedure desired:")) << tmux.capture();
-  tmux.keys("x");
-  ASSERT_TRUE(tmux.waitFor("MAIN OPTIONS")) << tmux.capture();
-  tmux.keys("d");
-  ASSERT_TRUE(tmux.waitFor("D:  Debug mode (On)")) << tmux.capture();
-  tmux.keys("t b");
-  ASSERT_TRUE(tmux.waitFor("REACH & BREADTH-FIRST SEARCH RECODE")) << tmux.capture();
-  tmux.keys("a Enter r Enter");
-  ASSERT_TRUE(tmux.waitFor("Press <Enter> to return to KAV Procedures")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("x d", "D:  Debug mode (On)")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("t b", "REACH & BREADTH-FIRST SEARCH RECODE")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("a Enter r Enter", "Press <Enter> to return to KAV Procedures")) << tmux.capture();
   EXPECT_NE(tmux.capture().find("REACH & BREADTH-FIRST SEARCH RECODE\n\nDES2 = RECODE (DES1)"), std::string::npos)
       << tmux.capture();
   EXPECT_EQ(test::readFile(program.user("MAKEIT.TXT")), "C = Trim(A)  (3,2)\n\nR = Recode(A)  (4,3)\n\n");
 
   // X twice ends the program and gives the terminal back as it was.
-  tmux.keys("Enter x");
-  ASSERT_TRUE(tmux.waitFor("MAIN OPTIONS")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("Enter x", "MAIN OPTIONS")) << tmux.capture();
   tmux.keys("x");
-  EXPECT_TRUE(tmux.waitFor("MAIN OPTIONS", false)) << tmux.capture();
-}
-
-TEST(Terminal, EscapeWhileProcessingEndsTheChildAndCancels) {
-  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
-  ProgramDir program;
-  // A named pipe passes for an input file, and the child that opens it
-  // waits for a writer that never comes: a computation that never ends.
-  ASSERT_EQ(::mkfifo(program.user("SLOW.DES").c_str(), 0600), 0);
-  Tmux tmux;
-  ASSERT_TRUE(tmux.start(program)) << tmux.capture();
-  tmux.keys("Space t b");
-  ASSERT_TRUE(tmux.waitFor("REACH & BREADTH-FIRST SEARCH RECODE")) << tmux.capture();
-  tmux.keys("slow Enter out Enter");
-  ASSERT_TRUE(tmux.waitFor("Processing:  Please wait...")) << tmux.capture();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_NE(tmux.capture().find("Processing:  Please wait..."), std::string::npos);
-  tmux.keys("Escape");
-  ASSERT_TRUE(tmux.waitFor("Procedure desired:")) << tmux.capture();
-  EXPECT_FALSE(test::exists(program.user("OUT.DES")));
-  EXPECT_FALSE(test::exists(program.user("MAKEIT.TXT")));
-  EXPECT_FALSE(test::exists(program.user("orva.prm")));
-  EXPECT_FALSE(test::exists(program.user("orva.rst")));
-  // The session goes on: X twice ends it.
-  tmux.keys("x x");
   EXPECT_TRUE(tmux.waitFor("MAIN OPTIONS", false)) << tmux.capture();
 }
 

@@ -81,23 +81,10 @@ TEST_F(DesFile, RoundTripsInBothVersions) {
 
 TEST_F(DesFile, EmptyDesIsHeaderSizeThreeTerminatorsAndEndBlock) {
   ASSERT_EQ(saveDESFile(path(), DES{}, 0, 2), SAVE_OK);
-  const std::string expected = Bytes()
-                                   .text(DES_HEADER_TEXT)
-                                   .num(26, 1)
-                                   .text("Z8^0L;2")
-                                   .num(0xFF00AA55u, 4)
-                                   .num(0, 4)
-                                   .num(40, 4) // size through vocal terminator
-                                   .num(0, 8)
-                                   .num(0, 8)
-                                   .num(~0ull, 8)
-                                   .num(~0ull, 8)
-                                   .num(~0ull, 8)
-                                   .num(0xFFFFFFFFu, 4)
-                                   .num(8, 4)
-                                   .num(0, 8)
-                                   .num(0, 8)
-                                   .data;
+  // The block of 40 bytes runs from the size through the vocal terminator.
+  const std::string expected = Bytes().text(DES_HEADER_TEXT).num(26, 1).text("Z8^0L;2").num(0xFF00AA55u, 4).num(0, 4)
+                                   .num(40, 4).num(0, 8).num(0, 8).num(~0ull, 8).num(~0ull, 8).num(~0ull, 8)
+                                   .num(0xFFFFFFFFu, 4).num(8, 4).num(0, 8).num(0, 8).data;
   EXPECT_EQ(test::readFile(path()), expected);
   DES back = makeDES(1, {});
   std::int64_t init;
@@ -106,22 +93,10 @@ TEST_F(DesFile, EmptyDesIsHeaderSizeThreeTerminatorsAndEndBlock) {
 }
 
 TEST_F(DesFile, ReadsAnyHeaderTextAndVersionOnePackedWords) {
-  const std::string v1 = Bytes()
-                             .text(REDUCTION_HEADER_TEXT)
-                             .num(26, 1)
-                             .text("Z8^0L;1")
-                             .num(0xFF00AA55u, 4)
-                             .num(0, 4)
-                             .num(0, 4)
-                             .num(6, 4)
-                             .num(0xFFFFFFFFu, 4) // init -1
-                             .num(0xFFFFFFFFu, 4) // no markers
-                             .num(0, 4)
-                             .num(1, 2)
-                             .num((3u << 22) | 5u, 4)
-                             .num(0xFFFFFFFFu, 4)
-                             .num(0xFFFFFFFFu, 4)
-                             .data;
+  // Six states, init -1, no markers, state 0 with one packed transition.
+  const std::string v1 = Bytes().text(REDUCTION_HEADER_TEXT).num(26, 1).text("Z8^0L;1").num(0xFF00AA55u, 4).num(0, 4)
+                             .num(0, 4).num(6, 4).num(0xFFFFFFFFu, 4).num(0xFFFFFFFFu, 4).num(0, 4).num(1, 2)
+                             .num((3u << 22) | 5u, 4).num(0xFFFFFFFFu, 4).num(0xFFFFFFFFu, 4).data;
   DES des;
   test::writeFile(path("V1.DES"), v1);
   std::int64_t init = 0;
@@ -179,19 +154,8 @@ TEST_F(DesFile, SizeTooLargeToAllocateIsAnAllocationFailure) {
 }
 
 TEST_F(DesFile, SortsTransitionListsThatAreNotSorted) {
-  const std::string content = Bytes()
-                                  .header()
-                                  .num(3, 8)
-                                  .num(0, 8)
-                                  .num(~0ull, 8)
-                                  .num(0, 8)
-                                  .num(3, 2)
-                                  .transition(2, 5)
-                                  .transition(1, 5)
-                                  .transition(2, 5)
-                                  .num(~0ull, 8)
-                                  .num(~0ull, 8)
-                                  .data;
+  const std::string content = Bytes().header().num(3, 8).num(0, 8).num(~0ull, 8).num(0, 8).num(3, 2).transition(2, 5)
+                                  .transition(1, 5).transition(2, 5).num(~0ull, 8).num(~0ull, 8).data;
   DES des;
   ASSERT_EQ(load(content, des), LOAD_OK);
   EXPECT_TRUE(isValidDES(des));

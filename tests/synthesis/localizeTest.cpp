@@ -2,11 +2,7 @@
 // clean-up, the refused names, the private control data, and ControlEqu
 // on plants of independent random components.
 
-#include <dirent.h>
-
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "model/desfile.h"
 #include "ops/product.h"
@@ -38,25 +34,14 @@ class Localize : public ::testing::Test {
 protected:
   test::ProgramDir program;
 
-  void save(const std::string& name, const DES& des) {
-    ASSERT_EQ(saveDESFile(program.user(name + ".DES"), des, 0, 2), SAVE_OK);
-  }
+  void save(const std::string& name, const DES& des) { program.save(name + ".DES", des); }
   DES load(const std::string& name) {
     DES des;
     std::int64_t init = 0;
     EXPECT_EQ(loadDESFile(program.user(name + ".DES"), des, init), LOAD_OK) << name;
     return des;
   }
-  // Everything in the user directory, sorted.
-  std::vector<std::string> files() {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(program.userDir.c_str());
-    while (const dirent* e = ::readdir(dir))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> files() const { return program.files(); }
   // Two machines (start 1 / 3 controllable, finish 2 / 4 uncontrollable)
   // and a buffer of one slot between them: machine 1 may not start while
   // the buffer is full, machine 2 not while it is empty.
