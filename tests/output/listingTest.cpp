@@ -72,6 +72,8 @@ TEST(DesScreenListing, NumbersItsSectionsForThePagerJumps) {
   EXPECT_EQ(desScreenLine(l, l.transitionLine), "# transitions: 2");
   EXPECT_EQ(desScreenLine(l, l.transitionLine + 2), "transitions: ");
   EXPECT_EQ(desScreenLine(l, l.lineCount - 1), "[    0,  1,    1]  [    1,  2,    2]  ");
+  EXPECT_EQ(desScreenLine(layoutDesScreenListing(allocStates(1), "O"), 0),
+            "O    # states: 1    state set: 0 ... 0    initial state: 0");
 }
 
 TEST(DesScreenListing, KeepsEveryLineOfALargeDESWithinTheScreen) {

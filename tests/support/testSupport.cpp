@@ -204,12 +204,18 @@ void ProgramDir::saveHuge(const std::string& file) const {
   writeFile(user(file), bytes);
 }
 
-PathSetting::PathSetting(const std::string& path) {
-  if (const char* old = std::getenv("PATH")) saved = old;
-  ::setenv("PATH", path.c_str(), 1);
+EnvSetting::EnvSetting(const char* name, const std::string& value) : name(name) {
+  if (const char* old = std::getenv(name)) {
+    saved = old;
+    hadValue = true;
+  }
+  ::setenv(name, value.c_str(), 1);
 }
 
-PathSetting::~PathSetting() { ::setenv("PATH", saved.c_str(), 1); }
+EnvSetting::~EnvSetting() {
+  if (hadValue) ::setenv(name, saved.c_str(), 1);
+  else ::unsetenv(name);
+}
 
 bool sanitizedBuild() {
 #if defined(__SANITIZE_ADDRESS__)

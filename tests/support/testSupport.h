@@ -101,14 +101,17 @@ std::string runProcedure(const ProgramDir& program, int code, const std::string&
 // new-handler.
 bool sanitizedBuild();
 
-// Sets PATH for the processes a test starts (the outside programs they
-// look for) and puts the old value back when it goes.
-struct PathSetting {
-  explicit PathSetting(const std::string& path);
-  ~PathSetting();
-  PathSetting(const PathSetting&) = delete;
-  PathSetting& operator=(const PathSetting&) = delete;
+// Sets an environment variable for the processes a test starts (PATH for
+// the outside programs they look for, HOME, ...) and puts the old value
+// back when it goes.
+struct EnvSetting {
+  EnvSetting(const char* name, const std::string& value);
+  ~EnvSetting();
+  EnvSetting(const EnvSetting&) = delete;
+  EnvSetting& operator=(const EnvSetting&) = delete;
+  const char* name;
   std::string saved;
+  bool hadValue = false;
 };
 
 } // namespace kav::test

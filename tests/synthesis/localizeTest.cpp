@@ -154,7 +154,9 @@ TEST_F(Localize, RefusesControllerNamesThatWouldOverwriteAnInput) {
     EXPECT_EQ(localize(request, sizes), LOCALIZE_FAILED) << name;
     EXPECT_TRUE(isControllerNameTaken(request, 1, name)) << name;
   }
+  // Only two leading blanks are dropped from a typed name.
   EXPECT_FALSE(isControllerNameTaken(twoMachines(), 1, "LOC2"));
+  EXPECT_FALSE(isControllerNameTaken(twoMachines(), 1, "   M2"));
   EXPECT_EQ(files().size(), 4u);
   EXPECT_EQ(describe(load("SUPER")).substr(0, 2), "6:");
 }
