@@ -19,18 +19,7 @@
 namespace kav {
 namespace {
 
-using test::Dialog;
-using test::DialogRun;
-using test::ESC;
-using test::exists;
-using test::findScreen;
-using test::makeDES;
-using test::ProgramDir;
-using test::readFile;
-using test::rowOf;
-using test::runConsole;
-using test::screenWith;
-using test::writeFile;
+using namespace test;
 
 // 0 -1-> 1 -2-> 2 (marked), 0 -3-> 3 which blocks: trims to 3 states.
 void putA(const ProgramDir& p) { p.save("A.DES", makeDES(4, {{0, 1, 1}, {1, 2, 2}, {0, 3, 3}}, {2})); }
@@ -280,10 +269,7 @@ TEST_F(Console, EscapeAtEveryPromptCancelsWithoutLogEntryOrOutput) {
   program.save("P.DES", cycle);
   program.save("S.DES", cycle);
   program.save("D.DAT", allocStates(4), -1);
-  program.save("M1.DES", makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {0}));
-  program.save("M2.DES", makeDES(2, {{0, 3, 1}, {1, 4, 0}}, {0}));
-  program.save("PLANT.DES", makeDES(4, {{0, 1, 1}, {0, 3, 2}, {1, 2, 0}, {1, 3, 3}, {2, 1, 3}, {2, 4, 0}, {3, 2, 2},
-                                        {3, 4, 1}}, {0}));
+  test::saveTwoMachines(program);
   // Keys up to each prompt, question or list of the dialogs.
   const std::string cancels[] = {
       "2", "2A\r", "2A\r\r", "2A\r\rB\r",               // Trim: input, rename, new name, overwrite

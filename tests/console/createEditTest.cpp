@@ -11,11 +11,7 @@
 namespace kav {
 namespace {
 
-using test::Dialog;
-using test::findScreen;
-using test::makeDES;
-using test::ProgramDir;
-using test::rowOf;
+using namespace test;
 
 void putNothing(const ProgramDir&) {}
 // 0 -1-> 1 -2-> 2 (marked), 0 -3-> 3.

@@ -11,9 +11,7 @@
 namespace kav {
 namespace {
 
-using test::Dialog;
-using test::makeDES;
-using test::ProgramDir;
+using namespace test;
 
 // 0 -1-> 1 -2-> 2 (marked).
 void putA(const ProgramDir& p) { p.save("A.DES", makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {2})); }

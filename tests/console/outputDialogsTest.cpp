@@ -17,15 +17,7 @@
 namespace kav {
 namespace {
 
-using test::Dialog;
-using test::exists;
-using test::findScreen;
-using test::makeDES;
-using test::ProgramDir;
-using test::readFile;
-using test::rowOf;
-using test::runConsole;
-using test::writeFile;
+using namespace test;
 
 // A DAT whose state s disables `perState` odd labels, for s < entries.
 DES makeDAT(int entries, int perState) {

@@ -7,15 +7,11 @@
 #include <string>
 
 #include "console/consoleSupport.h"
-#include "ops/product.h"
-#include "ops/supcon.h"
 
 namespace kav {
 namespace {
 
-using test::Dialog;
-using test::makeDES;
-using test::ProgramDir;
+using namespace test;
 
 // A four-cycle plant and its supervisor, the supervisor marking `marked`,
 // and control data disabling 5 at state 0 when the plant offers it there.
@@ -36,22 +32,11 @@ void putDisabled(const ProgramDir& p) { putCycle(p, {}, true, 4); }
 // Control data of another supervisor.
 void putMismatch(const ProgramDir& p) { putCycle(p, {}, false, 3); }
 
-// Two machines (start 1 / 3, finish 2 / 4) and a one-slot buffer between
-// them; SUPER is Supcon of their product and the buffer. Machine 1 as typed
-// in M1B may start again while busy: not the plant's.
+// The two machines; machine 1 as typed in M1B may start again while busy:
+// not the plant's.
 void putMachines(const ProgramDir& p) {
-  const DES m1 = makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {0});
-  const DES m2 = makeDES(2, {{0, 3, 1}, {1, 4, 0}}, {0});
-  DES plant, super;
-  std::vector<std::int64_t> pairOf;
-  ASSERT_TRUE(syncDES(m1, m2, {1, 2, 3, 4}, false, plant, pairOf));
-  const DES spec = makeDES(2, {{0, 1, 0}, {0, 2, 1}, {0, 4, 0}, {1, 1, 1}, {1, 3, 0}, {1, 4, 1}}, {0});
-  ASSERT_TRUE(supconDES(plant, spec, super));
-  p.save("M1.DES", m1);
-  p.save("M2.DES", m2);
+  test::saveTwoMachines(p);
   p.save("M1B.DES", makeDES(2, {{0, 1, 1}, {1, 1, 1}, {1, 2, 0}}, {0}));
-  p.save("PLANT.DES", plant);
-  p.save("SUPER.DES", super);
 }
 
 const char* const RESULT_1 = "Reduced supervisor R has 1 state; compression ratio = 4.000000";

@@ -16,7 +16,7 @@
 namespace kav {
 namespace {
 
-using test::ProgramDir;
+using namespace test;
 
 // One tmux server of our own, on its own socket, ended with the test.
 class Tmux {

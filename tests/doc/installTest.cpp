@@ -16,9 +16,7 @@
 namespace kav {
 namespace {
 
-using test::exists;
-using test::readFile;
-using test::TempDir;
+using namespace test;
 
 std::size_t countOf(const std::string& text, const std::string& word) {
   std::size_t count = 0;

@@ -7,19 +7,12 @@
 #include "engine/params.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
-#include "ops/product.h"
-#include "ops/supcon.h"
 #include "support/testSupport.h"
 
 namespace kav {
 namespace {
 
-using test::exists;
-using test::makeDES;
-using test::ProgramDir;
-using test::readFile;
-using test::runBatchChild;
-using test::writeFile;
+using namespace test;
 
 // One run of the child: the lines after the procedure code, what it leaves
 // in orva.rst ("none" when nothing) and, optionally, describe() of a file
@@ -286,16 +279,7 @@ TEST_F(BatchChild, AnswersEveryProcedureAsItsTableSays) {
   save("CD.DAT", allocStates(4));
   save("D3.DAT", allocStates(3));
   save("ONELOOP.DES", makeDES(1, {{0, 1, 0}}, {0}));
-  // Two machines and a one-slot buffer between them.
-  const DES m1 = makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {0}), m2 = makeDES(2, {{0, 3, 1}, {1, 4, 0}}, {0});
-  DES plant, super;
-  std::vector<std::int64_t> pairOf;
-  ASSERT_TRUE(syncDES(m1, m2, {1, 2, 3, 4}, false, plant, pairOf));
-  ASSERT_TRUE(supconDES(plant, makeDES(2, {{0, 1, 0}, {0, 2, 1}, {0, 4, 0}, {1, 1, 1}, {1, 3, 0}, {1, 4, 1}}, {0}), super));
-  save("M1L.DES", m1);
-  save("M2L.DES", m2);
-  save("PLANT.DES", plant);
-  save("SUPER.DES", super);
+  test::saveTwoMachines(program, "M1L", "M2L");
 
   for (const Row& row : ROWS) {
     SCOPED_TRACE(testing::Message() << "code " << row.code << ":\n" << row.params);

@@ -17,9 +17,7 @@
 namespace kav {
 namespace {
 
-using test::exists;
-using test::ProgramDir;
-using test::writeFile;
+using namespace test;
 
 // Puts a shell script in place of the child, for the ways a child can fail.
 void fakeChild(const ProgramDir& program, const std::string& script) {

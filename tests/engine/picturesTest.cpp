@@ -16,8 +16,7 @@
 namespace kav {
 namespace {
 
-using test::exists;
-using test::readFile;
+using namespace test;
 
 class Pictures : public ::testing::Test {
 protected:

@@ -13,9 +13,7 @@
 namespace kav {
 namespace {
 
-using test::readFile;
-using test::TempDir;
-using test::writeFile;
+using namespace test;
 
 // Runs loadIni on an orva.ini in a temporary directory that is also the
 // current directory, restoring the session afterwards.

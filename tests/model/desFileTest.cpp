@@ -13,8 +13,7 @@
 namespace kav {
 namespace {
 
-using test::makeDES;
-using test::TempDir;
+using namespace test;
 
 // Little-endian bytes, for files written by hand.
 struct Bytes {

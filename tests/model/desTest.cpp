@@ -7,8 +7,7 @@
 namespace kav {
 namespace {
 
-using test::Edge;
-using test::makeDES;
+using namespace test;
 
 std::vector<std::pair<int, long>> listOf(const StateRecord& s) {
   std::vector<std::pair<int, long>> out;

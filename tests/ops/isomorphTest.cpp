@@ -13,8 +13,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // b with its states renumbered: state s of a is perm[s] of the result.
 DES renumbered(const DES& a, const std::vector<std::int64_t>& perm) {

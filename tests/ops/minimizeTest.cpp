@@ -16,8 +16,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Reference written without library code: the naive fixpoint. Classes
 // start from (marked, vocal, transition count) and are refined by the set

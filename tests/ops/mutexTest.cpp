@@ -7,8 +7,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Machine 1: 0 -1-> 1 -2-> 2 (marked); machine 2: 0 -5-> 1 (marked). The
 // shuffle numbers (0,0) 0, (1,0) 1, (0,1) 2, (2,0) 3, (1,1) 4, (2,1) 5.

@@ -11,7 +11,7 @@
 namespace kav {
 namespace {
 
-using test::makeDES;
+using namespace test;
 
 bool nonconflicting(const DES& a, const DES& b) {
   bool answer = false;

@@ -11,8 +11,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Reference written without library code: breadth-first over tuples of
 // component states, labels of `labels` ascending; a component whose own

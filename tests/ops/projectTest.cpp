@@ -14,8 +14,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 using Word = std::vector<std::uint16_t>;
 

@@ -13,8 +13,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 std::vector<std::string> progressLines;
 void captureProgress(const char* text) {

@@ -14,8 +14,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 TEST(SelfloopWhereAbsent, AddsALoopOnlyWhereTheLabelIsMissing) {
   DES d = makeDES(2, {{0, 1, 1}}, {1});

@@ -12,8 +12,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Reference written without library code: fixpoint iteration.
 std::vector<bool> referenceReachable(const DES& des) {

@@ -12,7 +12,7 @@
 namespace kav {
 namespace {
 
-using test::TempDir;
+using namespace test;
 
 // The template as written for NAME, line by line; filledTemplate inserts
 // entries after the comment blocks the way a user completes it.

@@ -19,6 +19,8 @@
 #include "engine/startup.h"
 #include "model/desfile.h"
 #include "model/session.h"
+#include "ops/product.h"
+#include "ops/supcon.h"
 
 namespace kav::test {
 
@@ -177,6 +179,18 @@ std::string runProcedure(const ProgramDir& program, int code, const std::string&
 
 void ProgramDir::save(const std::string& file, const DES& des, std::int64_t init) const {
   ASSERT_EQ(saveDESFile(user(file), des, init, 2), SAVE_OK) << file;
+}
+
+void saveTwoMachines(const ProgramDir& program, const std::string& m1Name, const std::string& m2Name) {
+  const DES m1 = makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {0}), m2 = makeDES(2, {{0, 3, 1}, {1, 4, 0}}, {0});
+  DES plant, super;
+  std::vector<std::int64_t> pairOf;
+  EXPECT_TRUE(syncDES(m1, m2, {1, 2, 3, 4}, false, plant, pairOf));
+  EXPECT_TRUE(supconDES(plant, makeDES(2, {{0, 1, 0}, {0, 2, 1}, {0, 4, 0}, {1, 1, 1}, {1, 3, 0}, {1, 4, 1}}, {0}), super));
+  program.save(m1Name + ".DES", m1);
+  program.save(m2Name + ".DES", m2);
+  program.save("PLANT.DES", plant);
+  program.save("SUPER.DES", super);
 }
 
 std::string ProgramDir::describeFile(const std::string& file) const {

@@ -79,6 +79,12 @@ struct ProgramDir {
   void saveHuge(const std::string& file) const;
 };
 
+// Two machines (start 1 / 3 controllable, finish 2 / 4 uncontrollable) and
+// a buffer of one slot between them: machine 1 may not start while the
+// buffer is full, machine 2 not while it is empty. Saved as the user files
+// m1, m2, PLANT (their product) and SUPER (Supcon of it and the buffer).
+void saveTwoMachines(const ProgramDir& program, const std::string& m1 = "M1", const std::string& m2 = "M2");
+
 struct RunResult {
   int status = -1;    // exit status, or 128 + signal
   std::string output; // standard output and error

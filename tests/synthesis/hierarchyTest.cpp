@@ -12,8 +12,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 DES vocal(DES d, std::initializer_list<std::pair<std::int64_t, int>> outputs) {
   for (const auto& [s, v] : outputs) d[s].vocal = static_cast<std::int16_t>(v);

@@ -13,8 +13,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 DES syncOf(std::initializer_list<const DES*> list) {
   std::vector<const DES*> parts(list);
@@ -42,21 +41,7 @@ protected:
     return des;
   }
   std::vector<std::string> files() const { return program.files(); }
-  // Two machines (start 1 / 3 controllable, finish 2 / 4 uncontrollable)
-  // and a buffer of one slot between them: machine 1 may not start while
-  // the buffer is full, machine 2 not while it is empty.
-  void saveTwoMachines() {
-    const DES m1 = makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {0});
-    const DES m2 = makeDES(2, {{0, 3, 1}, {1, 4, 0}}, {0});
-    const DES plant = syncOf({&m1, &m2});
-    const DES spec = makeDES(2, {{0, 1, 0}, {0, 2, 1}, {0, 4, 0}, {1, 1, 1}, {1, 3, 0}, {1, 4, 1}}, {0});
-    DES super;
-    ASSERT_TRUE(supconDES(plant, spec, super));
-    save("M1", m1);
-    save("M2", m2);
-    save("PLANT", plant);
-    save("SUPER", super);
-  }
+  void saveTwoMachines() { test::saveTwoMachines(program); }
   LocalizeRequest twoMachines() const { return {"PLANT", "SUPER", {"M1", "M2"}, {"LOC1", "LOC2"}, false}; }
   bool equivalent(const LocalizeRequest& r) {
     std::vector<DES> components, controllers;

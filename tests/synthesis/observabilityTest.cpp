@@ -17,9 +17,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
-using test::Word;
+using namespace test;
 
 constexpr std::uint16_t A = 1, B = 3, T = 2, U = 4, V = 6;
 

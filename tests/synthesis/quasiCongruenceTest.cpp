@@ -15,8 +15,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Labels of the hand-made cases: a, b, c observable unless said, t silent.
 constexpr std::uint16_t A = 1, B = 3, C = 5, T = 2;

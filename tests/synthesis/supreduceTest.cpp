@@ -21,8 +21,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // --- A plain reference for deterministic supervisors -------------------------------
 
