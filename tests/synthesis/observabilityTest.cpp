@@ -240,6 +240,11 @@ TEST(SuprobsDES, RemovesAnEventOnlyAfterTheObservationsThatConflict) {
   EXPECT_EQ(describe(result), "2: 0-2->1 | marked 0 1");
   ASSERT_TRUE(suprobsDES(DES{}, legal, {}, result));
   EXPECT_TRUE(result.empty());
+  // 256 targets of one label on each side: 65,536 transitions at (0, 0).
+  std::vector<test::Edge> fan;
+  for (std::int64_t t = 0; t < 256; ++t) fan.push_back({0, 1, t});
+  EXPECT_FALSE(suprobsDES(makeDES(256, fan, {}), makeDES(256, fan, {}), {}, result));
+  transitionLimitExceeded = false;
 }
 
 // Relative observability of k, exactly: every pair of words (s in the
