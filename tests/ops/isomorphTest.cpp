@@ -63,6 +63,24 @@ TEST(IsomorphicDES, MatchesUnreachableStatesWhereAGreedyChoiceFails) {
   EXPECT_TRUE(iso);
 }
 
+TEST(IsomorphicDES, TellsUnreachableSinksApartByTheLabelsThatEnterThem) {
+  // Fourteen unreachable sinks, each entered from a source of its own by a
+  // label of its own, the sinks numbered before the sources and reversed
+  // in b. A search that placed the sinks before knowing those labels would
+  // try their permutations one by one.
+  const std::int64_t n = 14;
+  std::vector<test::Edge> ea, eb;
+  for (std::int64_t i = 0; i < n; ++i) {
+    ea.push_back({1 + n + i, static_cast<std::uint16_t>(i + 1), 1 + i});
+    eb.push_back({1 + n + i, static_cast<std::uint16_t>(i + 1), n - i});
+  }
+  const DES a = makeDES(1 + 2 * n, ea, {}), b = makeDES(1 + 2 * n, eb, {});
+  bool iso;
+  const std::vector<std::int64_t> map = answer(a, b, iso);
+  EXPECT_TRUE(iso);
+  EXPECT_TRUE(isCorrespondence(a, b, map));
+}
+
 TEST(IsomorphicDES, BacktracksOverUnreachableCyclesThatLookAlike) {
   // Two 3-cycles against one 6-cycle: every state looks the same locally.
   std::vector<test::Edge> two, six, twoRenumbered;
