@@ -95,12 +95,6 @@ TEST(MinimizeDES, NumbersClassesByTheirSmallestState) {
   expectMinimized(makeDES(3, {{0, 1, 2}, {2, 1, 1}}, {1}), "3: 0-1->2 2-1->1 | marked 1");
 }
 
-TEST(MinimizeDES, MatchesNondeterministicTargetsAsSetsNotByPosition) {
-  // 0 and 3 both go by label 1 to a marked and an unmarked dead end, but in
-  // the opposite order of their numbers.
-  expectMinimized(makeDES(6, {{0, 1, 1}, {0, 1, 2}, {3, 1, 4}, {3, 1, 5}}, {1, 5}), "3: 0-1->1 0-1->2 | marked 1");
-}
-
 std::vector<std::string> progressLines;
 void captureProgress(const char* text) { progressLines.emplace_back(text); }
 

@@ -79,15 +79,6 @@ bool allDistinguishable(const DES& d) {
   return true;
 }
 
-TEST(Project, ClosuresAreTransitiveAndMarkTheInitialSubset) {
-  // 0 -2-> 1 -4-> 2 (marked) -1-> 3: the initial subset {0, 1, 2} is
-  // marked, and 1 follows it.
-  DES d = makeDES(4, {{0, 2, 1}, {1, 4, 2}, {2, 1, 3}});
-  d[2].marked = 1;
-  projectCore(d, {2, 4});
-  EXPECT_EQ(describe(d), "2: 0-1->1 | marked 0");
-}
-
 TEST(Project, CoreNumbersSubsetsInOrderOfCreation) {
   // 0 -1-> 1, 0 -1-> 2 after erasing 9 from 0 -9-> 3 -1-> 2; labels
   // ascending: subset {1, 2} by 1 comes before {4} by 5.
