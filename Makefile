@@ -1,16 +1,20 @@
 # KAV on a fresh Debian machine: `make run` starts the program, `make test`
 # runs every test. Both first install what is missing (as root) and build.
 
-PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript groff-base
+PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libncurses-dev tmux graphviz ghostscript groff-base \
+  man-db cups-bsd libbdd-dev
 RELEASE_DIR := build/release
-# Where `make install` puts kav (PREFIX/bin), KAV_Info.PDF (PREFIX/share/doc/kav)
-# and the manual page (PREFIX/share/man/man1).
+# Where `make install` puts kav (PREFIX/bin), KAV_Info.PDF (PREFIX/share/doc/kav),
+# the manual page (PREFIX/share/man/man1) and the bash completion
+# (PREFIX/share/bash-completion/completions).
 PREFIX ?= /usr/local
 SANITIZE_DIR := build/sanitize
 BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
+# Build and test jobs: one per core, not more.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test test-sanitize bench fuzz install clean
+.PHONY: deps configure build run test test-sanitize bench fuzz install clean
 
 deps:
 	@missing=""; \
@@ -25,42 +29,50 @@ deps:
 	  fi; \
 	fi
 
-build: deps
+configure: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(RELEASE_DIR)
 
-# The user directory is ./user; orva.ini beside the executable names it and
-# keeps the clocking switch it had.
-run: build
+build: configure
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+# Only the program and its documents, not the tests. The user directory is
+# ./user; orva.ini beside the executable names it, written only when it is
+# missing, so that a directory chosen with R stays chosen.
+run: configure
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target kav kav_docs
 	@mkdir -p user
 	@ini=$(RELEASE_DIR)/orva.ini; \
-	clock=$$(sed -n 's/^CLOCK \([0-9]*\).*/\1/p' $$ini 2>/dev/null); \
-	printf '%s\nCLOCK %s\n' "$(CURDIR)/user" "$${clock:-0}" > $$ini
+	[ -f $$ini ] || printf '%s\nCLOCK 0\n' "$(CURDIR)/user" > $$ini
 	./$(RELEASE_DIR)/kav
 
 test: build
-	ctest --test-dir $(RELEASE_DIR) --output-on-failure -j2
+	ctest --test-dir $(RELEASE_DIR) --output-on-failure -j $(JOBS)
 
 # An installed kav keeps its orva.ini per user ($XDG_CONFIG_HOME/kav, else
 # ~/.config/kav). DESTDIR, when set, is put in front of PREFIX.
-install: build
+install: configure
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target kav kav_docs
 	cmake --install $(RELEASE_DIR) --prefix $(PREFIX)
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAV_SANITIZE=address,undefined
-	cmake --build $(SANITIZE_DIR)
-	ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j2
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+# Builds every benchmark and runs the model families one (Sync, Meet,
+# Supcon, Minstate, Project on the line, breakdown and random families; a
+# few minutes). The others run by hand from $(BENCH_DIR)/bench.
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCH=ON -DKAV_BUILD_TESTS=OFF
-	cmake --build $(BENCH_DIR)
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	./$(BENCH_DIR)/bench/familiesBench
 
 # libFuzzer targets; they need clang.
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_FUZZ=ON \
 	  -DKAV_BUILD_TESTS=OFF -DKAV_SANITIZE=address,undefined,fuzzer-no-link
-	cmake --build $(FUZZ_DIR)
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
 clean:
 	rm -rf build

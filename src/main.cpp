@@ -1,4 +1,5 @@
+#include "cli/commands.h"
 #include "console/session.h"
 #include "engine/entry.h"
 
-int main(int argc, char** argv) { return kav::runEntry(argc, argv, kav::runInteractiveSession); }
+int main(int argc, char** argv) { return kav::runEntry(argc, argv, kav::runInteractiveSession, kav::runCommandLine); }

@@ -1,7 +1,5 @@
 #include "console/frontend.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -9,10 +7,12 @@
 
 #include "console/lineEditors.h"
 #include "console/screen.h"
+#include "console/session.h"
 #include "console/sessionLog.h"
 #include "engine/child.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -93,19 +93,6 @@ std::string failureMessage(int code, const ProcedureFiles& files) {
 
 bool escapeDuringWait(int milliseconds) { return pollEscape(milliseconds); }
 
-// A child ended on Escape may leave the temporary file of a save it had
-// begun; the user directory belongs to this session alone, so such files
-// are this session's own leftovers.
-void removeUnfinishedSaves() {
-  DIR* listing = ::opendir(session.userDir.c_str());
-  if (!listing) return;
-  std::vector<std::string> leftovers;
-  while (const dirent* entry = ::readdir(listing))
-    if (std::strncmp(entry->d_name, ".kav-save-", 10) == 0) leftovers.push_back(session.userDir + entry->d_name);
-  ::closedir(listing);
-  for (const std::string& path : leftovers) std::remove(path.c_str());
-}
-
 } // namespace
 
 // --- Title and page ------------------------------------------------------------
@@ -127,23 +114,31 @@ void breakPageIfFull(int lastRow) {
 
 // --- Names ------------------------------------------------------------------------
 
-int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
+namespace {
+
+// promptFileName; with anyFile, a name typed with an extension is taken as
+// it is, and nameOut gets the extension too.
+int promptName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew,
+               bool anyFile) {
   for (;;) {
     breakPageIfFull();
     writeText(prompt);
     showEscHint();
     std::string name;
-    if (readName(name, NAME_LENGTH) == ESCAPE_KEY) return PROMPT_CANCELLED;
+    // Room for a dot and three letters after a name of full length.
+    if (readName(name, anyFile ? NAME_LENGTH + 4 : NAME_LENGTH) == ESCAPE_KEY) return PROMPT_CANCELLED;
     newLineIfRoom();
     name = std::string(trimNameBlanks(name));
-    const bool present = userFileExists(name, extension);
+    const std::string typed = name;
+    if (anyFile && name.find('.') == std::string::npos) name += extension;
+    const bool present = userFileExists(name, anyFile ? std::string_view() : extension);
     if (!mustBeNew) {
       if (present) {
         nameOut = name;
         return PROMPT_OK;
       }
       newLineIfRoom();
-      writeFormat("Filename %s not in directory!", name.c_str());
+      writeFormat("Filename %s not in directory!", typed.c_str());
       newLineIfRoom();
       newLineIfRoom();
       continue;
@@ -159,6 +154,16 @@ int promptFileName(std::string_view prompt, std::string_view extension, std::str
     nameOut = name;
     return PROMPT_OK;
   }
+}
+
+} // namespace
+
+int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
+  return promptName(prompt, extension, nameOut, mustBeNew, false);
+}
+
+int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut) {
+  return promptName(prompt, defaultExtension, fileNameOut, false, true);
 }
 
 int promptExistingDes(std::string_view prompt, std::string& nameOut) {
@@ -264,18 +269,31 @@ int chooseNullImage(int mode, NullImageChoice& choice) {
   writeText("  IMAGE_DES (single-state, marked, selflooped) DES representing list");
   newLineIfRoom();
   paragraph("\t   of event labels retained)");
-  int key;
-  for (;;) {
-    if (whereY() > 20) {
-      clearScreen();
-      writeTitle();
-      showEscHint();
-    }
-    writeText("NULL/IMAGE/IMAGE_DES ? (n/i/d) ");
-    key = readAnswerKey();
-    if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-    if (std::strchr("NnIiDd", key) && key != 0) break;
+  if (whereY() > 20) {
+    clearScreen();
+    writeTitle();
+    showEscHint();
   }
+  writeText("NULL/IMAGE/IMAGE_DES ? (n/i/d) ");
+  const int row = whereY(), column = whereX();
+  int key;
+  // A wrong key is answered on the status row and the question stays where
+  // it is, so the explanation above it stays in sight.
+  bool refused = false;
+  for (;;) {
+    key = readKey();
+    if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+    if (key != 0 && std::strchr("NnIiDd", key)) break;
+    writeStatusLine(22, "Please answer n (NULL), i (IMAGE) or d (IMAGE_DES).");
+    gotoXY(column + 1, row + 1);
+    refused = true;
+  }
+  if (refused) {
+    writeStatusLine(22, "");
+    gotoXY(column + 1, row + 1);
+  }
+  echoKey(key);
+  twoBreaks();
   choice = NullImageChoice{};
   switch (std::tolower(key)) {
   case 'n':
@@ -344,15 +362,18 @@ int runWithStatus(const std::function<int()>& start) {
   refreshScreen();
   startTime = std::time(nullptr);
   // In debug mode the child writes its progress lines on the terminal;
-  // the keyboard then belongs to nobody until it ends.
+  // Escape is read there too, unechoed.
   const bool handOver = session.debugMode && isScreenDrawn();
+  if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
   if (handOver) handOverTerminal();
-  else if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
   const int result = start();
   setChildWaitPoll(nullptr);
+  endAfterHangup();
   if (handOver) takeBackTerminal();
   endTime = std::time(nullptr);
-  if (result == RESULT_CANCELLED) removeUnfinishedSaves();
+  // A child ended on Escape may leave the temporary file of a save it
+  // had begun; it is a dead process's now.
+  if (result == RESULT_CANCELLED) removeStaleTemporaries(session.userDir);
   return result;
 }
 
@@ -478,6 +499,33 @@ DialogResult completeProcedure(std::string_view outName, std::string_view text, 
   waitForEnterToReturn();
   freeAndReturn(result);
   return DONE;
+}
+
+DialogResult completeWithResult(std::string_view outName, std::string_view text, bool viaScratch, DES& result) {
+  showResultSizes({resultSizeText(outName, result)});
+  return completeProcedure(outName, text, viaScratch, result);
+}
+
+std::string resultSizeText(std::string_view name, const DES& des) {
+  const auto counted = [](long long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  return std::string(name) + ": " + counted(des.size(), "state", "states") + ", " +
+         counted(countTransitions(des), "transition", "transitions");
+}
+
+void showResultSizes(const std::vector<std::string>& sizes) {
+  std::vector<std::string> lines;
+  for (const std::string& size : sizes) {
+    if (!lines.empty() && lines.back().size() + 2 + size.size() < SCREEN_COLUMNS) lines.back() += "; " + size;
+    else lines.push_back(size);
+  }
+  const int row = whereY(), column = whereX();
+  std::size_t next = 0;
+  for (int r : {22, 24})
+    if (next < lines.size() && screenRow(r).find_first_not_of(' ') == std::string::npos)
+      writeStatusLine(r, lines[next++]);
+  gotoXY(column + 1, row + 1);
 }
 
 int checkNondeterminism(const DES& des, std::string_view name, bool pause) {

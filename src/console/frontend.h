@@ -60,6 +60,11 @@ void breakPageIfFull(int lastRow = 22);
 [[nodiscard]] int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut,
                                  bool mustBeNew);
 
+// As promptFileName with mustBeNew off, for any file of the user
+// directory: a name typed with an extension (SUPER.PDS) is taken as it is,
+// one without gets defaultExtension. fileNameOut holds the extension.
+[[nodiscard]] int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut);
+
 // The question of the procedures that transform one DES. `question` has
 // one %s for the input name. n keeps the input name as the output name;
 // any other key (Enter included) asks for a new one with newNamePrompt.
@@ -125,8 +130,8 @@ std::string nullImageLogText(const NullImageChoice& choice);
 
 // "Processing:  Please wait..." on row 23, then the batch child with the
 // procedure's code and lines. In debug mode the terminal is handed to the
-// child while it runs; otherwise Escape on the terminal ends the child and
-// answers RESULT_CANCELLED. Notes the start and end times. With `values`,
+// child while it runs. Escape on the terminal ends the child (and the
+// children it started) and answers RESULT_CANCELLED. Notes the start and end times. With `values`,
 // the integers after the result code in orva.rst are read into it.
 [[nodiscard]] int runComputation(int code, const ParameterLines& lines, std::vector<long>* values = nullptr);
 // runComputation for procedures whose orva.rst has a layout of its own:
@@ -209,6 +214,16 @@ void writeLogEntry(std::string_view outName, std::string_view text, bool viaScra
 void freeAndReturn(DES& result);
 // The end of a completed procedure: log entry, Enter pause, freeAndReturn.
 DialogResult completeProcedure(std::string_view outName, std::string_view text, bool viaScratch, DES& result);
+// completeProcedure for a procedure that saved `result` as the DES outName:
+// its size (showResultSizes) stands on a status row during the pause.
+DialogResult completeWithResult(std::string_view outName, std::string_view text, bool viaScratch, DES& result);
+// "SUPER: 6 states, 8 transitions", the figures of the log entry (the
+// singular for 1).
+std::string resultSizeText(std::string_view name, const DES& des);
+// Shows the sizes of what a procedure saved, joined by "; ", on the status
+// rows that are blank: row 22, then row 24 when 22 holds text or one row
+// is not enough.
+void showResultSizes(const std::vector<std::string>& sizes);
 
 // The determinism check offered after Create and Edit: reports every
 // transition that shares its label with another at its state, and every

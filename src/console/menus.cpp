@@ -9,8 +9,10 @@
 #include <string>
 
 #include "console/dialogs/dialogs.h"
+#include "console/directoryLock.h"
 #include "console/screen.h"
 #include "engine/startup.h"
+#include "model/version.h"
 #include "model/session.h"
 
 namespace kav {
@@ -48,6 +50,25 @@ void runDialog(const MenuEntry& entry) {
     showOutOfMemory();
     waitForEnterToReturn();
   }
+}
+
+// A procedure works in the user directory, which this session must hold:
+// a directory created after the start is taken when first used, and one
+// that another session took meanwhile is refused.
+bool holdsUserDirectory() {
+  if (lockUserDirectory(session.userDir) != DIRECTORY_BUSY) return true;
+  clearScreen();
+  twoBreaks();
+  writeText("The user directory " + session.userDirLine + " is in use by another " + PROGRAM_NAME + " session.");
+  twoBreaks();
+  writeText("Use R in the main menu to name another directory.");
+  waitForEnterToReturn();
+  return false;
+}
+
+// runDialog for the procedures of the procedures and development menus.
+void runProcedure(const MenuEntry& entry) {
+  if (holdsUserDirectory()) runDialog(entry);
 }
 
 void writeAt(int column, int row, const char* text) {
@@ -100,7 +121,7 @@ void dispatch(int first, const MenuEntry* entries, std::size_t count) {
   for (std::size_t k = 0; k < count; ++k) {
     if (entries[k].keys[0] != first) continue;
     if (entries[k].keys[1] == '\0') {
-      runDialog(entries[k]);
+      runProcedure(entries[k]);
       return;
     }
     needsSecond = true;
@@ -113,7 +134,7 @@ void dispatch(int first, const MenuEntry* entries, std::size_t count) {
   second = std::toupper(second);
   for (std::size_t k = 0; k < count; ++k)
     if (entries[k].keys[0] == first && entries[k].keys[1] == second) {
-      runDialog(entries[k]);
+      runProcedure(entries[k]);
       return;
     }
 }
@@ -261,7 +282,7 @@ void drawStartupPicture() {
   int row = 5;
   for (const char* line : LINES) writeAt(7, row++, line);
   gotoXY(32, 13);
-  writeFormat("%s 2017.05.01", PROGRAM_NAME);
+  writeFormat("%s %s", PROGRAM_NAME, PROGRAM_VERSION);
 }
 
 void runMainMenu() {

@@ -1,9 +1,10 @@
 #include "console/screen.h"
 
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -34,7 +35,7 @@ ScreenCells screen = [] {
 struct TerminalState {
   bool drawn = false;      // the terminal library owns the terminal
   bool handedOver = false; // another process writes to it meanwhile
-  bool tooSmall = false;   // the last draw found fewer than 80 x 25 cells
+  bool tooSmall = false;   // the last draw found fewer than 80 x 24 cells
 };
 
 TerminalState terminal;
@@ -63,34 +64,102 @@ int translateKey(int key) {
   }
 }
 
-void drawTooSmall(int rows, int columns) {
-  werase(stdscr);
-  char message[160];
-  std::snprintf(message, sizeof message,
-                "KAV needs a terminal of at least 80 x 25 characters; this one has %d x %d. "
-                "Please enlarge it.",
-                columns, rows);
-  mvwaddstr(stdscr, 0, 0, message);
-  wrefresh(stdscr);
+// Keys that end the program from the too-small notice: Escape, q, and the
+// control keys a user tries when a program seems stuck (Ctrl-C, Ctrl-D,
+// Ctrl-Z, Ctrl-\), which arrive as plain bytes in raw mode.
+bool isQuitKey(int key) {
+  return key == ESCAPE_KEY || key == 'q' || key == 'Q' || key == 3 || key == 4 || key == CTRL_Z_KEY || key == 28;
+}
+
+[[noreturn]] void quitTooSmall() {
+  endScreen();
+  std::printf("%s ended: the terminal was smaller than %d x %d characters.\n", PROGRAM_NAME, SCREEN_COLUMNS,
+              MIN_TERMINAL_ROWS);
+  endSession(1);
+}
+
+bool isRowBlank(int row) {
+  for (char c : screen.cells[row])
+    if (c != ' ') return false;
+  return true;
+}
+
+std::string trimmedRow(int row) {
+  std::string text(screen.cells[row], SCREEN_COLUMNS);
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+// text broken into lines of at most `width` characters at its blanks; a
+// word longer than a line is cut.
+std::vector<std::string> wrapWords(std::string_view text, int width) {
+  std::vector<std::string> lines;
+  if (width <= 0) return lines;
+  const auto limit = static_cast<std::size_t>(width);
+  std::string line;
+  std::size_t k = 0;
+  while (k < text.size()) {
+    if (text[k] == ' ') {
+      ++k;
+      continue;
+    }
+    std::size_t end = text.find(' ', k);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view word = text.substr(k, end - k);
+    k = end;
+    if (!line.empty() && line.size() + 1 + word.size() > limit) {
+      lines.push_back(line);
+      line.clear();
+    }
+    while (word.size() > limit) {
+      lines.emplace_back(word.substr(0, limit));
+      word.remove_prefix(limit);
+    }
+    if (!line.empty()) line += ' ';
+    line += word;
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// The size a script's screen log shows: LINES x COLUMNS when set, else the
+// whole screen.
+struct LogSize {
+  int rows = SCREEN_ROWS;
+  int columns = SCREEN_COLUMNS;
+};
+
+LogSize scriptTerminalSize() {
+  static const LogSize size = [] {
+    LogSize s;
+    const auto read = [](const char* name, int& out) {
+      if (const char* value = std::getenv(name); value && value[0]) {
+        char* end = nullptr;
+        const long n = std::strtol(value, &end, 10);
+        if (*end == '\0' && n > 0 && n < 10000) out = static_cast<int>(n);
+      }
+    };
+    read("LINES", s.rows);
+    read("COLUMNS", s.columns);
+    return s;
+  }();
+  return size;
 }
 
 void draw() {
   if (!terminal.drawn || terminal.handedOver) return;
   int rows, columns;
   getmaxyx(stdscr, rows, columns);
-  if (rows < SCREEN_ROWS || columns < SCREEN_COLUMNS) {
-    terminal.tooSmall = true;
-    drawTooSmall(rows, columns);
-    return;
-  }
+  terminal.tooSmall = isTerminalTooSmall(rows, columns);
+  const std::vector<std::string> lines = terminalView(rows, columns);
+  werase(stdscr);
+  for (std::size_t r = 0; r < lines.size(); ++r) mvwaddnstr(stdscr, static_cast<int>(r), 0, lines[r].c_str(), columns);
   if (terminal.tooSmall) {
-    terminal.tooSmall = false;
-    werase(stdscr);
+    wmove(stdscr, 0, 0);
+  } else {
+    const int folded = foldedRow(rows);
+    wmove(stdscr, screen.row - (folded >= 0 && screen.row > folded ? 1 : 0), screen.column);
   }
-  for (int r = 0; r < SCREEN_ROWS; ++r)
-    for (int c = 0; c < SCREEN_COLUMNS; ++c)
-      mvwaddch(stdscr, r, c, static_cast<chtype>(static_cast<unsigned char>(screen.cells[r][c])));
-  wmove(stdscr, screen.row, screen.column);
   wrefresh(stdscr);
 }
 
@@ -99,11 +168,7 @@ void redrawEverything() {
   draw();
 }
 
-void restoreOnSignal(int signalNumber) {
-  if (terminal.drawn && !terminal.handedOver) endwin();
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
-}
+void restoreOnSignal(int signalNumber) { endBySignal(signalNumber); }
 
 void installRestoreHandlers() {
   for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGQUIT})
@@ -116,28 +181,36 @@ void appendToScreenLog() {
     if (const char* path = std::getenv("KAV_SCREEN_LOG"); path && path[0]) screenLog = std::fopen(path, "ab");
   }
   if (!screenLog) return;
-  const std::string text = screenText();
+  std::string text;
+  for (const std::string& line : terminalView(scriptTerminalSize().rows, scriptTerminalSize().columns))
+    text += line + '\n';
   std::fwrite(text.data(), 1, text.size(), screenLog);
   std::fprintf(screenLog, "%s\n", SCREEN_LOG_SEPARATOR);
   std::fflush(screenLog);
 }
 
 int scriptKey() {
-  appendToScreenLog();
-  const int c = std::fgetc(session.scriptFile);
-  if (c == EOF || c == CTRL_Z_KEY) endSession(255);
-  return c;
+  for (;;) {
+    appendToScreenLog();
+    const int c = std::fgetc(session.scriptFile);
+    if (c == EOF || c == CTRL_Z_KEY) endSession(255);
+    if (!isTerminalTooSmall(scriptTerminalSize().rows, scriptTerminalSize().columns)) return c;
+    if (isQuitKey(c)) quitTooSmall();
+  }
 }
 
-int standardInputKey() {
-  unsigned char c;
-  for (;;) {
-    const ssize_t got = ::read(0, &c, 1);
-    if (got == 1) break;
-    if (got < 0 && errno == EINTR) continue;
-    endSession(255);
-  }
-  return c == '\n' ? ENTER_KEY : c == 127 ? BACKSPACE_KEY : c;
+// Escape typed while the terminal is handed over (debug mode): its input
+// is then read raw, without echo. An Escape followed in the same read by
+// '[' or 'O' begins the sequence of another key (an arrow, a function
+// key); other bytes are dropped, as nothing reads them meanwhile.
+bool readEscapeFromTerminal(int milliseconds) {
+  pollfd input{0, POLLIN, 0};
+  if (::poll(&input, 1, milliseconds) <= 0 || !(input.revents & POLLIN)) return false;
+  unsigned char bytes[64];
+  const ssize_t got = ::read(0, bytes, sizeof bytes);
+  for (ssize_t k = 0; k < got; ++k)
+    if (bytes[k] == ESCAPE_KEY && (k + 1 == got || (bytes[k + 1] != '[' && bytes[k + 1] != 'O'))) return true;
+  return false;
 }
 
 int terminalKey() {
@@ -151,7 +224,10 @@ int terminalKey() {
       continue;
     }
     // Keys typed at a picture that cannot be shown would act blindly.
-    if (terminal.tooSmall) continue;
+    if (terminal.tooSmall) {
+      if (isQuitKey(key)) quitTooSmall();
+      continue;
+    }
     return translateKey(key);
   }
 }
@@ -170,11 +246,22 @@ void lineFeed() {
 
 // --- The terminal -----------------------------------------------------------
 
-void startScreen() {
-  if (terminal.drawn || !::isatty(1)) return;
+const char* undrivableTerminal() {
+  if (!::isatty(0)) return "standard input is not a terminal; the interactive console needs one (see kav --help)";
+  if (!::isatty(1)) return "standard output is not a terminal; the interactive console needs one (see kav --help)";
+  const char* type = std::getenv("TERM");
+  if (!type || !type[0]) return "TERM is not set; the interactive console needs a terminal it can drive";
+  if (std::strcmp(type, "dumb") == 0)
+    return "TERM=dumb cannot be driven; the interactive console needs a full-screen terminal";
+  return nullptr;
+}
+
+bool startScreen() {
+  if (terminal.drawn) return true;
+  if (!::isatty(1)) return false;
   // newterm, unlike initscr, answers an unknown terminal type with null
-  // instead of ending the program; the session then runs undrawn.
-  if (!newterm(nullptr, stdout, stdin)) return;
+  // instead of ending the program.
+  if (!newterm(nullptr, stdout, stdin)) return false;
   terminal.drawn = true;
   raw();
   noecho();
@@ -183,6 +270,7 @@ void startScreen() {
   set_escdelay(25);
   installRestoreHandlers();
   redrawEverything();
+  return true;
 }
 
 void endScreen() {
@@ -193,18 +281,41 @@ void endScreen() {
   terminal.drawn = false;
 }
 
+void endBySignal(int signalNumber) {
+  if (terminal.drawn && !terminal.handedOver) endwin();
+  std::signal(signalNumber, SIG_DFL);
+  // In its own handler the signal is blocked: let it through.
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signalNumber);
+  ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  std::raise(signalNumber);
+  std::_Exit(128 + signalNumber);
+}
+
 void endSession(int status) {
   endScreen();
   std::fflush(nullptr);
   std::exit(status);
 }
 
-void handOverTerminal() {
+void handOverTerminal(bool otherReadsKeys) {
   if (!terminal.drawn || terminal.handedOver) return;
   draw();
   def_prog_mode();
   reset_shell_mode();
   terminal.handedOver = true;
+  if (otherReadsKeys) return;
+  // Output as the shell has it, but keys unechoed and at once, so Escape
+  // can be read (pollEscape) instead of showing as "^[". The child may
+  // run in a process group of its own: TOSTOP off lets it write.
+  termios modes;
+  if (::tcgetattr(0, &modes) == 0) {
+    modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | TOSTOP);
+    modes.c_cc[VMIN] = 1;
+    modes.c_cc[VTIME] = 0;
+    ::tcsetattr(0, TCSANOW, &modes);
+  }
 }
 
 void takeBackTerminal() {
@@ -345,11 +456,13 @@ int readKey() {
     return key;
   }
   if (terminal.drawn && !terminal.handedOver) return terminalKey();
-  return standardInputKey();
+  // No source of keys (the session refuses to start so): as a script that ran out.
+  endSession(255);
 }
 
 bool pollEscape(int milliseconds) {
-  if (session.autotest || !terminal.drawn || terminal.handedOver) return false;
+  if (session.autotest || !terminal.drawn) return false;
+  if (terminal.handedOver) return readEscapeFromTerminal(milliseconds);
   wtimeout(stdscr, milliseconds);
   const int key = wgetch(stdscr);
   wtimeout(stdscr, -1);
@@ -360,7 +473,9 @@ bool pollEscape(int milliseconds) {
   }
   const int translated = translateKey(key);
   if (translated == ESCAPE_KEY) return true;
-  pendingKeys.push_back(translated);
+  // Typed ahead at a screen the user could see; at the too-small notice
+  // it would act blindly later.
+  if (!terminal.tooSmall) pendingKeys.push_back(translated);
   return false;
 }
 
@@ -371,16 +486,49 @@ std::string screenRow(int row) {
   return std::string(screen.cells[row], SCREEN_COLUMNS);
 }
 
+void restoreRow(int row, std::string_view cells) {
+  if (row < 0 || row >= SCREEN_ROWS) return;
+  std::memset(screen.cells[row], ' ', SCREEN_COLUMNS);
+  std::memcpy(screen.cells[row], cells.data(), std::min<std::size_t>(cells.size(), SCREEN_COLUMNS));
+}
+
 std::string screenText() {
   std::string text;
   text.reserve(SCREEN_ROWS * (SCREEN_COLUMNS + 1));
   for (int r = 0; r < SCREEN_ROWS; ++r) {
-    std::string row = screenRow(r);
-    row.erase(row.find_last_not_of(' ') + 1);
-    text += row;
+    text += trimmedRow(r);
     text += '\n';
   }
   return text;
+}
+
+bool isTerminalTooSmall(int rows, int columns) { return rows < MIN_TERMINAL_ROWS || columns < SCREEN_COLUMNS; }
+
+int foldedRow(int rows) {
+  if (rows >= SCREEN_ROWS || rows < MIN_TERMINAL_ROWS) return -1;
+  const int bottom = SCREEN_ROWS - 1;
+  if (screen.row != bottom && isRowBlank(bottom)) return bottom;
+  for (int r = 0; r < bottom; ++r)
+    if (r != screen.row && isRowBlank(r)) return r;
+  return screen.row == 0 ? 1 : 0;
+}
+
+std::vector<std::string> terminalView(int rows, int columns) {
+  if (isTerminalTooSmall(rows, columns)) {
+    char notice[200];
+    std::snprintf(notice, sizeof notice,
+                  "%s needs a terminal of at least %d x %d characters; this one has %d x %d. "
+                  "Please enlarge it, or press Esc or q to quit %s.",
+                  PROGRAM_NAME, SCREEN_COLUMNS, MIN_TERMINAL_ROWS, columns, rows, PROGRAM_NAME);
+    std::vector<std::string> lines = wrapWords(notice, columns);
+    lines.resize(std::min(lines.size(), static_cast<std::size_t>(std::max(rows, 0))));
+    return lines;
+  }
+  const int folded = foldedRow(rows);
+  std::vector<std::string> lines;
+  for (int r = 0; r < SCREEN_ROWS; ++r)
+    if (r != folded) lines.push_back(trimmedRow(r));
+  return lines;
 }
 
 } // namespace kav

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -52,7 +53,7 @@ std::string wrapLogText(std::string_view text, int indent) {
 }
 
 bool appendLogDirect(std::string_view entry) {
-  std::FILE* log = std::fopen(sessionLogPath().c_str(), "ab");
+  std::FILE* log = openAppendStream(sessionLogPath());
   if (!log) return false;
   const bool written = std::fwrite(entry.data(), 1, entry.size(), log) == entry.size();
   return std::fclose(log) == 0 && written;
@@ -60,12 +61,12 @@ bool appendLogDirect(std::string_view entry) {
 
 bool appendLogWrapped(std::string_view entry, int indent) {
   const std::string scratchPath = session.userDir + SCRATCH_FILE_NAME;
-  std::FILE* scratch = std::fopen(scratchPath.c_str(), "w+b");
+  std::FILE* scratch = openScratchStream(scratchPath);
   if (!scratch) return false;
   std::fwrite(entry.data(), 1, entry.size(), scratch);
   std::fflush(scratch);
   std::rewind(scratch);
-  std::FILE* log = std::fopen(sessionLogPath().c_str(), "ab");
+  std::FILE* log = openAppendStream(sessionLogPath());
   if (!log) {
     std::fclose(scratch);
     return false;

@@ -2,15 +2,15 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <new>
 
 #include "model/desfile.h"
 #include "model/memory.h"
 #include "model/progress.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -18,11 +18,11 @@ namespace kav {
 
 namespace {
 
-bool readParameterFile(std::string& text) {
-  std::ifstream in(protocolPath(PARAMETER_FILE), std::ios::binary);
-  if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+// The child runs for a caller that waits for orva.rst; one that cannot be
+// written is said on the console (orva.err, or the terminal of a script).
+int reportUnwritable(const std::string& path, const char* what) {
+  std::fprintf(stderr, "kav: %s: %s\n", path.c_str(), what);
+  return 1;
 }
 
 } // namespace
@@ -59,46 +59,32 @@ void showProgressLine(const char* text) {
 }
 
 int runBatch() {
-  installBatchMemoryPolicy(protocolPath(RESULT_FILE));
+  const std::string resultPath = protocolPath(RESULT_FILE);
+  const std::string parameterPath = protocolPath(PARAMETER_FILE);
+  // An orva.rst of an earlier run must never pass for this one's, also
+  // when this run leaves none.
+  ::unlink(resultPath.c_str());
+  installBatchMemoryPolicy(resultPath);
   setProgressHook(showProgressLine);
   ParamReader params;
-  if (!readParameterFile(params.text)) {
-    writeResultFile(RESULT_NO_PARAMETERS);
-    return 0;
-  }
-  std::remove(protocolPath(PARAMETER_FILE).c_str());
   BatchOutcome result;
-  try {
-    result = runParameters(params);
-  } catch (const std::bad_alloc&) {
-    result = outcome(RESULT_OUT_OF_MEMORY);
+  // A FIFO or a directory named orva.prm is no readable orva.prm.
+  if (readWholeFile(parameterPath, params.text) != OPEN_OK) {
+    result = outcome(RESULT_NO_PARAMETERS);
+  } else if (::unlink(parameterPath.c_str()) != 0 && errno != ENOENT) {
+    // A directory where orva.prm cannot be removed takes no result and no
+    // output either; running would only leave orva.prm for a later run.
+    return reportUnwritable(parameterPath, "cannot be removed: the user directory is not writable");
+  } else {
+    try {
+      result = runParameters(params);
+    } catch (const std::bad_alloc&) {
+      result = outcome(RESULT_OUT_OF_MEMORY);
+    }
   }
-  if (result.writeResult) writeResultFile(result.code, result.extra);
-  return result.writeResult ? 0 : result.exitStatus;
-}
-
-int loadInput(std::string_view name, std::int64_t& init, DES& des) {
-  const std::int64_t wanted = init;
-  switch (loadDES(name, init, des)) {
-  case LOAD_OK: return RESULT_OK;
-  case LOAD_MISSING: init = wanted; return RESULT_OK;
-  case LOAD_MALFORMED: break;
-  }
-  return RESULT_UNREADABLE_INPUT;
-}
-
-int loadInputDES(std::string_view name, DES& des) {
-  std::int64_t init = 0;
-  return loadInput(name, init, des);
-}
-
-int readOneInOneOut(ParamReader& params, std::string& out, DES& des, std::int64_t* init) {
-  std::string in;
-  if (!readParamName(params, in) || !readParamName(params, out)) return RESULT_INCOMPLETE_PARAMETERS;
-  std::int64_t fileInit = 0;
-  const int rc = loadInput(in, fileInit, des);
-  if (init) *init = fileInit;
-  return rc;
+  if (!result.writeResult) return result.exitStatus;
+  if (!writeResultFile(result.code, result.extra)) return reportUnwritable(resultPath, "cannot be written");
+  return 0;
 }
 
 int saveOutput(std::string_view name, const DES& des, std::int64_t init) {

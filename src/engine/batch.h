@@ -27,10 +27,13 @@ using BatchHandler = BatchOutcome (*)(ParamReader& params);
 // the dispatcher answers with result 0 and no output.
 extern const BatchHandler batchHandlers[PROCEDURE_COUNT];
 
-// Runs the child's whole job: orva.prm -> handler -> orva.rst. The
-// parameter file is deleted once read. Out of memory anywhere gives
-// result 3. Returns the process exit status: 0, or the handler's
-// exitStatus when it ends without a result.
+// Runs the child's whole job: orva.prm -> handler -> orva.rst. Any
+// orva.rst is deleted first, so a run that leaves none never seems to
+// answer an older code; the parameter file is deleted once read (and
+// nothing is run when it cannot be). Out of memory anywhere gives result
+// 3. Returns the process exit status: 0; the handler's exitStatus when it
+// ends without a result; 1, said on stderr, when orva.rst cannot be
+// written or orva.prm cannot be removed.
 int runBatch();
 
 // Reads lines 1 to 3 (debug flag, minimizer selector, code) and runs the
@@ -42,21 +45,10 @@ BatchOutcome runParameters(ParamReader& params);
 inline BatchOutcome outcome(int code) { return BatchOutcome{code, {}, true}; }
 inline BatchOutcome incomplete() { return outcome(RESULT_INCOMPLETE_PARAMETERS); }
 
-// Loads an input: RESULT_OK with the DES (an empty one when the file is
-// missing) or RESULT_UNREADABLE_INPUT. `init` selects .DAT (-1) or .DES on
-// entry and holds the file's value afterwards.
-[[nodiscard]] int loadInput(std::string_view name, std::int64_t& init, DES& des);
-[[nodiscard]] int loadInputDES(std::string_view name, DES& des);
-
 // Saves a result: RESULT_TOO_MANY_TRANSITIONS when an operation hit the
 // per-state limit on the way, RESULT_WRITE_FAILED when the file could not
 // be written, else RESULT_OK.
 [[nodiscard]] int saveOutput(std::string_view name, const DES& des, std::int64_t init);
-
-// The lines "DES1" and "DES2" (the output name, into `out`), then DES1
-// loaded as a .DES, its file's init value into `init` when asked:
-// RESULT_INCOMPLETE_PARAMETERS, or what loadInput answers.
-[[nodiscard]] int readOneInOneOut(ParamReader& params, std::string& out, DES& des, std::int64_t* init = nullptr);
 
 // Ends the child without a result: prints message on the console and
 // answers writeResult false with exit status 1, so the parent sees a

@@ -37,6 +37,27 @@ constexpr bool SANITIZED_BUILD = false;
 
 ChildWaitPoll waitPoll = nullptr;
 
+// The batch child while it runs, for endRunningChild in a signal handler;
+// set and cleared with the ending signals blocked, so that a handler never
+// misses a child that has started.
+volatile sig_atomic_t runningChild = 0;      // its pid, 0 when none runs
+volatile sig_atomic_t runningChildGroup = 0; // 1 when it leads a group of its own
+volatile sig_atomic_t endRequested = 0;      // endRunningChild ended it
+
+// Blocks (or, with `block` false, restores) the signals whose handlers end
+// a running child.
+void blockEndingSignals(bool block, sigset_t& saved) {
+  if (!block) {
+    ::sigprocmask(SIG_SETMASK, &saved, nullptr);
+    return;
+  }
+  sigset_t ending;
+  sigemptyset(&ending);
+  sigaddset(&ending, SIGHUP);
+  sigaddset(&ending, SIGTERM);
+  ::sigprocmask(SIG_BLOCK, &ending, &saved);
+}
+
 int waitFor(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
@@ -105,7 +126,17 @@ void reapEndedPrograms() {
 
 void setChildWaitPoll(ChildWaitPoll poll) { waitPoll = poll; }
 
+bool endRunningChild() {
+  const pid_t pid = runningChild;
+  if (pid <= 0) return false;
+  endRequested = 1;
+  ::kill(runningChildGroup ? -pid : pid, SIGKILL);
+  return true;
+}
+
 unsigned long long childAddressSpaceLimit() {
+  // Sanitizer runtimes reserve vast address ranges, so they go without.
+  if (SANITIZED_BUILD) return 0;
   const std::uint64_t physical = physicalMemoryBytes();
   return physical ? physical : RLIM_INFINITY;
 }
@@ -117,27 +148,45 @@ int spawnBatchChild() {
   const std::string outPath = protocolPath(CHILD_OUTPUT_FILE);
   const std::string errPath = protocolPath(CHILD_ERROR_FILE);
   if (!session.debugMode) {
+    // Fresh files: a FIFO left under one of these names would block the start.
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
   // The limit is inherited at exec; the parent holds it only for the spawn.
-  // Sanitizer runtimes reserve vast address ranges, so they go without.
   rlimit saved{};
-  const bool limited = !SANITIZED_BUILD && ::getrlimit(RLIMIT_AS, &saved) == 0;
+  const rlim_t wanted = childAddressSpaceLimit();
+  const bool limited = wanted != 0 && ::getrlimit(RLIMIT_AS, &saved) == 0;
   if (limited) {
     rlimit lowered = saved;
-    const rlim_t wanted = childAddressSpaceLimit();
     if (lowered.rlim_cur == RLIM_INFINITY || lowered.rlim_cur > wanted) lowered.rlim_cur = wanted;
     ::setrlimit(RLIMIT_AS, &lowered);
   }
   std::fflush(nullptr);
   pid_t pid = -1;
-  // Only a child that may be ended on request gets a group of its own; one
-  // that shares the terminal (debug mode) stays in the foreground group.
-  const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false, waitPoll != nullptr);
+  // Only a child that may be ended on request gets a group of its own (in
+  // debug mode it writes to the terminal from there, which the console
+  // allows for the time); one started from a command line stays in the
+  // caller's group, so Ctrl-C ends it too.
+  const bool ownGroup = waitPoll != nullptr;
+  sigset_t mask;
+  blockEndingSignals(true, mask);
+  endRequested = 0;
+  const int rc = spawn(pid, {session.programPath, "-cmdline"}, &actions, false, ownGroup);
+  if (rc == 0) {
+    runningChildGroup = ownGroup ? 1 : 0;
+    runningChild = pid;
+  }
+  blockEndingSignals(false, mask);
   if (limited) ::setrlimit(RLIMIT_AS, &saved);
   posix_spawn_file_actions_destroy(&actions);
-  const int status = rc != 0 ? -1 : waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);
+  int status = rc != 0 ? -1 : waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);
+  blockEndingSignals(true, mask);
+  runningChild = 0;
+  if (endRequested) status = CHILD_ENDED_ON_REQUEST;
+  endRequested = 0;
+  blockEndingSignals(false, mask);
   if (!session.debugMode) {
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
@@ -187,6 +236,22 @@ int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet) {
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return -1;
   return wait ? waitFor(pid) : 0;
+}
+
+int runProgramEndable(const std::vector<std::string>& argv) {
+  if (argv.empty()) return -1;
+  reapEndedPrograms();
+  std::fflush(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int rc = spawn(pid, argv, &actions, argv[0].find('/') == std::string::npos, waitPoll != nullptr);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  return waitPoll ? waitPolling(pid, waitPoll) : waitFor(pid);
 }
 
 std::string findProgram(const std::string& program) {

@@ -40,8 +40,14 @@ using ResultReader = std::function<int()>;
 using ChildWaitPoll = bool (*)(int milliseconds);
 void setChildWaitPoll(ChildWaitPoll poll);
 
-// Value of spawnBatchChild for a child ended on the poll's request.
+// Value of spawnBatchChild for a child ended on the poll's request or by
+// endRunningChild.
 inline constexpr int CHILD_ENDED_ON_REQUEST = -2;
+
+// Ends the batch child that is running, if any (its whole group when it
+// has one of its own), so that its wait answers CHILD_ENDED_ON_REQUEST.
+// Safe in a signal handler. False when no child runs.
+bool endRunningChild();
 
 // Runs the child and waits, without reading orva.rst: the exit status
 // (0..255), -1 when it could not start or was killed by a signal, or
@@ -56,11 +62,18 @@ int spawnBatchChild();
 // the full-screen console must not write over it).
 int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet = false);
 
+// runProgram(argv, true, true) for a program that may run long (dot): with
+// a wait poll installed it runs in a process group of its own, and the
+// poll may end that whole group (CHILD_ENDED_ON_REQUEST). Without a poll
+// it stays in the caller's group, so Ctrl-C on a command line ends it too.
+int runProgramEndable(const std::vector<std::string>& argv);
+
 // The path of an executable `program` in a directory of PATH (an empty
 // entry meaning the current directory), or "" when there is none.
 std::string findProgram(const std::string& program);
 
-// The address-space limit given to every child, in bytes.
+// The address-space limit given to every child (and taken by a command of
+// the command line), in bytes; 0 for none (sanitized builds).
 unsigned long long childAddressSpaceLimit();
 
 } // namespace kav

@@ -1,12 +1,16 @@
 #include "engine/entry.h"
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "engine/batch.h"
 #include "engine/startup.h"
+#include "model/safefile.h"
 #include "model/session.h"
+#include "model/version.h"
 
 namespace kav {
 
@@ -18,12 +22,15 @@ const char* const USAGE =
     "       kav -cmdline        run one procedure from orva.prm in the user directory,\n"
     "                           leaving its result code in orva.rst\n"
     "       kav FILE            type out a text file up to its first Ctrl-Z\n"
+    "       kav COMMAND [OPTIONS] FILES...\n"
+    "                           run one procedure on files named by path (kav help\n"
+    "                           lists the commands)\n"
     "       kav --help | --version\n";
 
 void ignoreInterrupt(int) { std::signal(SIGINT, ignoreInterrupt); }
 
 int typeOut(const char* name) {
-  std::FILE* in = std::fopen(name, "rb");
+  std::FILE* in = openRegularStream(name);
   if (!in) {
     std::printf("Error reading %s\n", name);
     return 1;
@@ -39,16 +46,17 @@ int typeOut(const char* name) {
 
 } // namespace
 
-int runEntry(int argc, char** argv, InteractiveSession interactive) {
+int runEntry(int argc, char** argv, InteractiveSession interactive, CommandLine commands) {
+  ignoreFileSizeSignal();
   const char* argv0 = argc > 0 ? argv[0] : "kav";
   if (argc >= 2) {
     const char* first = argv[1];
-    if (std::strcmp(first, "--help") == 0) {
+    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
       std::fputs(USAGE, stdout);
       return 0;
     }
     if (std::strcmp(first, "--version") == 0) {
-      std::printf("%s %s\n", PROGRAM_NAME, KAV_VERSION);
+      std::printf("%s %s\n", PROGRAM_NAME, PROGRAM_VERSION);
       return 0;
     }
     if (std::strcmp(first, "-cmdline") == 0) {
@@ -57,8 +65,12 @@ int runEntry(int argc, char** argv, InteractiveSession interactive) {
       return runBatch();
     }
     if (std::strcmp(first, "-autotest") == 0) {
-      const char* script = argc >= 3 ? argv[2] : "";
-      session.scriptFile = argc >= 3 ? std::fopen(script, "rb") : nullptr;
+      if (argc < 3) {
+        std::printf("Missing script name after -autotest\n");
+        return 1;
+      }
+      const char* script = argv[2];
+      session.scriptFile = std::fopen(script, "rb");
       if (!session.scriptFile) {
         std::printf("Error reading %s\n", script);
         return 1;
@@ -69,6 +81,13 @@ int runEntry(int argc, char** argv, InteractiveSession interactive) {
       session.debugMode = false;
       initSession(argv0);
       return interactive();
+    }
+    // A command name is a command unless a file of that name is there to
+    // be typed out, as it always was.
+    struct stat info;
+    if (commands && ::stat(first, &info) != 0) {
+      const int status = commands(argc, argv);
+      if (status >= 0) return status;
     }
     return typeOut(first);
   }

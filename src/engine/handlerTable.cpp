@@ -38,4 +38,12 @@ const BatchHandler batchHandlers[PROCEDURE_COUNT] = {
     /* 32 */ handleUncertmod,
 };
 
+const ProcedureRunner procedureRunners[PROCEDURE_COUNT] = {
+    runCreate,     runSelfloop,  runTrim,        runSync,        runMeet,       runSupcon,       runMutex,
+    runCondat,     runSupreduce, runMinstate,    runComplement,  runLocalize,   runForce,        runProject,
+    runRelabel,    runVocalize,  runOutconsis,   runHiconsis,    runHigen,      runAllevents,    runSupnorm,
+    runSupscop,    runSupconrobs, runSupqc,      runIsomorph,    runNonconflict, runObservable,  runNatobs,
+    runSuprobs,    runBfsRecode, runGraphviz,    runStatistics,  runUncertmod,
+};
+
 } // namespace kav

@@ -1,5 +1,5 @@
-// Handlers of hierarchy and forcing: Force, Vocalize, Outconsis, Hiconsis
-// and Higen. A missing DES1 is an empty DES and gives an empty DES2.
+// Hierarchy and forcing: Force, Vocalize, Outconsis, Hiconsis and Higen. A
+// missing DES1 is an empty DES and gives an empty DES2.
 
 #include <string>
 
@@ -11,88 +11,123 @@ namespace kav {
 
 namespace {
 
-// The answers of the hierarchy procedures beyond success.
-constexpr int RESULT_VOCAL_OVERFLOW = 5;
-constexpr int RESULT_VOCAL_INITIAL_STATE = 6;
+// "DES1; out DES2".
+bool readOneInOneOut(ParamReader& params, ProcedureRequest& r) {
+  std::string in, out;
+  if (!readParamName(params, in) || !readParamName(params, out)) return false;
+  r.inputs = {desPath(in)};
+  r.outputs = {desPath(out)};
+  return true;
+}
 
-// The outcome of a hierarchy procedure: its refusals, or DES2 saved.
-BatchOutcome finish(int status, const std::string& out, const DES& des) {
+BatchOutcome handleOneInOneOut(ParamReader& params, int code) {
+  ProcedureRequest r;
+  r.code = code;
+  if (!readOneInOneOut(params, r)) return incomplete();
+  return performForBatch(r);
+}
+
+// The outcome of a hierarchy operation: its refusals, or DES2 saved.
+void finish(int status, const ProcedureRequest& r, const DES& des, ProcedureOutcome& o) {
   switch (status) {
-  case HIERARCHY_VOCAL_INITIAL_STATE: return outcome(RESULT_VOCAL_INITIAL_STATE);
-  case HIERARCHY_OUTPUT_OVERFLOW: return outcome(RESULT_VOCAL_OVERFLOW);
-  case HIERARCHY_EVENTS_EXHAUSTED: return endWithoutResult("Excessed maximum - re-map events has fail\n");
-  case HIERARCHY_FRESH_LABELS_EXHAUSTED: return endWithoutResult("Excessed maximum - fix semi-deterministism has fail\n");
-  default: return outcome(saveOutput(out, des, 0));
+  case HIERARCHY_VOCAL_INITIAL_STATE: o.code = RESULT_VOCAL_INITIAL_STATE; return;
+  case HIERARCHY_OUTPUT_OVERFLOW: o.code = RESULT_VOCAL_OVERFLOW; return;
+  case HIERARCHY_EVENTS_EXHAUSTED:
+    o.message = "Excessed maximum - re-map events has fail\n";
+    o.code = RESULT_CHILD_FAILED;
+    return;
+  case HIERARCHY_FRESH_LABELS_EXHAUSTED:
+    o.message = "Excessed maximum - fix semi-deterministism has fail\n";
+    o.code = RESULT_CHILD_FAILED;
+    return;
+  default: (void)saveTo(r, 0, des, 0, o);
   }
 }
 
 } // namespace
 
 BatchOutcome handleForce(ParamReader& params) {
-  std::string out;
-  DES des;
-  std::string in;
-  long timeout;
-  if (!readParamName(params, in) || !readParamName(params, out) || !readParamNumber(params, timeout, 0, EPSILON_LABEL))
+  ProcedureRequest r;
+  r.code = PROC_FORCE;
+  if (!readOneInOneOut(params, r) || !readParamNumber(params, r.number, 0, EPSILON_LABEL) ||
+      !readEventsUntilMinusOne(params, r.events) || !readEventsUntilEnd(params, r.moreEvents))
     return incomplete();
-  EventList forcible, preemptable;
-  if (!readEventsUntilMinusOne(params, forcible) || !readEventsUntilEnd(params, preemptable)) return incomplete();
-  if (int rc = loadInputDES(in, des)) return outcome(rc);
+  return performForBatch(r);
+}
+
+void runForce(const ProcedureRequest& r, ProcedureOutcome& o) {
+  if (r.number < 0 || r.number > EPSILON_LABEL) return (void)fail(o, RESULT_INCOMPLETE_PARAMETERS);
+  DES des;
+  if (!loadDESFrom(r.inputs[0], des, o)) return;
   DES result;
-  forceDES(des, forcible, preemptable, static_cast<std::uint16_t>(timeout), result);
-  return outcome(saveOutput(out, result, 0));
+  forceDES(des, r.events, r.moreEvents, static_cast<std::uint16_t>(r.number), result);
+  (void)saveTo(r, 0, result, 0, o);
 }
 
 BatchOutcome handleVocalize(ParamReader& params) {
-  std::string out;
-  DES des;
-  if (int rc = readOneInOneOut(params, out, des)) return outcome(rc);
+  ProcedureRequest r;
+  r.code = PROC_VOCALIZE;
+  if (!readOneInOneOut(params, r)) return incomplete();
   // Quadruples (exit state, event, entered state, output) to the end; an
-  // incomplete last one is dropped. States must be states of DES1 (any
-  // state will do for a missing DES1, which stays empty), outputs the
-  // accepted 10..99.
-  QuadrupleList requests;
-  long value[4];
+  // incomplete last one is dropped.
+  std::array<long, 4> value;
   int filled = 0;
   for (;;) {
-    const TokenStatus status = readParamToken(params, value[filled]);
+    const TokenStatus status = readParamToken(params, value[static_cast<std::size_t>(filled)]);
     if (status == TOKEN_BAD) return incomplete();
     if (status == TOKEN_END) break;
     if (++filled < 4) continue;
     filled = 0;
-    const long states = des.empty() ? MAX_STATES : static_cast<long>(des.size());
-    if (value[0] < 0 || value[0] >= states || value[2] < 0 || value[2] >= states) return incomplete();
-    if (value[1] < 0 || value[1] > EPSILON_LABEL || value[3] < 10 || value[3] > 99) return incomplete();
-    requests.push_back({value[0], static_cast<std::uint16_t>(value[1]), value[2], static_cast<std::int16_t>(value[3])});
+    r.quadruples.push_back(value);
+  }
+  return performForBatch(r);
+}
+
+void runVocalize(const ProcedureRequest& r, ProcedureOutcome& o) {
+  DES des;
+  if (!loadDESFrom(r.inputs[0], des, o)) return;
+  // States must be states of DES1 (any state will do for a missing DES1,
+  // which stays empty), outputs the accepted 10..99.
+  const long states = des.empty() ? MAX_STATES : static_cast<long>(des.size());
+  QuadrupleList requests;
+  for (const auto& [from, event, to, output] : r.quadruples) {
+    if (from < 0 || from >= states || to < 0 || to >= states || event < 0 || event > EPSILON_LABEL || output < 10 ||
+        output > 99)
+      return (void)fail(o, RESULT_INCOMPLETE_PARAMETERS);
+    requests.push_back({from, static_cast<std::uint16_t>(event), to, static_cast<std::int16_t>(output)});
   }
   normalizeSorted(requests);
   vocalizeDES(des, requests);
-  return outcome(saveOutput(out, des, 0));
+  (void)saveTo(r, 0, des, 0, o);
 }
 
-BatchOutcome handleOutconsis(ParamReader& params) {
-  std::string out;
+BatchOutcome handleOutconsis(ParamReader& params) { return handleOneInOneOut(params, PROC_OUTCONSIS); }
+
+void runOutconsis(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
-  if (int rc = readOneInOneOut(params, out, des)) return outcome(rc);
-  return finish(outconsisDES(des), out, des);
+  if (!loadDESFrom(r.inputs[0], des, o)) return;
+  finish(outconsisDES(des), r, des, o);
 }
 
 BatchOutcome handleHiconsis(ParamReader& params) {
-  std::string out;
-  DES des;
-  std::string in;
-  long multiple;
-  if (!readParamName(params, in) || !readParamName(params, out) || !readParamNumber(params, multiple, 0, 1))
-    return incomplete();
-  if (int rc = loadInputDES(in, des)) return outcome(rc);
-  return finish(hiconsisDES(des, multiple == 1), out, des);
+  ProcedureRequest r;
+  r.code = PROC_HICONSIS;
+  if (!readOneInOneOut(params, r) || !readParamNumber(params, r.number, 0, 1)) return incomplete();
+  return performForBatch(r);
 }
 
-BatchOutcome handleHigen(ParamReader& params) {
-  std::string out;
+void runHiconsis(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
-  if (int rc = readOneInOneOut(params, out, des)) return outcome(rc);
-  return finish(higenDES(des), out, des);
+  if (!loadDESFrom(r.inputs[0], des, o)) return;
+  finish(hiconsisDES(des, r.number == 1), r, des, o);
+}
+
+BatchOutcome handleHigen(ParamReader& params) { return handleOneInOneOut(params, PROC_HIGEN); }
+
+void runHigen(const ProcedureRequest& r, ProcedureOutcome& o) {
+  DES des;
+  if (!loadDESFrom(r.inputs[0], des, o)) return;
+  finish(higenDES(des), r, des, o);
 }
 
 } // namespace kav

@@ -1,8 +1,8 @@
-// Handlers of the quasi-congruence and observability procedures: Supnorm
-// (20), Supscop (21), Supconrobs (22), Sup(s)qc (23), (S)Observable (26),
-// Natobs (27), Suprobs (28) and Uncertmod (32).
+// The quasi-congruence and observability procedures: Supnorm (20), Supscop
+// (21), Supconrobs (22), Sup(s)qc (23), (S)Observable (26), Natobs (27),
+// Suprobs (28) and Uncertmod (32).
 //
-// Inputs follow the rules of every handler (a corrupt file answers 7),
+// Inputs follow the rules of every procedure (a corrupt file answers 7),
 // with one difference for the procedures that fail without a result when
 // an input cannot be loaded (Sup(s)qc, (S)Observable, Natobs, Suprobs and
 // Supconrobs): for them a missing input is such a failure, and the child
@@ -20,6 +20,7 @@
 #include "ops/minimize.h"
 #include "ops/product.h"
 #include "ops/project.h"
+#include "ops/supcon.h"
 #include "ops/transforms.h"
 #include "synthesis/observability.h"
 #include "synthesis/quasiCongruence.h"
@@ -33,80 +34,41 @@ namespace {
 constexpr const char* FAILURE_REPORT_NAME = "$$$";
 constexpr const char* SUPCONROBS_WORKING_NAME = "$$$$$$";
 
-// Load answer of loadRequiredInput for a file that does not exist.
-constexpr int INPUT_MISSING = -1;
-
-// The child ends without orva.rst and with status 0: the parent reads "no
-// result".
-BatchOutcome noResult() {
-  BatchOutcome silent;
-  silent.writeResult = false;
-  return silent;
-}
-
-// An input that the computation cannot do without: RESULT_OK,
-// RESULT_UNREADABLE_INPUT for a corrupt file, INPUT_MISSING for none.
-int loadRequiredInput(const std::string& name, DES& des) {
-  std::int64_t init = 0;
-  switch (loadDES(name, init, des)) {
-  case LOAD_OK: return RESULT_OK;
-  case LOAD_MISSING: return INPUT_MISSING;
-  case LOAD_MALFORMED: break;
-  }
-  return RESULT_UNREADABLE_INPUT;
-}
-
-BatchOutcome loadFailure(int rc) { return rc == INPUT_MISSING ? noResult() : outcome(rc); }
-
 // "DES1; DES2; out DES3; null events up to the end", shared by Supnorm,
-// Supscop and Supconrobs.
-bool readTwoInOneOut(ParamReader& params, std::string& first, std::string& second, std::string& out,
-                     EventList& nullLabels) {
-  return readParamName(params, first) && readParamName(params, second) && readParamName(params, out) &&
-         readEventsUntilEnd(params, nullLabels);
+// Supscop and Supconrobs; the names are kept for Supconrobs' nested runs.
+bool readTwoInOneOut(ParamReader& params, ProcedureRequest& r, std::string& first, std::string& second,
+                     std::string& out) {
+  if (!readParamName(params, first) || !readParamName(params, second) || !readParamName(params, out) ||
+      !readEventsUntilEnd(params, r.events))
+    return false;
+  r.inputs = {desPath(first), desPath(second)};
+  r.outputs = {desPath(out)};
+  return true;
+}
+
+BatchOutcome handleTwoInOneOut(ParamReader& params, int code) {
+  ProcedureRequest r;
+  r.code = code;
+  std::string first, second, out;
+  if (!readTwoInOneOut(params, r, first, second, out)) return incomplete();
+  return performForBatch(r);
 }
 
 // Supnorm and Supscop: both inputs optional, one output.
 template <typename Operation>
-BatchOutcome runNormalProcedure(ParamReader& params, Operation operation) {
-  std::string first, second, out;
-  EventList nullLabels;
-  if (!readTwoInOneOut(params, first, second, out, nullLabels)) return incomplete();
+void runNormalProcedure(const ProcedureRequest& r, ProcedureOutcome& o, Operation operation) {
   DES a, b;
-  if (int rc = loadInputDES(first, a)) return outcome(rc);
-  if (int rc = loadInputDES(second, b)) return outcome(rc);
+  if (!loadDESFrom(r.inputs[0], a, o) || !loadDESFrom(r.inputs[1], b, o)) return;
   DES result;
-  (void)operation(a, b, nullLabels, result);
-  return outcome(saveOutput(out, result, 0));
+  (void)operation(a, b, r.events, result);
+  (void)saveTo(r, 0, result, 0, o);
 }
 
-// One nested Supcon child: WORKING := Supcon(plant, spec). Its result code.
-int runNestedSupcon(const std::string& plant, const std::string& spec) {
-  ParameterLines lines;
-  addName(lines, plant);
-  addName(lines, spec);
-  addName(lines, SUPCONROBS_WORKING_NAME);
-  return writeParameters(PROC_SUPCON, lines);
-}
-
-void removeWorkingFile() { std::remove(userPath(SUPCONROBS_WORKING_NAME, ".DES").c_str()); }
-
-// A nested child's code as this child's outcome: out of memory stays out of
-// memory, any other failure ends without a result.
-BatchOutcome nestedFailure(int rc) {
-  removeWorkingFile();
-  return rc == RESULT_OUT_OF_MEMORY ? outcome(RESULT_OUT_OF_MEMORY) : noResult();
-}
-
-// Ends Supconrobs with a code of its own after removing the working file.
-BatchOutcome abandon(int code) {
-  removeWorkingFile();
-  return outcome(code);
-}
-
-bool loadWorking(DES& des) {
-  std::int64_t init = 0;
-  return loadDES(SUPCONROBS_WORKING_NAME, init, des) == LOAD_OK;
+// The working flags as a freshly loaded DES has them, so that a result
+// computed here goes on exactly as one read back from its file.
+void asLoaded(DES& des) {
+  for (StateRecord& s : des.states) s.reached = s.coreached = 0;
+  if (!des.empty()) des[0].reached = 1;
 }
 
 bool sameAfterMinimizing(DES a, DES b) {
@@ -117,148 +79,207 @@ bool sameAfterMinimizing(DES a, DES b) {
   return isomorphicDES(a, b, map);
 }
 
+void removeWorkingFile() { std::remove(userPath(SUPCONROBS_WORKING_NAME, ".DES").c_str()); }
+
 } // namespace
 
-BatchOutcome handleSupnorm(ParamReader& params) { return runNormalProcedure(params, supnormDES); }
+BatchOutcome handleSupnorm(ParamReader& params) { return handleTwoInOneOut(params, PROC_SUPNORM); }
 
-BatchOutcome handleSupscop(ParamReader& params) {
-  return runNormalProcedure(params, [](const DES& a, const DES& g, const EventList& nullLabels, DES& result) {
+void runSupnorm(const ProcedureRequest& r, ProcedureOutcome& o) { runNormalProcedure(r, o, supnormDES); }
+
+BatchOutcome handleSupscop(ParamReader& params) { return handleTwoInOneOut(params, PROC_SUPSCOP); }
+
+void runSupscop(const ProcedureRequest& r, ProcedureOutcome& o) {
+  runNormalProcedure(r, o, [](const DES& a, const DES& g, const EventList& nullLabels, DES& result) {
     return supscopDES(a, g, nullLabels, result);
   });
 }
 
 BatchOutcome handleSupconrobs(ParamReader& params) {
+  ProcedureRequest r;
+  r.code = PROC_SUPCONROBS;
   std::string plantName, legalName, out;
-  EventList nullLabels;
-  if (!readTwoInOneOut(params, plantName, legalName, out, nullLabels)) return incomplete();
-  DES plant;
-  {
-    DES legal;
-    if (int rc = loadRequiredInput(plantName, plant)) return loadFailure(rc);
-    if (int rc = loadRequiredInput(legalName, legal)) return loadFailure(rc);
+  if (!readTwoInOneOut(params, r, plantName, legalName, out)) return incomplete();
+  // Each Supcon step runs in a nested child, WORKING := Supcon(plant, spec):
+  // an allocation failure there ends only that child. Out of memory stays
+  // out of memory; any other failure ends this child without a result.
+  bool stepped = false;
+  r.supconStep = [&](const DES&, const DES* spec, DES& result) {
+    stepped = true;
+    ParameterLines lines;
+    addName(lines, plantName);
+    addName(lines, spec ? out : legalName);
+    addName(lines, SUPCONROBS_WORKING_NAME);
+    const int rc = writeParameters(PROC_SUPCON, lines);
+    if (rc != RESULT_OK) return rc == RESULT_OUT_OF_MEMORY ? rc : static_cast<int>(RESULT_NO_RESULT);
+    std::int64_t init = 0;
+    return loadDES(SUPCONROBS_WORKING_NAME, init, result) == LOAD_OK ? RESULT_OK : static_cast<int>(RESULT_NO_RESULT);
+  };
+  ProcedureOutcome o;
+  BatchOutcome result = performForBatch(r, o);
+  if (stepped) removeWorkingFile();
+  return result;
+}
+
+void runSupconrobs(const ProcedureRequest& r, ProcedureOutcome& o) {
+  DES plant, legal;
+  if (!loadRequired(r.inputs[0], plant, o) || !loadRequired(r.inputs[1], legal, o)) return;
+  SupconStep step = r.supconStep;
+  if (step) {
+    freeDES(legal);
+  } else {
+    step = [&legal](const DES& g, const DES* spec, DES& result) {
+      if (!supconDES(g, spec ? *spec : legal, result)) return static_cast<int>(RESULT_TOO_MANY_TRANSITIONS);
+      asLoaded(result);
+      return static_cast<int>(RESULT_OK);
+    };
   }
 
   // The first supervisor, refined by its own projection so that each of
   // its states knows what the observer has seen.
-  if (int rc = runNestedSupcon(plantName, legalName)) return nestedFailure(rc);
+  DES k;
+  if (int rc = step(plant, nullptr, k)) return (void)fail(o, rc);
   {
-    DES k;
-    if (!loadWorking(k)) return nestedFailure(RESULT_NO_RESULT);
     DES observed = copyDES(k);
-    if (!nullLabels.empty()) project(observed, nullLabels);
+    if (!r.events.empty()) project(observed, r.events);
     DES refined;
     std::vector<std::int64_t> pairOf;
-    if (!syncDESHashed(observed, k, refined, pairOf)) return abandon(RESULT_TOO_MANY_TRANSITIONS);
-    if (saveDES(SUPCONROBS_WORKING_NAME, refined, 0) != SAVE_OK) return nestedFailure(RESULT_WRITE_FAILED);
+    if (!syncDESHashed(observed, k, refined, pairOf)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+    k = std::move(refined);
+    asLoaded(k);
   }
 
-  // Suprobs and Supcon in turn until Supcon changes nothing.
+  // Suprobs and Supcon in turn until Supcon changes nothing. Each round's
+  // relatively observable result is saved, for a nested step to read.
   for (;;) {
-    DES k;
-    if (!loadWorking(k)) return nestedFailure(RESULT_NO_RESULT);
     DES observable;
-    if (!suprobsDES(plant, k, nullLabels, observable)) return abandon(RESULT_TOO_MANY_TRANSITIONS);
-    if (int rc = saveOutput(out, observable, 0)) return abandon(rc);
-    freeDES(observable);
-    if (int rc = runNestedSupcon(plantName, out)) return nestedFailure(rc);
+    if (!suprobsDES(plant, k, r.events, observable)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+    o.results.clear();
+    if (!saveTo(r, 0, observable, 0, o)) return;
+    asLoaded(observable);
     DES next;
-    if (!loadWorking(next)) return nestedFailure(RESULT_NO_RESULT);
-    if (sameAfterMinimizing(std::move(k), std::move(next))) break;
+    if (int rc = step(plant, &observable, next)) return (void)fail(o, rc);
+    freeDES(observable);
+    const bool same = sameAfterMinimizing(std::move(k), copyDES(next));
+    k = std::move(next);
+    if (same) break;
   }
-
-  DES result;
-  if (loadWorking(result)) {
-    removeWorkingFile();
-    if (int rc = saveOutput(out, result, 0)) return outcome(rc);
-  }
-  return outcome(RESULT_OK);
+  o.results.clear();
+  (void)saveTo(r, 0, k, 0, o);
 }
 
 BatchOutcome handleSupqc(ParamReader& params) {
-  long mode;
+  ProcedureRequest r;
+  r.code = PROC_SUPQC;
   std::string in, out;
-  EventList nullLabels;
-  if (!readParamNumber(params, mode, 1, 2) || !readParamName(params, in) || !readParamName(params, out) ||
-      !readEventsUntilEnd(params, nullLabels))
+  if (!readParamNumber(params, r.number, 1, 2) || !readParamName(params, in) || !readParamName(params, out) ||
+      !readEventsUntilEnd(params, r.events))
     return incomplete();
-  DES des;
-  if (int rc = loadRequiredInput(in, des)) return loadFailure(rc);
-  EventList image;
-  collectEventsExcept(des, nullLabels, image);
-  DES quotient;
-  std::vector<std::int64_t> representative;
-  (void)supqcDES(des, image, mode == 2, quotient, representative);
-  if (int rc = saveOutput(out, quotient, 0)) return outcome(rc);
-  BatchOutcome result = outcome(RESULT_OK);
+  r.inputs = {desPath(in)};
+  r.outputs = {desPath(out)};
+  ProcedureOutcome o;
+  BatchOutcome result = performForBatch(r, o);
+  if (o.code != RESULT_OK) return result;
   char line[32];
-  for (std::int64_t r : representative) {
-    std::snprintf(line, sizeof line, "%ld\n ", static_cast<long>(r));
+  for (std::int64_t representative : o.states) {
+    std::snprintf(line, sizeof line, "%ld\n ", static_cast<long>(representative));
     result.extra += line;
   }
   return result;
 }
 
+void runSupqc(const ProcedureRequest& r, ProcedureOutcome& o) {
+  DES des;
+  if (!loadRequired(r.inputs[0], des, o)) return;
+  EventList image;
+  collectEventsExcept(des, r.events, image);
+  DES quotient;
+  (void)supqcDES(des, image, r.number == 2, quotient, o.states);
+  (void)saveTo(r, 0, quotient, 0, o);
+}
+
 BatchOutcome handleObservable(ParamReader& params) {
-  long mode;
+  ProcedureRequest r;
+  r.code = PROC_OBSERVABLE;
   std::string plantName, specName;
-  EventList nullLabels;
-  if (!readParamNumber(params, mode, 1, 2) || !readParamName(params, plantName) || !readParamName(params, specName) ||
-      !readEventsUntilEnd(params, nullLabels))
+  if (!readParamNumber(params, r.number, 1, 2) || !readParamName(params, plantName) ||
+      !readParamName(params, specName) || !readEventsUntilEnd(params, r.events))
     return incomplete();
-  DES plant, spec;
-  if (int rc = loadRequiredInput(plantName, plant)) return loadFailure(rc);
-  if (int rc = loadRequiredInput(specName, spec)) return loadFailure(rc);
-  bool holds = true;
-  DES report;
-  (void)checkObservability(plant, spec, nullLabels, mode == 2, holds, report);
-  if (int rc = saveOutput(FAILURE_REPORT_NAME, report, 0)) return outcome(rc);
-  BatchOutcome result = outcome(RESULT_OK);
-  result.extra = std::string(holds ? "1" : "0") + "\n" + FAILURE_REPORT_NAME + "\n\n";
+  r.inputs = {desPath(plantName), desPath(specName)};
+  ProcedureOutcome o;
+  BatchOutcome result = performForBatch(r, o);
+  if (o.code != RESULT_OK) return result;
+  if (int rc = saveOutput(FAILURE_REPORT_NAME, o.report, 0)) return outcome(rc);
+  result.extra = std::string(o.holds ? "1" : "0") + "\n" + FAILURE_REPORT_NAME + "\n\n";
   return result;
 }
 
+void runObservable(const ProcedureRequest& r, ProcedureOutcome& o) {
+  DES plant, spec;
+  if (!loadRequired(r.inputs[0], plant, o) || !loadRequired(r.inputs[1], spec, o)) return;
+  o.holds = true;
+  (void)checkObservability(plant, spec, r.events, r.number == 2, o.holds, o.report);
+}
+
 BatchOutcome handleNatobs(ParamReader& params) {
+  ProcedureRequest r;
+  r.code = PROC_NATOBS;
   std::string in, observerName, listName;
-  EventList seed;
   if (!readParamName(params, in) || !readParamName(params, observerName) || !readParamName(params, listName) ||
-      !readEventsUntilEnd(params, seed))
+      !readEventsUntilEnd(params, r.events))
     return incomplete();
+  r.inputs = {desPath(in)};
+  r.outputs = {desPath(observerName), desPath(listName)};
+  return performForBatch(r);
+}
+
+void runNatobs(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
-  if (int rc = loadRequiredInput(in, des)) return loadFailure(rc);
+  if (!loadRequired(r.inputs[0], des, o)) return;
   DES observer;
-  EventList image;
-  (void)natobsDES(des, seed, observer, image);
-  if (int rc = saveOutput(observerName, observer, 0)) return outcome(rc);
-  return outcome(saveOutput(listName, allEventsDES(image), 0));
+  (void)natobsDES(des, r.events, observer, o.labels);
+  if (saveTo(r, 0, observer, 0, o)) (void)saveTo(r, 1, allEventsDES(o.labels), 0, o);
 }
 
 BatchOutcome handleSuprobs(ParamReader& params) {
+  ProcedureRequest r;
+  r.code = PROC_SUPROBS;
   std::string plantName, legalName, out;
-  long flag;
-  EventList nullLabels;
   if (!readParamName(params, plantName) || !readParamName(params, legalName) || !readParamName(params, out) ||
-      !readParamNumber(params, flag, LONG_MIN, LONG_MAX) || !readEventsUntilEnd(params, nullLabels))
+      !readParamNumber(params, r.number, LONG_MIN, LONG_MAX) || !readEventsUntilEnd(params, r.events))
     return incomplete();
+  r.inputs = {desPath(plantName), desPath(legalName)};
+  r.outputs = {desPath(out)};
+  return performForBatch(r);
+}
+
+void runSuprobs(const ProcedureRequest& r, ProcedureOutcome& o) {
   // The interactive program always asks for the computation with flag 1.
-  if (flag != 1) return outcome(RESULT_OK);
+  if (r.number != 1) return;
   DES plant, legal;
-  if (int rc = loadRequiredInput(plantName, plant)) return loadFailure(rc);
-  if (int rc = loadRequiredInput(legalName, legal)) return loadFailure(rc);
+  if (!loadRequired(r.inputs[0], plant, o) || !loadRequired(r.inputs[1], legal, o)) return;
   DES result;
-  (void)suprobsDES(plant, legal, nullLabels, result);
-  return outcome(saveOutput(out, result, 0));
+  (void)suprobsDES(plant, legal, r.events, result);
+  (void)saveTo(r, 0, result, 0, o);
 }
 
 BatchOutcome handleUncertmod(ParamReader& params) {
+  ProcedureRequest r;
+  r.code = PROC_UNCERTMOD;
   std::string in, out;
-  EventList nullLabels;
-  if (!readParamName(params, in) || !readParamName(params, out) || !readEventsUntilEnd(params, nullLabels))
+  if (!readParamName(params, in) || !readParamName(params, out) || !readEventsUntilEnd(params, r.events))
     return incomplete();
+  r.inputs = {desPath(in)};
+  r.outputs = {desPath(out)};
+  return performForBatch(r);
+}
+
+void runUncertmod(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
-  if (int rc = loadInputDES(in, des)) return outcome(rc);
+  if (!loadDESFrom(r.inputs[0], des, o)) return;
   DES result;
-  (void)uncertmodDES(des, nullLabels, result);
-  return outcome(saveOutput(out, result, 0));
+  (void)uncertmodDES(des, r.events, result);
+  (void)saveTo(r, 0, result, 0, o);
 }
 
 } // namespace kav

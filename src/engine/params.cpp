@@ -6,6 +6,7 @@
 
 #include "engine/child.h"
 #include "engine/protocol.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -53,8 +54,10 @@ bool readEvents(ParamReader& in, EventList& events, bool stopAtMinusOne) {
 bool readParamName(ParamReader& in, std::string& name) {
   std::string_view line;
   if (!readLine(in, line)) return false;
-  name.assign(trimNameBlanks(line));
-  return isValidFileName(name);
+  // Kept as written: the path is made with userPath, which removes the
+  // leading blanks once (removing them here too would remove four).
+  name.assign(line);
+  return isValidFileName(trimNameBlanks(line));
 }
 
 bool readParamNumber(ParamReader& in, long& value, long lo, long hi) {
@@ -97,11 +100,16 @@ void addPair(ParameterLines& lines, long a, long b) {
 namespace {
 
 bool writeParameterFile(int code, const ParameterLines& lines) {
-  std::FILE* stream = std::fopen(protocolPath(PARAMETER_FILE).c_str(), "wb");
-  if (!stream) return false;
-  std::fprintf(stream, "%d\n%d\n%d\n", session.debugMode ? 1 : 0, session.minimizerSelector, code);
-  const bool written = std::fwrite(lines.text.data(), 1, lines.text.size(), stream) == lines.text.size();
-  return std::fclose(stream) == 0 && written;
+  // Written aside and renamed like every file: a FIFO or a link left
+  // under the name is replaced, never opened.
+  return writeFileAtomically(
+      protocolPath(PARAMETER_FILE),
+      [&](std::FILE* stream) {
+        const bool head =
+            std::fprintf(stream, "%d\n%d\n%d\n", session.debugMode ? 1 : 0, session.minimizerSelector, code) > 0;
+        return std::fwrite(lines.text.data(), 1, lines.text.size(), stream) == lines.text.size() && head;
+      },
+      false);
 }
 
 } // namespace

@@ -20,9 +20,10 @@ struct ParamReader {
   std::size_t pos = 0; // next unread byte
 };
 
-// A name line without its line end ("\n" or "\r\n"). False at the end of
-// the file or when the name could not be a file of the user directory
-// (empty, or holding '/').
+// A name line without its line end ("\n" or "\r\n"), leading blanks kept
+// (userPath removes up to two). False at the end of the file or when the
+// name could not be a file of the user directory (isValidFileName of the
+// name without those blanks).
 [[nodiscard]] bool readParamName(ParamReader& in, std::string& name);
 // A line holding one integer in lo..hi. False when missing or not such.
 [[nodiscard]] bool readParamNumber(ParamReader& in, long& value, long lo, long hi);

@@ -1,5 +1,5 @@
-// Handlers of the product procedures (Sync, Meet) and of the procedures
-// built on products and partitions (Supcon, Condat, Minstate).
+// The product procedures (Sync, Meet) and the procedures built on products
+// and partitions (Supcon, Condat, Minstate).
 
 #include <string>
 #include <vector>
@@ -20,99 +20,127 @@ namespace {
 constexpr long MAX_COMPONENTS = 20;
 
 // "out name; k; k names".
-int readComponents(ParamReader& params, std::string& out, std::vector<std::string>& names) {
+bool readComponents(ParamReader& params, ProcedureRequest& r) {
+  std::string out;
   long k;
-  if (!readParamName(params, out) || !readParamNumber(params, k, 1, MAX_COMPONENTS))
-    return RESULT_INCOMPLETE_PARAMETERS;
-  names.resize(static_cast<std::size_t>(k));
-  for (std::string& name : names)
-    if (!readParamName(params, name)) return RESULT_INCOMPLETE_PARAMETERS;
-  return RESULT_OK;
+  if (!readParamName(params, out) || !readParamNumber(params, k, 1, MAX_COMPONENTS)) return false;
+  r.outputs = {desPath(out)};
+  for (long i = 0; i < k; ++i) {
+    std::string name;
+    if (!readParamName(params, name)) return false;
+    r.inputs.push_back(desPath(name));
+  }
+  return true;
 }
 
-// Reads "DES1; DES2; out" and loads the two inputs as DES.
-int readTwoInOneOut(ParamReader& params, DES& first, DES& second, std::string& out) {
-  std::string name1, name2;
-  if (!readParamName(params, name1) || !readParamName(params, name2) || !readParamName(params, out))
-    return RESULT_INCOMPLETE_PARAMETERS;
-  if (int rc = loadInputDES(name1, first)) return rc;
-  return loadInputDES(name2, second);
+// "DES1; DES2; out".
+bool readTwoInOneOut(ParamReader& params, ProcedureRequest& r, const char* outExtension = ".DES") {
+  std::string name1, name2, out;
+  if (!readParamName(params, name1) || !readParamName(params, name2) || !readParamName(params, out)) return false;
+  r.inputs = {desPath(name1), desPath(name2)};
+  r.outputs = {userPath(out, outExtension)};
+  return true;
+}
+
+BatchOutcome handleWith(ParamReader& params, int code, bool (*read)(ParamReader&, ProcedureRequest&)) {
+  ProcedureRequest r;
+  r.code = code;
+  if (!read(params, r)) return incomplete();
+  return performForBatch(r);
+}
+
+bool readTwoDES(ParamReader& params, ProcedureRequest& r) { return readTwoInOneOut(params, r); }
+bool readTwoDAT(ParamReader& params, ProcedureRequest& r) { return readTwoInOneOut(params, r, ".DAT"); }
+
+bool checkComponentCount(const ProcedureRequest& r, ProcedureOutcome& o) {
+  const auto k = static_cast<long>(r.inputs.size());
+  return k >= 1 && k <= MAX_COMPONENTS ? true : fail(o, RESULT_INCOMPLETE_PARAMETERS);
 }
 
 } // namespace
 
-BatchOutcome handleSync(ParamReader& params) {
-  std::string out;
-  std::vector<std::string> names;
-  if (int rc = readComponents(params, out, names)) return outcome(rc);
+BatchOutcome handleSync(ParamReader& params) { return handleWith(params, PROC_SYNC, readComponents); }
+
+void runSync(const ProcedureRequest& r, ProcedureOutcome& o) {
+  if (!checkComponentCount(r, o)) return;
   // Every label of every component, so that a label one component lacks
   // is free for it whichever step brings the label in.
   EventList labels;
-  for (const std::string& name : names) {
+  for (const std::string& path : r.inputs) {
     DES des;
-    if (int rc = loadInputDES(name, des)) return outcome(rc);
+    if (!loadDESFrom(path, des, o)) return;
     collectEvents(des, labels);
   }
   DES accumulator;
-  if (int rc = loadInputDES(names[0], accumulator)) return outcome(rc);
-  for (std::size_t i = 1; i < names.size(); ++i) {
+  if (!loadDESFrom(r.inputs[0], accumulator, o)) return;
+  for (std::size_t i = 1; i < r.inputs.size(); ++i) {
     DES next;
-    if (int rc = loadInputDES(names[i], next)) return outcome(rc);
+    if (!loadDESFrom(r.inputs[i], next, o)) return;
     DES result;
     std::vector<std::int64_t> pairOf;
     // After the first step the accumulator carries every label: it is
     // taken as prepared and only the new component gets free labels.
     if (!accumulator.empty() && !syncDES(accumulator, next, labels, i > 1, result, pairOf))
-      return outcome(RESULT_TOO_MANY_TRANSITIONS);
+      return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
     accumulator = std::move(result);
   }
-  return outcome(saveOutput(out, accumulator, 0));
+  if (saveTo(r, 0, accumulator, 0, o)) o.labels = blockedEvents(labels, accumulator);
 }
 
-BatchOutcome handleMeet(ParamReader& params) {
-  std::string out;
-  std::vector<std::string> names;
-  if (int rc = readComponents(params, out, names)) return outcome(rc);
+BatchOutcome handleMeet(ParamReader& params) { return handleWith(params, PROC_MEET, readComponents); }
+
+void runMeet(const ProcedureRequest& r, ProcedureOutcome& o) {
+  if (!checkComponentCount(r, o)) return;
   DES accumulator;
-  if (int rc = loadInputDES(names[0], accumulator)) return outcome(rc);
-  for (std::size_t i = 1; i < names.size(); ++i) {
+  if (!loadDESFrom(r.inputs[0], accumulator, o)) return;
+  for (std::size_t i = 1; i < r.inputs.size(); ++i) {
     DES next;
-    if (int rc = loadInputDES(names[i], next)) return outcome(rc);
+    if (!loadDESFrom(r.inputs[i], next, o)) return;
     DES result;
     std::vector<std::int64_t> pairOf;
-    if (!meetDESHashed(accumulator, next, result, pairOf)) return outcome(RESULT_TOO_MANY_TRANSITIONS);
+    if (!meetDESHashed(accumulator, next, result, pairOf)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
     accumulator = std::move(result);
   }
-  return outcome(saveOutput(out, accumulator, 0));
+  (void)saveTo(r, 0, accumulator, 0, o);
 }
 
-BatchOutcome handleSupcon(ParamReader& params) {
+BatchOutcome handleSupcon(ParamReader& params) { return handleWith(params, PROC_SUPCON, readTwoDES); }
+
+void runSupcon(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES plant, spec;
-  std::string out;
-  if (int rc = readTwoInOneOut(params, plant, spec, out)) return outcome(rc);
+  if (!loadDESFrom(r.inputs[0], plant, o) || !loadDESFrom(r.inputs[1], spec, o)) return;
   DES supervisor;
-  if (!supconDES(plant, spec, supervisor)) return outcome(RESULT_TOO_MANY_TRANSITIONS);
-  return outcome(saveOutput(out, supervisor, 0));
+  if (!supconDES(plant, spec, supervisor)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  (void)saveTo(r, 0, supervisor, 0, o);
 }
 
-BatchOutcome handleCondat(ParamReader& params) {
+BatchOutcome handleCondat(ParamReader& params) { return handleWith(params, PROC_CONDAT, readTwoDAT); }
+
+void runCondat(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES plant, supervisor;
-  std::string out;
-  if (int rc = readTwoInOneOut(params, plant, supervisor, out)) return outcome(rc);
+  if (!loadDESFrom(r.inputs[0], plant, o) || !loadDESFrom(r.inputs[1], supervisor, o)) return;
   DES controlData;
-  if (!condatDES(plant, supervisor, controlData)) return outcome(RESULT_TOO_MANY_TRANSITIONS);
-  return outcome(saveOutput(out, controlData, -1));
+  if (!condatDES(plant, supervisor, controlData)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  (void)saveTo(r, 0, controlData, -1, o);
 }
 
 BatchOutcome handleMinstate(ParamReader& params) {
-  std::string in, out;
-  if (!readParamName(params, in) || !readParamName(params, out)) return incomplete();
+  return handleWith(params, PROC_MINSTATE, [](ParamReader& p, ProcedureRequest& r) {
+    std::string in, out;
+    if (!readParamName(p, in) || !readParamName(p, out)) return false;
+    r.inputs = {desPath(in)};
+    r.outputs = {desPath(out)};
+    return true;
+  });
+}
+
+void runMinstate(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   std::int64_t init = 0;
-  if (int rc = loadInput(in, init, des)) return outcome(rc);
+  if (!loadFrom(r.inputs[0], init, des, o)) return;
   reachDES(des);
   minimizeDES(des);
-  return outcome(saveOutput(out, des, init));
+  (void)saveTo(r, 0, des, init, o);
 }
 
 } // namespace kav

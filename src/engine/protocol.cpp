@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -15,9 +16,9 @@ namespace {
 // Opens orva.rst for a reader: RESULT_OK with the stream, or the code.
 int openResult(std::FILE*& stream) {
   const std::string path = protocolPath(RESULT_FILE);
-  if (!fileExists(path)) return RESULT_NO_RESULT;
-  stream = std::fopen(path.c_str(), "rb");
-  return stream ? RESULT_OK : RESULT_UNOPENABLE_RESULT;
+  OpenStatus status;
+  stream = openRegularStream(path, &status);
+  return status == OPEN_OK ? RESULT_OK : status == OPEN_MISSING ? RESULT_NO_RESULT : RESULT_UNOPENABLE_RESULT;
 }
 
 int closeResult(std::FILE* stream, int code) {
@@ -31,11 +32,16 @@ int closeResult(std::FILE* stream, int code) {
 std::string protocolPath(const char* fileName) { return session.userDir + fileName; }
 
 bool writeResultFile(int code, std::string_view extra) {
-  std::FILE* stream = std::fopen(protocolPath(RESULT_FILE).c_str(), "wb");
-  if (!stream) return false;
-  bool ok = std::fprintf(stream, "%d\n", code) > 0;
-  if (!extra.empty()) ok = std::fwrite(extra.data(), 1, extra.size(), stream) == extra.size() && ok;
-  return std::fclose(stream) == 0 && ok;
+  // Atomic like every save: a reader never sees half a result, and a
+  // symbolic link named orva.rst is replaced, not followed.
+  return writeFileAtomically(
+      protocolPath(RESULT_FILE),
+      [&](std::FILE* stream) {
+        bool ok = std::fprintf(stream, "%d\n", code) > 0;
+        if (!extra.empty()) ok = std::fwrite(extra.data(), 1, extra.size(), stream) == extra.size() && ok;
+        return ok;
+      },
+      false);
 }
 
 int readResult() {

@@ -1,4 +1,4 @@
-// Handlers of supervisor reduction (Supreduce) and localization (Localize).
+// Supervisor reduction (Supreduce) and localization (Localize).
 
 #include <cstdio>
 #include <string>
@@ -13,77 +13,110 @@ namespace kav {
 
 namespace {
 
-// Supreduce's answers beyond success, out of memory and incomplete
-// parameters: any failure of the reduction itself, and the code kept for
-// the recursion guard of a recursive walk (the walks here are iterative).
-constexpr int RESULT_REDUCTION_FAILED = 4;
-constexpr int RESULT_RECURSION_GUARD = 100;
-
 // Localize names at most this many components and controllers.
 constexpr long MAX_LOCALIZE_COMPONENTS = 20;
 
-// "0", then the lower bound and the compression ratio on the next line.
-BatchOutcome withFigures(std::int64_t bound, float ratio) {
-  BatchOutcome result = outcome(RESULT_OK);
-  char line[64];
-  std::snprintf(line, sizeof line, "%ld %f\n", static_cast<long>(bound), static_cast<double>(ratio));
-  result.extra = line;
-  return result;
+// The figures of a result that the computation wrote without holding it.
+void addFiguresOfFile(const std::string& path, ProcedureOutcome& o) {
+  DES des;
+  std::int64_t init = 0;
+  (void)loadDESFile(path, des, init);
+  o.results.push_back(figuresOf(path, des, 0));
 }
 
 } // namespace
 
 BatchOutcome handleSupreduce(ParamReader& params) {
+  ProcedureRequest r;
+  r.code = PROC_SUPREDUCE;
   std::string plant, supervisor, controlData, out;
-  long mode, slbFlag;
+  long mode;
   if (!readParamName(params, plant) || !readParamName(params, supervisor) || !readParamName(params, controlData) ||
-      !readParamName(params, out) || !readParamNumber(params, mode, 0, 1) || !readParamNumber(params, slbFlag, 0, 1))
+      !readParamName(params, out) || !readParamNumber(params, mode, 0, 1) || !readParamNumber(params, r.number, 0, 1))
     return incomplete();
-  std::int64_t bound = 0;
-  float ratio = 0.0f;
-  const int code = supreduceFiles(userPath(plant, ".DES"), userPath(supervisor, ".DES"), userPath(controlData, ".DAT"),
-                                  userPath(out, ".DES"), slbFlag == 1, bound, ratio);
+  r.inputs = {desPath(plant), desPath(supervisor), userPath(controlData, ".DAT")};
+  r.outputs = {desPath(out)};
+  ProcedureOutcome o;
+  BatchOutcome result = performForBatch(r, o);
+  if (o.code != RESULT_OK) return result;
+  // "0", then the lower bound and the compression ratio on the next line.
+  char line[64];
+  std::snprintf(line, sizeof line, "%ld %f\n", static_cast<long>(o.lowerBound), static_cast<double>(o.ratio));
+  result.extra = line;
+  return result;
+}
+
+void runSupreduce(const ProcedureRequest& r, ProcedureOutcome& o) {
+  const bool computeBound = r.number == 1;
+  const int code =
+      supreduceFiles(r.inputs[0], r.inputs[1], r.inputs[2], r.outputs[0], computeBound, o.lowerBound, o.ratio);
   switch (code) {
-  case REDUCE_OK: return withFigures(bound, ratio);
+  case REDUCE_OK:
+    if (r.figuresWanted) addFiguresOfFile(r.outputs[0], o);
+    return;
   case REDUCE_EMPTY_INPUT:
-    if (int rc = saveOutput(out, DES{}, 0)) return outcome(rc);
-    return withFigures(0, 0.0f);
+    o.lowerBound = 0;
+    o.ratio = 0.0f;
+    (void)saveTo(r, 0, DES{}, 0, o);
+    return;
   case REDUCE_NOTHING_TO_REDUCE: {
     // One state with at most one transition: DES2 is its own reduction.
     DES des;
     std::int64_t init = 0;
-    if (loadDES(supervisor, init, des) != LOAD_OK) return outcome(RESULT_REDUCTION_FAILED);
-    if (int rc = saveOutput(out, des, 0)) return outcome(rc);
-    return withFigures(slbFlag == 1 ? des.size() : 0, 1.0f);
+    if (loadDESFile(r.inputs[1], des, init) != LOAD_OK) return (void)fail(o, RESULT_REDUCTION_FAILED, r.inputs[1]);
+    if (!saveTo(r, 0, des, 0, o)) return;
+    o.lowerBound = computeBound ? des.size() : 0;
+    o.ratio = 1.0f;
+    return;
   }
-  case REDUCE_TOO_LARGE: return outcome(RESULT_OUT_OF_MEMORY);
-  case REDUCE_RECURSION_GUARD: return outcome(RESULT_RECURSION_GUARD);
-  default: return outcome(RESULT_REDUCTION_FAILED);
+  case REDUCE_TOO_LARGE: return (void)fail(o, RESULT_OUT_OF_MEMORY);
+  case REDUCE_RECURSION_GUARD: return (void)fail(o, RESULT_RECURSION_GUARD);
+  default:
+    // The reduction's own code says which file was at fault.
+    o.detail = code;
+    return (void)fail(o, RESULT_REDUCTION_FAILED);
   }
 }
 
 BatchOutcome handleLocalize(ParamReader& params) {
-  LocalizeRequest request;
+  ProcedureRequest r;
+  r.code = PROC_LOCALIZE;
+  r.number = 1;
+  LocalizeRequest names;
   long n, m;
-  if (!readParamName(params, request.plant) || !readParamName(params, request.supervisor) ||
+  if (!readParamName(params, names.plant) || !readParamName(params, names.supervisor) ||
       !readParamNumber(params, n, 1, MAX_LOCALIZE_COMPONENTS))
     return incomplete();
-  request.components.resize(static_cast<std::size_t>(n));
-  for (std::string& name : request.components)
+  names.components.resize(static_cast<std::size_t>(n));
+  for (std::string& name : names.components)
     if (!readParamName(params, name)) return incomplete();
   if (!readParamNumber(params, m, 0, n)) return incomplete();
-  request.controllers.resize(static_cast<std::size_t>(m));
-  for (std::size_t k = 0; k < request.controllers.size(); ++k)
-    if (!readParamName(params, request.controllers[k]) ||
-        isControllerNameTaken(request, k, request.controllers[k]))
+  names.controllers.resize(static_cast<std::size_t>(m));
+  for (std::size_t k = 0; k < names.controllers.size(); ++k)
+    if (!readParamName(params, names.controllers[k]) || isControllerNameTaken(names, k, names.controllers[k]))
       return incomplete();
+  r.inputs = {desPath(names.plant), desPath(names.supervisor)};
+  for (const std::string& name : names.components) r.inputs.push_back(desPath(name));
+  for (const std::string& name : names.controllers) r.outputs.push_back(desPath(name));
+  return performForBatch(r);
+}
+
+void runLocalize(const ProcedureRequest& r, ProcedureOutcome& o) {
+  if (r.inputs.size() < 3 || r.outputs.size() > r.inputs.size() - 2) return (void)fail(o, RESULT_INCOMPLETE_PARAMETERS);
+  LocalizeRequest request;
+  request.plant = r.inputs[0];
+  request.supervisor = r.inputs[1];
+  request.components.assign(r.inputs.begin() + 2, r.inputs.end());
+  request.controllers = r.outputs;
+  request.skipCleanUp = r.number != 1;
   std::vector<std::int64_t> sizes;
-  if (localize(request, sizes) == LOCALIZE_OK) return outcome(RESULT_OK);
   // A localization that fails without running out of memory leaves no
   // result: the parent sees a child that answered nothing.
-  BatchOutcome silent;
-  silent.writeResult = false;
-  return silent;
+  const int status = localize(request, sizes, {}, [](const std::string& path) { return path; });
+  if (status == LOCALIZE_WRITE_FAILED) return (void)fail(o, RESULT_WRITE_FAILED);
+  if (status != LOCALIZE_OK) return (void)fail(o, RESULT_NO_RESULT);
+  if (r.figuresWanted)
+    for (const std::string& path : r.outputs) addFiguresOfFile(path, o);
 }
 
 } // namespace kav

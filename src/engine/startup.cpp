@@ -8,8 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 
+#include "model/safefile.h"
 #include "model/session.h"
 
 namespace kav {
@@ -96,14 +97,23 @@ std::string infoPathFor(const std::string& programDir) {
 
 void loadIni(const std::string& path) {
   bool found = false;
-  std::ifstream in(path, std::ios::binary);
-  if (in) {
+  std::string text;
+  const OpenStatus status = readWholeFile(path, text);
+  if (status == OPEN_OK) {
+    std::istringstream in(text);
     std::string candidate;
     std::getline(in, candidate);
     if (!candidate.empty() && candidate.back() == '\r') candidate.pop_back();
-    if (isEnterableDirectory(candidate)) {
-      setUserDirectory(candidate);
-      found = true;
+    // Blanks an editor left at the end of the line are not part of the
+    // name, unless a directory of that name exists.
+    std::string trimmed = candidate;
+    while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) trimmed.pop_back();
+    for (const std::string& name : {candidate, trimmed}) {
+      if (isEnterableDirectory(name)) {
+        setUserDirectory(name);
+        found = true;
+        break;
+      }
     }
     std::string word;
     int clock;
@@ -114,19 +124,19 @@ void loadIni(const std::string& path) {
     if (fallback.empty() || fallback.back() != '/') fallback += '/';
     setUserDirectory(fallback + "user");
   }
-  saveIni();
+  // Only the first interactive start writes orva.ini; a file that is there
+  // is the user's, and a child or a second session rewriting it while
+  // another reads it could make that one fall back.
+  if (status == OPEN_MISSING && !session.batchMode) saveIni();
 }
 
 void saveIni() {
   if (session.iniPath.empty()) return;
-  // Written aside and renamed, so an interrupted save never leaves a
-  // half-written orva.ini behind.
-  const std::string temporary = session.iniPath + ".new";
-  std::FILE* stream = std::fopen(temporary.c_str(), "wb");
-  if (!stream) return;
-  const bool written = std::fprintf(stream, "%s\nCLOCK %d\n", session.userDirLine.c_str(), session.clockingMode ? 1 : 0) > 0;
-  if (std::fclose(stream) != 0 || !written || std::rename(temporary.c_str(), session.iniPath.c_str()) != 0)
-    std::remove(temporary.c_str());
+  // Written aside under a name of this process and renamed, so that a
+  // reader never sees a part of it, even while another process saves it.
+  [[maybe_unused]] const bool saved = writeFileAtomically(session.iniPath, [](std::FILE* stream) {
+    return std::fprintf(stream, "%s\nCLOCK %d\n", session.userDirLine.c_str(), session.clockingMode ? 1 : 0) > 0;
+  });
 }
 
 } // namespace kav

@@ -40,10 +40,13 @@ std::string iniDirectoryFor(const std::string& programDir);
 std::string infoPathFor(const std::string& programDir);
 
 // Reads the user directory and the clocking switch from the file at path.
-// When the file is missing or names a directory that cannot be entered,
-// the user directory falls back to "user" below the current directory
-// (neither checked nor created). The case of the path is kept. Then
-// rewrites orva.ini with saveIni.
+// A first line that names no enterable directory but does once the blanks
+// at its end are cut names that one. When the file is missing, is not a
+// readable regular file or names no directory that can be entered, the
+// user directory falls back to "user" below the current directory
+// (neither checked nor created). The case of the path is kept. Only an
+// interactive process that found no file writes one (saveIni): the batch
+// child never writes orva.ini.
 void loadIni(const std::string& path);
 
 // Rewrites orva.ini with session.userDirLine and session.clockingMode.

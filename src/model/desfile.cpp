@@ -1,7 +1,5 @@
 #include "model/desfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "model/safefile.h"
 #include "model/userfiles.h"
 
 namespace kav {
@@ -210,13 +209,6 @@ bool representableInVersion1(const DES& des, std::int64_t init) {
   return true;
 }
 
-// The mode a new file gets: what the process's umask leaves of 0666.
-mode_t defaultFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 // Reads a state number of the layout; -1 is the terminator.
 std::int64_t readStateNumber(ByteReader& in, const Layout& layout) {
   std::uint64_t raw = in.number(layout.stateWidth);
@@ -256,6 +248,14 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
 
   std::vector<Transition> list;
   std::vector<unsigned char> records;
+  // A state listed again has its further blocks collected here and merged
+  // once at the end: merging each block as it comes would cost the state's
+  // whole list per block, quadratic in a file that repeats one block.
+  struct Repeated {
+    std::int64_t state;
+    Transition transition;
+  };
+  std::vector<Repeated> repeated;
   for (;;) {
     std::int64_t s = readStateNumber(in, layout);
     if (in.failed()) return LOAD_MALFORMED;
@@ -267,7 +267,8 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
     const std::size_t recordBytes = layout.stateWidth == 4 ? 4 : 16;
     records.resize(recordBytes * count);
     if (!in.bytes(records.data(), records.size())) return LOAD_MALFORMED;
-    list.assign(transitionsOf(state).begin(), transitionsOf(state).end());
+    const bool again = state.transitionCount > 0;
+    list.clear();
     for (std::uint32_t k = 0; k < count; ++k) {
       const unsigned char* r = records.data() + recordBytes * k;
       std::int64_t target;
@@ -286,10 +287,20 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
       Transition t;
       t.target = target;
       t.event = event;
-      list.push_back(t);
+      if (again) repeated.push_back({s, t});
+      else list.push_back(t);
     }
-    // A state listed twice has its lists merged; more than a state can
-    // hold is corrupt.
+    if (!again && !assignTransitions(state, list)) return LOAD_MALFORMED;
+  }
+  std::sort(repeated.begin(), repeated.end(), [](const Repeated& a, const Repeated& b) {
+    return a.state != b.state ? a.state < b.state : a.transition < b.transition;
+  });
+  for (std::size_t k = 0; k < repeated.size();) {
+    StateRecord& state = des[repeated[k].state];
+    list.assign(transitionsOf(state).begin(), transitionsOf(state).end());
+    const std::int64_t s = repeated[k].state;
+    for (; k < repeated.size() && repeated[k].state == s; ++k) list.push_back(repeated[k].transition);
+    // More than a state can hold is corrupt.
     normalizeSorted(list);
     if (list.size() > MAX_TRANSITIONS_PER_STATE || !assignTransitions(state, list)) return LOAD_MALFORMED;
   }
@@ -313,29 +324,9 @@ LoadStatus readDESBody(ByteReader& in, DES& out, std::int64_t& init) {
 
 int saveDESFile(const std::string& path, const DES& des, std::int64_t init, int version) {
   if (version == 1 && !representableInVersion1(des, init)) return SAVE_FAILED;
-  const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::string temporary = dir + ".kav-save-XXXXXX";
-  int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return SAVE_FAILED;
-
-  struct stat existing;
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : defaultFileMode();
-  std::FILE* stream = ::fdopen(fd, "wb");
-  if (!stream) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return SAVE_FAILED;
-  }
-  bool ok = writeDESBody(stream, des, init, version);
-  ok = std::fflush(stream) == 0 && ok;
-  ok = ::fchmod(fd, mode) == 0 && ok;
-  ok = std::fclose(stream) == 0 && ok;
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return SAVE_FAILED;
-  }
-  return SAVE_OK;
+  const bool saved =
+      writeFileAtomically(path, [&](std::FILE* stream) { return writeDESBody(stream, des, init, version); });
+  return saved ? SAVE_OK : SAVE_FAILED;
 }
 
 int saveDES(std::string_view name, const DES& des, std::int64_t init) {
@@ -345,13 +336,13 @@ int saveDES(std::string_view name, const DES& des, std::int64_t init) {
 
 LoadStatus loadDESFile(const std::string& path, DES& out, std::int64_t& init) {
   freeDES(out);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  // A file that is there but cannot be read is not taken for a missing one.
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? LOAD_MISSING : LOAD_MALFORMED;
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return LOAD_MISSING;
+  int fd = -1;
+  switch (openRegularFile(path, fd)) {
+  case OPEN_OK: break;
+  case OPEN_MISSING: return LOAD_MISSING;
+  // A file that is there but cannot be read (a directory, a FIFO, a
+  // device) is not taken for a missing one.
+  case OPEN_UNREADABLE: return LOAD_MALFORMED;
   }
   LoadStatus status = loadDESDescriptor(fd, out, init);
   ::close(fd);

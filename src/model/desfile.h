@@ -34,11 +34,10 @@ enum LoadStatus {
 };
 
 // Writes des to path in the given layout version (2, or 1 for the 32-bit
-// build's layout). The file is written beside the target under a temporary
-// name and renamed over it only when everything was written, so a failed
-// save leaves any previous file intact; an existing target keeps its
-// permissions. Version 1 fails for a DES it cannot represent (more than
-// 2^22 states, labels above 1023). Returns SAVE_OK or SAVE_FAILED.
+// build's layout), atomically (writeFileAtomically): a failed save leaves
+// any previous file intact. Version 1 fails for a DES it cannot represent
+// (more than 2^22 states, labels above 1023). Returns SAVE_OK or
+// SAVE_FAILED.
 [[nodiscard]] int saveDESFile(const std::string& path, const DES& des, std::int64_t init, int version);
 
 // saveDESFile in the user directory under name + ".DES", or + ".DAT" when
@@ -50,9 +49,11 @@ enum LoadStatus {
 // on failure `out` is empty. Rejected as malformed: no magic, a wrong
 // format constant or block type, a negative size or one whose records
 // overflow, state numbers or targets outside 0..size-1, and a file that
-// ends inside a section. A size too large to allocate is an allocation
-// failure (std::bad_alloc). Transition lists that are not sorted are
-// sorted and stripped of repetitions.
+// ends inside a section. A file that exists but is not a readable regular
+// file (a directory, a FIFO, a device) is malformed, never waited on. A
+// size too large to allocate is an allocation failure (std::bad_alloc).
+// Transition lists that are not sorted are sorted and stripped of
+// repetitions.
 [[nodiscard]] LoadStatus loadDESFile(const std::string& path, DES& out, std::int64_t& init);
 
 // loadDESFile on an open descriptor, read from its current position; the

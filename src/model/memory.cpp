@@ -6,18 +6,24 @@
 #include <cstring>
 #include <new>
 
+#include "model/safefile.h"
+
 namespace kav {
 
 namespace {
 
 // Kept in static storage: the handler runs when nothing can be allocated.
+// The result is written aside and renamed, as every save is, under a
+// temporary name chosen in advance.
 char resultFile[4096];
+char temporaryFile[4096];
 
 [[noreturn]] void batchOutOfMemory() {
-  int fd = ::open(resultFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int fd = ::open(temporaryFile, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd >= 0) {
-    [[maybe_unused]] ssize_t written = ::write(fd, "3\n", 2);
-    ::close(fd);
+    const bool written = ::write(fd, "3\n", 2) == 2;
+    if (::close(fd) == 0 && written) ::rename(temporaryFile, resultFile);
+    else ::unlink(temporaryFile);
   }
   ::_exit(0);
 }
@@ -25,7 +31,12 @@ char resultFile[4096];
 } // namespace
 
 void installBatchMemoryPolicy(const std::string& resultPath) {
+  const std::size_t slash = resultPath.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string() : resultPath.substr(0, slash + 1);
+  std::string temporary = temporaryPattern(dir, "save");
+  temporary.replace(temporary.size() - 6, 6, "memory");
   std::strncpy(resultFile, resultPath.c_str(), sizeof resultFile - 1);
+  std::strncpy(temporaryFile, temporary.c_str(), sizeof temporaryFile - 1);
   std::set_new_handler(batchOutOfMemory);
 }
 

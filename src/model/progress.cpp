@@ -6,11 +6,15 @@ namespace kav {
 
 namespace {
 ProgressHook installedHook = nullptr;
+bool showAlways = false; // the hook wants reports outside debug mode too
+} // namespace
+
+void setProgressHook(ProgressHook hook, bool always) {
+  installedHook = hook;
+  showAlways = always;
 }
 
-void setProgressHook(ProgressHook hook) { installedHook = hook; }
-
-bool progressEnabled() { return session.debugMode && installedHook != nullptr; }
+bool progressEnabled() { return installedHook != nullptr && (session.debugMode || showAlways); }
 
 void reportProgress(const char* text) {
   if (progressEnabled()) installedHook(text);

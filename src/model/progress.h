@@ -2,8 +2,10 @@
 
 // Progress lines of long computations ("B_REACH: %ld", "SHAVE1 %ld %ld").
 // Operations never print: they hand the text to the hook installed by the
-// process, which shows it on the bottom console row. Nothing is formatted
-// unless progress is enabled (debug mode with a hook installed).
+// process, which shows it (the batch child on the bottom console row, the
+// command line on standard error). Nothing is formatted unless progress is
+// enabled: a hook installed, and debug mode on unless the hook was
+// installed to show reports always.
 
 #include <cstdio>
 
@@ -11,7 +13,7 @@ namespace kav {
 
 using ProgressHook = void (*)(const char* text);
 
-void setProgressHook(ProgressHook hook);
+void setProgressHook(ProgressHook hook, bool always = false);
 bool progressEnabled();
 void reportProgress(const char* text);
 

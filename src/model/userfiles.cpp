@@ -1,6 +1,7 @@
 #include "model/userfiles.h"
 
 #include <dirent.h>
+#include <limits.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -14,8 +15,11 @@ std::string_view trimNameBlanks(std::string_view name) {
 }
 
 bool isValidFileName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+  if (name.empty() || name == "." || name == ".." || name.size() + 4 > NAME_MAX) return false;
+  if (name.find_first_not_of(' ') == std::string_view::npos) return false;
+  for (const char c : name)
+    if (c == '/' || static_cast<unsigned char>(c) < 32 || c == 127) return false;
+  return true;
 }
 
 bool fileExists(const std::string& path) {

@@ -13,8 +13,10 @@ namespace kav {
 // The name with up to two leading blanks removed.
 std::string_view trimNameBlanks(std::string_view name);
 
-// A name that may be joined to the user directory: not empty, no '/', no
-// NUL, and not "." or "..".
+// A name (leading blanks already removed) that may be joined to the user
+// directory: not empty nor only blanks, no '/' and no control character
+// (NUL, CR, ESC, ...), not "." or "..", and short enough that with an
+// extension of four characters it is a file name the system takes.
 bool isValidFileName(std::string_view name);
 
 // The path of name + extension in directory dir (which ends in '/'):

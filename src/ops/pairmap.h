@@ -117,6 +117,12 @@ struct PackedPairMap {
   std::size_t size() const { return count; }
   std::size_t bytes() const { return capacity * sizeof(std::uint64_t); }
 
+  void reserve(std::size_t entries) {
+    std::size_t wanted = 16;
+    while (wanted < 2 * entries) wanted *= 2;
+    if (wanted > capacity) rehash(wanted);
+  }
+
   std::size_t home(std::uint64_t code) const {
     return static_cast<std::size_t>((code * 0x9E3779B97F4A7C15ull) >> shift);
   }
@@ -161,6 +167,108 @@ struct PackedPairMap {
       std::size_t i = home(old[k] >> 32);
       while (slots[i] != 0) i = (i + 1) & mask;
       slots[i] = old[k];
+    }
+  }
+};
+
+// A set of pair codes below a known bound, for searches that only need to
+// know which pairs they have seen (tens of millions of them). Quotienting
+// keeps an entry at 4 bytes whatever the code's width: codes are spread by
+// an invertible mix over the B bits the bound needs; the top log2(capacity)
+// bits of the mixed code choose the home slot and only the other bits (at
+// most 24) are stored, with the distance from the home slot (at most 127)
+// from which the home is recovered. Linear probing, at most half full.
+// Needs B <= 24 + log2(capacity); the constructor sizes the array for that,
+// so a bound above 2^44 would start at 4 MiB or more and is better served
+// by PairMap.
+struct PairSet {
+  static constexpr unsigned MAX_REST = 24;     // bits of the mixed code stored in an entry
+  static constexpr std::uint32_t MAX_SHIFT = 127; // largest distance from the home slot
+
+  std::unique_ptr<std::uint32_t[]> slots; // 0 = free, else rest << 8 | distance << 1 | 1
+  std::size_t capacity = 0;               // a power of two
+  std::size_t count = 0;                  // occupied slots, <= capacity / 2
+  unsigned bits = 16;                     // B: codes are below 2^(bits - 1)
+  unsigned slotBits = 0;                  // log2(capacity)
+
+  // Codes below `bound`. One bit more than the bound needs leaves room for
+  // a table of twice the codes, so that rests never go negative.
+  explicit PairSet(std::uint64_t bound) {
+    bits = 16;
+    while (bits < 64 && (std::uint64_t{1} << (bits - 1)) < bound) ++bits;
+    unsigned start = 10;
+    if (bits > MAX_REST + start) start = bits - MAX_REST;
+    allocate(start);
+  }
+
+  std::size_t size() const { return count; }
+  std::size_t bytes() const { return capacity * sizeof(std::uint32_t); }
+
+  // The code mixed over B bits; invertible, so distinct codes stay distinct.
+  std::uint64_t mix(std::uint64_t code) const {
+    const std::uint64_t mask = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+    const unsigned half = (bits + 1) / 2;
+    std::uint64_t x = (code * 0x9E3779B97F4A7C15ull) & mask;
+    x ^= x >> half;
+    x = (x * 0xbf58476d1ce4e5b9ull) & mask;
+    return x ^ (x >> half);
+  }
+
+  void prefetch(std::uint64_t code) const { __builtin_prefetch(slots.get() + (mix(code) >> (bits - slotBits)), 1); }
+
+  // Adds the code; true when it was not in the set yet.
+  bool insert(std::uint64_t code) {
+    if (2 * (count + 1) > capacity) allocate(slotBits + 1);
+    const std::uint64_t h = mix(code);
+    for (;;) {
+      const Placed p = place(h, false);
+      if (p == Placed::PRESENT) return false;
+      if (p == Placed::ADDED) {
+        ++count;
+        return true;
+      }
+      allocate(slotBits + 1); // a run longer than MAX_SHIFT: spread out
+    }
+  }
+
+private:
+  enum class Placed { ADDED, PRESENT, RUN_TOO_LONG };
+
+  // Puts the mixed code h in its run unless it is there already (`known`:
+  // it is not, skip the comparisons).
+  Placed place(std::uint64_t h, bool known) {
+    const unsigned restBits = bits - slotBits;
+    const std::size_t mask = capacity - 1;
+    const auto rest = static_cast<std::uint32_t>(h & ((std::uint64_t{1} << restBits) - 1));
+    std::size_t i = static_cast<std::size_t>(h >> restBits);
+    for (std::uint32_t shift = 0; shift <= MAX_SHIFT; ++shift, i = (i + 1) & mask) {
+      const std::uint32_t e = slots[i];
+      if (e == 0) {
+        slots[i] = rest << 8 | shift << 1 | 1;
+        return Placed::ADDED;
+      }
+      if (!known && (e >> 1 & MAX_SHIFT) == shift && e >> 8 == rest) return Placed::PRESENT;
+    }
+    return Placed::RUN_TOO_LONG;
+  }
+
+  void allocate(unsigned newSlotBits) {
+    std::unique_ptr<std::uint32_t[]> old = std::move(slots);
+    const std::size_t oldCapacity = capacity;
+    const unsigned oldRestBits = bits - slotBits;
+    slots = std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t{1} << newSlotBits);
+    adviseHugePages(slots.get(), (std::size_t{1} << newSlotBits) * sizeof(std::uint32_t));
+    capacity = std::size_t{1} << newSlotBits;
+    for (std::size_t i = 0; i < capacity; ++i) slots[i] = 0;
+    slotBits = newSlotBits;
+    for (std::size_t i = 0; i < oldCapacity; ++i) {
+      const std::uint32_t e = old[i];
+      if (e == 0) continue;
+      const std::uint64_t home = (i - (e >> 1 & MAX_SHIFT)) & (oldCapacity - 1);
+      const std::uint64_t h = home << oldRestBits | e >> 8;
+      // A run too long even now: grow again, which re-places everything
+      // placed so far, then this one.
+      while (place(h, true) != Placed::ADDED) allocate(slotBits + 1);
     }
   }
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <type_traits>
 
@@ -14,6 +15,8 @@ namespace kav {
 namespace {
 
 std::uint64_t pairTableLimitOverride = 0;
+
+using ExpandTest = std::function<bool(std::int64_t, std::int64_t)>;
 
 constexpr std::uint64_t LABEL_WORDS = 65536 / 64;
 
@@ -82,11 +85,63 @@ struct HashLookup {
   std::int64_t insertOrFind(std::uint64_t key, std::int64_t candidate) { return map.insertOrFind(key, candidate); }
 };
 
-// The packed map, for pair spaces below 2^32 - 1: keys are turned into the
-// dense codes s2 * N1 + s1 first (the identity for codes already dense).
+// The product state of every dense pair code s2 * N1 + s1 below 2^32 - 1:
+// the pair table (state + 1 per code, 0 = none) while it is small or well
+// filled, the packed map otherwise. A table of N1 * N2 entries pays only
+// when the product reaches a fair share of the pairs: a product that starts
+// in the map moves to the table once it holds an eighth of them, when the
+// table takes no more than the map did (32 bytes per product state against
+// 16 to 32) and every lookup becomes one access. Until then the memory
+// follows the product, not N1 * N2.
+struct TableOrMap {
+  // Tables up to this size stay in the cache: used from the start.
+  static constexpr std::uint64_t SMALL_TABLE_BYTES = std::uint64_t{4} << 20;
+
+  std::vector<std::uint32_t> table; // pairs entries while inTable
+  PackedPairMap map;                // while not inTable
+  std::uint64_t pairs = 0;          // N1 * N2
+  std::uint64_t switchAt = 0;       // map size that moves it to the table; UINT64_MAX = never
+  bool inTable = false;
+
+  explicit TableOrMap(std::uint64_t pairCount) : pairs(pairCount) {
+    const std::uint64_t tableBytes = pairs * sizeof(std::uint32_t);
+    const bool allowed = tableBytes <= pairTableLimit();
+    switchAt = allowed ? std::max<std::uint64_t>(pairs / 8, 1) : UINT64_MAX;
+    if (allowed && tableBytes <= SMALL_TABLE_BYTES) moveToTable();
+  }
+
+  void moveToTable() {
+    reserveHuge(table, static_cast<std::size_t>(pairs));
+    table.resize(static_cast<std::size_t>(pairs));
+    for (std::size_t i = 0; i < map.capacity; ++i)
+      if (const std::uint64_t slot = map.slots[i]) table[static_cast<std::size_t>(slot >> 32)] = static_cast<std::uint32_t>(slot);
+    map = PackedPairMap{};
+    inTable = true;
+  }
+
+  void prefetch(std::uint64_t code) const {
+    if (inTable) __builtin_prefetch(table.data() + code, 1);
+    else if (const std::uint64_t* slot = map.homeSlot(code)) __builtin_prefetch(slot, 1);
+  }
+
+  std::int64_t insertOrFind(std::uint64_t code, std::int64_t candidate) {
+    if (inTable) {
+      std::uint32_t& e = table[static_cast<std::size_t>(code)];
+      if (e != 0) return static_cast<std::int64_t>(e) - 1;
+      e = static_cast<std::uint32_t>(candidate + 1);
+      return candidate;
+    }
+    const std::int64_t state = map.insertOrFind(code, candidate);
+    if (map.size() >= switchAt) moveToTable();
+    return state;
+  }
+};
+
+// TableOrMap for either kind of key: keys are turned into the dense codes
+// s2 * N1 + s1 first (the identity for codes already dense).
 template <typename Key>
-struct PackedLookup {
-  PackedPairMap& map;
+struct DenseLookup {
+  TableOrMap& index;
   std::uint64_t n1;
   Key key;
   std::uint64_t dense(std::uint64_t k) const {
@@ -95,10 +150,8 @@ struct PackedLookup {
     key.decode(k, s1, s2);
     return static_cast<std::uint64_t>(s2) * n1 + static_cast<std::uint64_t>(s1);
   }
-  void prefetch(std::uint64_t k) const {
-    if (const std::uint64_t* slot = map.homeSlot(dense(k))) __builtin_prefetch(slot, 1);
-  }
-  std::int64_t insertOrFind(std::uint64_t k, std::int64_t candidate) { return map.insertOrFind(dense(k), candidate); }
+  void prefetch(std::uint64_t k) const { index.prefetch(dense(k)); }
+  std::int64_t insertOrFind(std::uint64_t k, std::int64_t candidate) { return index.insertOrFind(dense(k), candidate); }
 };
 
 // End of the run of transitions with the label of *from.
@@ -114,9 +167,13 @@ const Transition* groupEnd(const Transition* from, const Transition* end) {
 // state k are known once it is expanded, so they are gathered in a scratch
 // list and stored with one allocation. On success result and pairOf are
 // replaced; on failure (transition limit) they are left alone.
+// `expand`, when given, decides for every product state whether it is
+// expanded; a state it refuses keeps no transitions, and `unexpanded`
+// counts them.
 template <typename Key, typename Lookup>
 bool buildProduct(const DES& a, const DES& b, const FreeLabels* free, Key key, Lookup lookup, DES& result,
-                  std::vector<std::int64_t>& pairOf) {
+                  std::vector<std::int64_t>& pairOf, const ExpandTest* expand = nullptr,
+                  std::int64_t* unexpanded = nullptr) {
   DES product;
   std::vector<std::int64_t> pairs;
   if (a.empty() || b.empty()) {
@@ -160,6 +217,10 @@ bool buildProduct(const DES& a, const DES& b, const FreeLabels* free, Key key, L
     };
     std::int64_t s1, s2;
     key.decode(static_cast<std::uint64_t>(pairs[static_cast<std::size_t>(k)]), s1, s2);
+    if (expand && !(*expand)(s1, s2)) {
+      ++*unexpanded;
+      return;
+    }
     const auto listA = transitionsOf(a[s1]);
     const auto listB = transitionsOf(b[s2]);
     const Transition* x = listA.data();
@@ -257,10 +318,10 @@ bool buildProduct(const DES& a, const DES& b, const FreeLabels* free, Key key, L
   return true;
 }
 
-// The table product, or the hashed one with the same codes when the table
-// would be too large.
+// The product with pair codes s2 * N1 + s1, through TableOrMap, or through
+// the wide map when N1 * N2 reaches 2^32 - 1.
 bool tableProduct(const DES& a, const DES& b, const FreeLabels* free, DES& result, std::vector<std::int64_t>& pairOf,
-                  PairIndex* pairIndex) {
+                  PairIndex* pairIndex, const ExpandTest* expand = nullptr, std::int64_t* unexpanded = nullptr) {
   const auto n1 = static_cast<std::uint64_t>(a.size());
   const auto n2 = static_cast<std::uint64_t>(b.size());
   if (n1 == 0 || n2 == 0) {
@@ -271,51 +332,27 @@ bool tableProduct(const DES& a, const DES& b, const FreeLabels* free, DES& resul
   }
   assert(n1 <= static_cast<std::uint64_t>(INT64_MAX) / n2);
   const std::uint64_t pairs = n1 * n2;
-  const bool narrow = pairs < (std::uint64_t{1} << 32);
-  const std::uint64_t tableBytes = pairs * (narrow ? sizeof(std::uint32_t) : sizeof(std::int64_t));
   const CodeKey key{n1};
-  if (tableBytes > pairTableLimit()) {
-    if (pairs < PackedPairMap::LIMIT) {
-      PackedPairMap map;
-      if (!buildProduct(a, b, free, key, PackedLookup<CodeKey>{map, n1, key}, result, pairOf)) return false;
-      if (pairIndex) {
-        *pairIndex = PairIndex{};
-        pairIndex->firstSize = static_cast<std::int64_t>(n1);
-        pairIndex->hashed = true;
-        pairIndex->packedMap = std::move(map);
-      }
-      return true;
-    }
-    PairMap map;
-    if (!buildProduct(a, b, free, key, HashLookup{map}, result, pairOf)) return false;
+  if (pairs < PackedPairMap::LIMIT) {
+    TableOrMap index(pairs);
+    if (!buildProduct(a, b, free, key, DenseLookup<CodeKey>{index, n1, key}, result, pairOf, expand, unexpanded))
+      return false;
     if (pairIndex) {
       *pairIndex = PairIndex{};
       pairIndex->firstSize = static_cast<std::int64_t>(n1);
-      pairIndex->hashed = true;
-      pairIndex->map = std::move(map);
+      pairIndex->hashed = !index.inTable;
+      pairIndex->table32 = std::move(index.table);
+      pairIndex->packedMap = std::move(index.map);
     }
     return true;
   }
-  if (narrow) {
-    std::vector<std::uint32_t> table;
-    reserveHuge(table, static_cast<std::size_t>(pairs));
-    table.resize(static_cast<std::size_t>(pairs));
-    if (!buildProduct(a, b, free, key, TableLookup<std::uint32_t>{table}, result, pairOf)) return false;
-    if (pairIndex) {
-      *pairIndex = PairIndex{};
-      pairIndex->firstSize = static_cast<std::int64_t>(n1);
-      pairIndex->table32 = std::move(table);
-    }
-    return true;
-  }
-  std::vector<std::int64_t> table;
-  reserveHuge(table, static_cast<std::size_t>(pairs));
-  table.resize(static_cast<std::size_t>(pairs));
-  if (!buildProduct(a, b, free, key, TableLookup<std::int64_t>{table}, result, pairOf)) return false;
+  PairMap map;
+  if (!buildProduct(a, b, free, key, HashLookup{map}, result, pairOf, expand, unexpanded)) return false;
   if (pairIndex) {
     *pairIndex = PairIndex{};
     pairIndex->firstSize = static_cast<std::int64_t>(n1);
-    pairIndex->table64 = std::move(table);
+    pairIndex->hashed = true;
+    pairIndex->map = std::move(map);
   }
   return true;
 }
@@ -326,8 +363,8 @@ bool hashedProduct(const DES& a, const DES& b, const FreeLabels* free, DES& resu
   const auto n1 = static_cast<std::uint64_t>(a.size());
   const auto n2 = static_cast<std::uint64_t>(b.size());
   if (n1 != 0 && n2 < PackedPairMap::LIMIT / n1) {
-    PackedPairMap map;
-    return buildProduct(a, b, free, ShiftKey{}, PackedLookup<ShiftKey>{map, n1, ShiftKey{}}, result, pairOf);
+    TableOrMap index(n1 * n2);
+    return buildProduct(a, b, free, ShiftKey{}, DenseLookup<ShiftKey>{index, n1, ShiftKey{}}, result, pairOf);
   }
   PairMap map;
   return buildProduct(a, b, free, ShiftKey{}, HashLookup{map}, result, pairOf);
@@ -337,6 +374,83 @@ LabelBits labelBitsOf(const EventList& labels) {
   LabelBits bits;
   for (std::uint16_t e : labels) setBit(bits, e);
   return bits;
+}
+
+// The pairs seen by visitMeetPairs, one bit per pair, for pair spaces whose
+// bits fit in the cache; PairSet otherwise.
+struct SeenBits {
+  static constexpr std::uint64_t MAX_PAIRS = std::uint64_t{1} << 25; // 4 MiB of bits
+  std::vector<std::uint64_t> words;
+  explicit SeenBits(std::uint64_t pairs) : words(static_cast<std::size_t>((pairs + 63) / 64), 0) {}
+  void prefetch(std::uint64_t code) const { __builtin_prefetch(words.data() + code / 64, 1); }
+  bool insert(std::uint64_t code) {
+    std::uint64_t& w = words[static_cast<std::size_t>(code / 64)];
+    const std::uint64_t bit = std::uint64_t{1} << (code % 64);
+    if (w & bit) return false;
+    w |= bit;
+    return true;
+  }
+};
+
+template <typename Seen>
+void visitPairs(const DES& a, const DES& b, Seen& seen, const std::function<bool(std::int64_t)>& visit) {
+  const auto n1 = static_cast<std::uint64_t>(a.size());
+  // The pairs found and not yet expanded; queue[0] is the offset-th pair
+  // found. The expanded prefix is dropped now and then, so the queue holds
+  // about the breadth of the search rather than the whole product.
+  std::vector<std::uint64_t> queue{0};
+  std::uint64_t offset = 0;
+  seen.insert(0);
+  if (!visit(0)) return;
+  // As in the product construction: the targets of the next few pairs are
+  // gathered and their places in the set prefetched before the lookups of
+  // the current one run in order.
+  constexpr std::uint64_t AHEAD = 4;
+  std::vector<std::uint64_t> ring[AHEAD + 1];
+  auto gather = [&](std::uint64_t k, std::vector<std::uint64_t>& pending) {
+    pending.clear();
+    const std::uint64_t code = queue[static_cast<std::size_t>(k - offset)];
+    const auto listA = transitionsOf(a[static_cast<std::int64_t>(code % n1)]);
+    const auto listB = transitionsOf(b[static_cast<std::int64_t>(code / n1)]);
+    const Transition* x = listA.data();
+    const Transition* xEnd = x + listA.size();
+    const Transition* y = listB.data();
+    const Transition* yEnd = y + listB.size();
+    while (x != xEnd && y != yEnd) {
+      if (x->event < y->event) {
+        ++x;
+      } else if (y->event < x->event) {
+        ++y;
+      } else {
+        const Transition* gx = groupEnd(x, xEnd);
+        const Transition* gy = groupEnd(y, yEnd);
+        for (const Transition* p = x; p != gx; ++p)
+          for (const Transition* q = y; q != gy; ++q) {
+            const std::uint64_t target = static_cast<std::uint64_t>(q->target) * n1 + static_cast<std::uint64_t>(p->target);
+            seen.prefetch(target);
+            pending.push_back(target);
+          }
+        x = gx;
+        y = gy;
+      }
+    }
+  };
+  std::uint64_t gathered = 0;
+  for (std::uint64_t k = 0; k < offset + queue.size(); ++k) {
+    for (; gathered < offset + queue.size() && gathered <= k + AHEAD; ++gathered)
+      gather(gathered, ring[gathered % (AHEAD + 1)]);
+    for (const std::uint64_t target : ring[k % (AHEAD + 1)]) {
+      if (!seen.insert(target)) continue;
+      queue.push_back(target);
+      if (!visit(static_cast<std::int64_t>(target))) return;
+    }
+    // Pairs before `gathered` are no longer read.
+    const std::uint64_t done = gathered - offset;
+    if (done > (std::uint64_t{1} << 16) && 2 * done > queue.size()) {
+      queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(done));
+      offset = gathered;
+    }
+  }
 }
 
 } // namespace
@@ -355,6 +469,26 @@ bool meetDES(const DES& a, const DES& b, DES& result, std::vector<std::int64_t>&
 
 bool meetDESHashed(const DES& a, const DES& b, DES& result, std::vector<std::int64_t>& pairOf) {
   return hashedProduct(a, b, nullptr, result, pairOf);
+}
+
+bool meetDESPruned(const DES& a, const DES& b, const std::function<bool(std::int64_t, std::int64_t)>& expand,
+                   DES& result, std::vector<std::int64_t>& pairOf, std::int64_t& unexpanded) {
+  std::int64_t skipped = 0;
+  if (!tableProduct(a, b, nullptr, result, pairOf, nullptr, &expand, &skipped)) return false;
+  unexpanded = skipped;
+  return true;
+}
+
+void visitMeetPairs(const DES& a, const DES& b, const std::function<bool(std::int64_t)>& visit) {
+  if (a.empty() || b.empty()) return;
+  const std::uint64_t pairs = static_cast<std::uint64_t>(a.size()) * static_cast<std::uint64_t>(b.size());
+  if (pairs <= SeenBits::MAX_PAIRS) {
+    SeenBits seen(pairs);
+    visitPairs(a, b, seen, visit);
+  } else {
+    PairSet seen(pairs);
+    visitPairs(a, b, seen, visit);
+  }
 }
 
 void addSelfloops(DES& des, const EventList& events) {
@@ -443,7 +577,6 @@ std::int64_t PairIndex::find(std::int64_t code) const {
     return packedMap.capacity ? packedMap.find(static_cast<std::uint64_t>(code)) : map.find(static_cast<std::uint64_t>(code));
   const auto c = static_cast<std::uint64_t>(code);
   if (c < table32.size()) return static_cast<std::int64_t>(table32[c]) - 1;
-  if (c < table64.size()) return table64[c] - 1;
   return -1;
 }
 

@@ -29,6 +29,7 @@
 // operands). Exhausted memory is std::bad_alloc.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,13 +43,12 @@ namespace kav {
 
 // The product state of every pair code, for callers that look pairs up
 // after the product is built (Mutex). Either a table with one entry per
-// pair of states or, when that table would not fit (see meetDES), a hash
+// pair of states or, when that table would not pay (see meetDES), a hash
 // map over the pairs that were built; find() answers the same either way.
 struct PairIndex {
   std::int64_t firstSize = 0;          // N1: code = s2 * N1 + s1
-  std::vector<std::uint32_t> table32;  // state + 1 per code, 0 = no such product state; used when N1 * N2 < 2^32
-  std::vector<std::int64_t> table64;   // the same for larger N1 * N2
-  PackedPairMap packedMap;             // code -> state, when neither table is used and N1 * N2 < 2^32 - 1
+  std::vector<std::uint32_t> table32;  // state + 1 per code, 0 = no such product state; only when N1 * N2 < 2^32 - 1
+  PackedPairMap packedMap;             // code -> state, when no table is used and N1 * N2 < 2^32 - 1
   PairMap map;                         // code -> state, for larger N1 * N2
   bool hashed = false;                 // true: look codes up in packedMap or map
 
@@ -57,10 +57,10 @@ struct PairIndex {
   std::int64_t find(std::int64_t code) const;
 };
 
-// Bytes above which meetDES builds its product with a hash map instead of
-// the pair table: a quarter of the physical memory (1 GiB when that is
-// unknown). A nonzero `bytes` replaces the limit (tests use it to force the
-// hashed construction); 0 restores the default.
+// Bytes above which the products never use a pair table: a quarter of the
+// physical memory (1 GiB when that is unknown). A nonzero `bytes` replaces
+// the limit (tests use it to force the hashed construction); 0 restores
+// the default.
 void setPairTableLimit(std::uint64_t bytes);
 std::uint64_t pairTableLimit();
 
@@ -73,21 +73,36 @@ std::uint64_t pairTableLimit();
 // Numbering: see the file comment.
 // Returns: false when a state would exceed the transition limit.
 // Cost: O(p * d + t log d) time for p product states, t product transitions and
-// d the largest out-degree of the operands. Space: the product, plus a pair
-// table of N1 * N2 entries of 4 (8 when N1 * N2 >= 2^32) bytes; when that
-// table would exceed pairTableLimit() the same product (same numbering, same
-// codes) is built with a hash map of 16 to 32 bytes per product state (32
-// to 64 when N1 * N2 >= 2^32 - 1).
+// d the largest out-degree of the operands. Space: the product, plus the
+// lookup from pair codes to states: a table of N1 * N2 entries of 4 bytes
+// when it is small (4 MiB) or once the product holds an eighth of all pairs
+// (and never above pairTableLimit()), else a hash map of 16 to 32 bytes per
+// product state (32 to 64 when N1 * N2 >= 2^32 - 1). The numbering and the
+// codes do not depend on the lookup.
 [[nodiscard]] bool meetDES(const DES& a, const DES& b, DES& result, std::vector<std::int64_t>& pairOf,
                            PairIndex* pairIndex = nullptr);
 
-// The same product as meetDES, always through a hash map, so memory grows
-// with the product built rather than with N1 * N2. pairOf holds the keys
+// The same product as meetDES with pair keys: pairOf holds the keys
 // s2 << 32 | s1. Both sizes must stay below 2^32.
-// Cost: O(p * d + t log d) expected time; 16 to 32 bytes per product state
-// for the map (32 to 64 when N1 * N2 >= 2^32 - 1), released before
-// returning.
+// Cost: that of meetDES, whose lookup it uses (memory that follows the
+// product, or the table once it pays); released before returning.
 [[nodiscard]] bool meetDESHashed(const DES& a, const DES& b, DES& result, std::vector<std::int64_t>& pairOf);
+
+// meetDES in which only the states for which expand(s1, s2) holds are
+// expanded: the others are product states without transitions, and what
+// is reachable only through them is never built. Numbering and codes are
+// those of meetDES on the states built; unexpanded receives their count.
+// Returns false when an expanded state would exceed the transition limit.
+[[nodiscard]] bool meetDESPruned(const DES& a, const DES& b,
+                                 const std::function<bool(std::int64_t, std::int64_t)>& expand, DES& result,
+                                 std::vector<std::int64_t>& pairOf, std::int64_t& unexpanded);
+
+// The states of meetDES(a, b) in the order of its numbering, as pair codes
+// s2 * N1 + s1, handed to visit one by one until visit answers false.
+// Nothing of the product is stored but the pairs seen (a PairSet, about 8
+// bytes each) and the pairs found and not yet expanded.
+// Cost: O(p * d) expected time for the p states visited.
+void visitMeetPairs(const DES& a, const DES& b, const std::function<bool(std::int64_t)>& visit);
 
 // Adds at every state s the self-loop (e, s) for each label e of `events`,
 // unless exactly that transition is there. In place. Cost: O(n * (d + k)),

@@ -5,11 +5,11 @@
 // subset construction over the closures under erased transitions.
 //
 // Workload: supervisors of 10^4 to 10^6 states with a few erased labels.
-// Large inputs are projected in stages (two labels at a time from 100
-// states, one from 1000), each stage followed by reach and minimization,
-// so a subset construction only ever meets the growth of one or two
-// erased labels. Subsets are found again through a hash of their member
-// lists, so each lookup costs the length of the list.
+// The procedure's result is, once an erased label occurs, the minimal
+// deterministic DES of the projected behaviour numbered breadth-first; it
+// is computed along a route whose intermediates stay small (see project).
+// The staged construction that defines the procedure (label by label from
+// 1000 states, each stage reached and minimized) is kept as projectStaged.
 
 #include <cstdint>
 #include <vector>
@@ -44,7 +44,23 @@ inline constexpr std::uint16_t NULL_LABEL = 1023;
 // lookup is one hash probe plus a comparison of member lists.
 void projectCore(DES& des, const EventList& labels);
 
-// The projection procedure: with N the state count at entry,
+// The projection procedure: the result of projectStaged, computed without
+// its stages. When the staged construction would run no subset
+// construction (no label of its first stage occurs on a transition, and no
+// erased label on a transition reachable from state 0), the result is the
+// input reached and minimized (minimizeDES), numbered as that leaves it.
+// Otherwise it is the minimal deterministic DES of the projected closed and
+// marked behaviour, numbered breadth-first from state 0 (labels ascending),
+// vocal outputs 0: whatever the route, that DES and numbering are unique.
+// The route: reach; erased labels become one silent label; every cycle of
+// silent moves is merged into one state; one subset construction over the
+// silent label; minimizeHopcroft; bfsRecodeDES. In place.
+// Cost: the subset construction, O(sum of subset sizes times moves), which
+// is bounded by the determinized projection rather than by any partial
+// one; O(n + t) for the rest before it.
+void project(DES& des, const EventList& nullLabels);
+
+// The staged reference of project, with N the state count at entry:
 //   no labels:        reach and minimize;
 //   N < 100:          projectCore with every label, then reach and
 //                     minimize when 2 or more states result;
@@ -55,7 +71,7 @@ void projectCore(DES& des, const EventList& labels);
 // Minimize is minimizeDES (the session's minimizer). In place.
 // Numbering: that of the last step (minimization keeps blocks in order of
 // their smallest state; a result of one state is state 0).
-void project(DES& des, const EventList& nullLabels);
+void projectStaged(DES& des, const EventList& nullLabels);
 
 // The same stages with projectCore alone: no reach and no minimization
 // between or after them.

@@ -13,7 +13,13 @@
 namespace kav {
 
 // Supervisor of plant and spec: the product (meetDES), trimmed, then shaved
-// of uncontrollable states until nothing changes.
+// of uncontrollable states until nothing changes. Computed without the
+// product's bulk: the product is explored without expanding the states at
+// which spec prevents an uncontrollable event of the plant (they are bad,
+// and whatever lies only beyond them is never reached by the supervisor),
+// trimmed and shaved; then one more breadth-first pass over the full
+// product, storing only the pairs it has seen, gives the supervisor's
+// states their numbers. The result is the same as that of the full route.
 // In:   plant, spec; neither is changed.
 // Out:  result (replaced on success); pairOf, when given, receives the pair
 //       code e * NG + g (plant state g, spec state e, NG the plant's size)
@@ -23,12 +29,14 @@ namespace kav {
 // Numbering: the product's (breadth-first from (0, 0), labels ascending),
 // compacted order-preservingly by every trim. A state is marked when both
 // components are; vocal outputs are 0.
-// Returns: false when the product would exceed the transition limit
-// (transitionLimitExceeded set; outputs untouched).
+// Returns: false when an expanded product state would exceed the
+// transition limit (transitionLimitExceeded set; outputs untouched).
 // Progress: "SHAVE1 %ld %ld" (previous and current size) per shave round.
-// Cost: the product, plus O(r * (p + t)) for r shave rounds over p states
-// and t transitions; every round but the last removes at least one state,
-// and in practice few rounds run.
+// Cost: the pruned product (p states, t transitions), plus O(r * (p + t))
+// for r shave rounds (every round but the last removes at least one state;
+// in practice few run), plus, when something was pruned, the numbering
+// pass over the full product's states up to the last supervisor state:
+// O(q * d) time for q states and out-degree d, about 8 bytes per state.
 [[nodiscard]] bool supconDES(const DES& plant, const DES& spec, DES& result,
                              std::vector<std::int64_t>* pairOf = nullptr);
 

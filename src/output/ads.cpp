@@ -6,6 +6,8 @@
 #include <limits>
 #include <memory>
 
+#include "model/safefile.h"
+
 namespace kav {
 
 namespace {
@@ -419,7 +421,7 @@ const char* adsErrorMessage(std::uint32_t code) {
 }
 
 std::vector<AdsError> parseAdsFile(const std::string& path, DES& out) {
-  return parseAdsFileStream(std::fopen(path.c_str(), "rb"), out);
+  return parseAdsFileStream(openRegularStream(path), out);
 }
 
 std::vector<AdsError> parseAdsFileStream(std::FILE* stream, DES& out) {

@@ -1,8 +1,5 @@
 #include "output/listing.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -64,12 +61,6 @@ constexpr const char* DAT_EXPLANATION[] = {
     "where disabling occurs, together with the events that must",
     "be disabled there.",
 };
-
-mode_t defaultFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
 
 } // namespace
 
@@ -329,37 +320,6 @@ void writeDatListing(std::FILE* out, const DES& dat, std::string_view name) {
     put(out, line);
   }
   put(out, "\n");
-}
-
-// --- Files --------------------------------------------------------------------
-
-std::FILE* beginTextFile(const std::string& path, std::string& temporary) {
-  const std::size_t slash = path.rfind('/');
-  temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".kav-save-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return nullptr;
-  struct stat existing;
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : defaultFileMode();
-  std::FILE* stream = ::fdopen(fd, "wb");
-  if (!stream || ::fchmod(fd, mode) != 0) {
-    if (stream)
-      std::fclose(stream);
-    else
-      ::close(fd);
-    ::unlink(temporary.c_str());
-    return nullptr;
-  }
-  return stream;
-}
-
-bool finishTextFile(std::FILE* stream, const std::string& temporary, const std::string& path) {
-  bool ok = std::fflush(stream) == 0 && std::ferror(stream) == 0;
-  ok = std::fclose(stream) == 0 && ok;
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
 }
 
 } // namespace kav

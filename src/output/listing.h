@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "model/des.h"
+#include "model/safefile.h"
 
 namespace kav {
 
@@ -105,24 +106,14 @@ template <typename Writer> std::string captureText(Writer write) {
 
 // --- Files --------------------------------------------------------------------
 
-// Writes a text file through `write` into a temporary file beside `path`
-// and renames it over `path` only when everything was written, so a failed
-// write leaves an older file intact. A new file gets the mode the umask
-// leaves of 0666, a replaced one keeps its mode. False when the file could
-// not be created or written.
-template <typename Writer> [[nodiscard]] bool writeTextFile(const std::string& path, Writer write);
-
-// The untemplated part of writeTextFile: opens the temporary file (null on
-// failure), and finishes it (rename on success, removal otherwise).
-std::FILE* beginTextFile(const std::string& path, std::string& temporary);
-[[nodiscard]] bool finishTextFile(std::FILE* stream, const std::string& temporary, const std::string& path);
-
-template <typename Writer> bool writeTextFile(const std::string& path, Writer write) {
-  std::string temporary;
-  std::FILE* stream = beginTextFile(path, temporary);
-  if (!stream) return false;
-  write(stream);
-  return finishTextFile(stream, temporary, path);
+// Writes a text file through `write` (which writes into the stream it is
+// given) with writeFileAtomically: a failed write leaves an older file
+// intact. False when the file could not be created or written.
+template <typename Writer> [[nodiscard]] bool writeTextFile(const std::string& path, Writer write) {
+  return writeFileAtomically(path, [&write](std::FILE* stream) {
+    write(stream);
+    return true;
+  });
 }
 
 } // namespace kav

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 #include "ops/isomorph.h"
@@ -25,8 +26,8 @@ namespace {
 struct PrivateDirectory {
   std::string path; // ends in '/'; empty when it could not be created
 
-  PrivateDirectory() {
-    std::string pattern = session.userDir + ".kav-localize-XXXXXX";
+  explicit PrivateDirectory(const std::string& parent) {
+    std::string pattern = temporaryPattern(parent, "localize");
     if (::mkdtemp(pattern.data())) path = pattern + "/";
   }
   ~PrivateDirectory() {
@@ -44,9 +45,23 @@ bool sameFileName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
-bool loadNamed(const std::string& name, DES& des) {
+std::string pathOfName(const LocalizePaths& pathOf, const std::string& name) {
+  return pathOf ? pathOf(name) : userPath(name, ".DES");
+}
+
+bool loadNamed(const LocalizePaths& pathOf, const std::string& name, DES& des) {
   std::int64_t init = 0;
-  return loadDES(name, init, des) == LOAD_OK;
+  return loadDESFile(pathOfName(pathOf, name), des, init) == LOAD_OK;
+}
+
+bool saveNamed(const LocalizePaths& pathOf, const std::string& name, const DES& des) {
+  return saveDESFile(pathOfName(pathOf, name), des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
+}
+
+// The directory of a path, ending in '/'.
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // SUPER's control data on PLANT restricted to `events`: record x lists
@@ -78,7 +93,8 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
   return false;
 }
 
-int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, const LocalizeConsole& console) {
+int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, const LocalizeConsole& console,
+             const LocalizePaths& pathOf) {
   sizes.clear();
   const auto say = [&console](const std::string& text) {
     if (console) console(text);
@@ -89,49 +105,52 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
     if (isControllerNameTaken(request, k, request.controllers[k])) return LOCALIZE_FAILED;
 
   DES plant;
-  if (!loadNamed(request.plant, plant)) return LOCALIZE_FAILED;
+  if (!loadNamed(pathOf, request.plant, plant)) return LOCALIZE_FAILED;
   std::vector<EventList> alphabets(n);
   for (std::size_t i = 0; i < n; ++i) {
     DES component;
-    if (!loadNamed(request.components[i], component)) return LOCALIZE_FAILED;
+    if (!loadNamed(pathOf, request.components[i], component)) return LOCALIZE_FAILED;
     collectEvents(component, alphabets[i]);
   }
   DES supervisor;
-  if (!loadNamed(request.supervisor, supervisor)) return LOCALIZE_FAILED;
+  if (!loadNamed(pathOf, request.supervisor, supervisor)) return LOCALIZE_FAILED;
   DES product;
   std::vector<std::int64_t> pairOf;
   if (!plant.empty() && !meetDES(plant, supervisor, product, pairOf)) return LOCALIZE_FAILED;
 
-  PrivateDirectory scratch;
+  PrivateDirectory scratch(m > 0 ? directoryOf(pathOfName(pathOf, request.controllers[0])) : session.userDir);
   if (scratch.path.empty()) return LOCALIZE_FAILED;
   const auto dataPath = [&scratch](std::size_t k) { return scratch.path + "LOC" + std::to_string(k + 1) + ".DAT"; };
-  const std::string plantPath = userPath(request.plant, ".DES");
-  const std::string supervisorPath = userPath(request.supervisor, ".DES");
+  const std::string plantPath = pathOfName(pathOf, request.plant);
+  const std::string supervisorPath = pathOfName(pathOf, request.supervisor);
 
   for (std::size_t k = 0; k < m; ++k) {
     const std::string& name = request.controllers[k];
     {
       const DES data = localControlData(plant, supervisor, product, pairOf, alphabets[k]);
-      if (saveDESFile(dataPath(k), data, -1, layoutVersion()) != SAVE_OK || !fileExists(dataPath(k)))
-        return LOCALIZE_FAILED;
+      if (saveDESFile(dataPath(k), data, -1, layoutVersion()) != SAVE_OK) return LOCALIZE_WRITE_FAILED;
     }
     say("Generating " + name + ".DES...");
     std::int64_t bound = 0, size = 0;
     float ratio = 0.0f;
     const int code =
-        supreduceFiles(plantPath, supervisorPath, dataPath(k), userPath(name, ".DES"), false, bound, ratio, &size);
+        supreduceFiles(plantPath, supervisorPath, dataPath(k), pathOfName(pathOf, name), false, bound, ratio, &size);
     if (code == REDUCE_EMPTY_INPUT) {
       size = 0;
-      (void)saveDES(name, DES{}, 0);
+      if (!saveNamed(pathOf, name, DES{})) return LOCALIZE_WRITE_FAILED;
     } else if (code == REDUCE_NOTHING_TO_REDUCE) {
       size = supervisor.size();
-      (void)saveDES(name, supervisor, 0);
+      if (!saveNamed(pathOf, name, supervisor)) return LOCALIZE_WRITE_FAILED;
+    } else if (code == REDUCE_RESULT_NOT_OPENED || code == REDUCE_RESULT_INCOMPLETE) {
+      // PLANT and SUPER loaded above, so a 1 here is the result file.
+      say("\n" + name + ".DES cannot be written.\n");
+      return LOCALIZE_WRITE_FAILED;
     } else if (code != REDUCE_OK) {
       say("\n" + name + ".DES cannot be generated: possible error in data entry.\n");
       return LOCALIZE_FAILED;
     }
     if (console) {
-      if (!userFileExists(name, ".DES")) {
+      if (!fileExists(pathOfName(pathOf, name))) {
         say("\n" + name + ".DES cannot be generated: possible error in data entry.\n");
         return LOCALIZE_FAILED;
       }
@@ -142,14 +161,17 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
 
   if (request.skipCleanUp || n == 1 || m < 1) return LOCALIZE_OK;
   for (std::size_t k = 0; k < m; ++k) {
+    // The files were written moments ago; without them the clean-up would
+    // take every self-loop for idle.
     EventList disabled;
-    DES data;
+    DES data, controller;
     std::int64_t init = -1;
-    if (loadDESFile(dataPath(k), data, init) == LOAD_OK) collectEvents(data, disabled);
+    if (loadDESFile(dataPath(k), data, init) != LOAD_OK || !loadNamed(pathOf, request.controllers[k], controller))
+      return LOCALIZE_FAILED;
+    collectEvents(data, disabled);
     std::remove(dataPath(k).c_str());
-    DES controller;
-    if (!loadNamed(request.controllers[k], controller)) continue;
-    if (removeIdleSelfloops(controller, disabled) > 0) (void)saveDES(request.controllers[k], controller, 0);
+    if (removeIdleSelfloops(controller, disabled) > 0 && !saveNamed(pathOf, request.controllers[k], controller))
+      return LOCALIZE_WRITE_FAILED;
   }
   return LOCALIZE_OK;
 }

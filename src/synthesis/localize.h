@@ -21,7 +21,8 @@
 
 namespace kav {
 
-// Names of DES files in the user directory, without extension.
+// Names of DES files, without extension, in the user directory unless the
+// localization is given a LocalizePaths.
 struct LocalizeRequest {
   std::string plant;                    // PLANT
   std::string supervisor;               // SUPER
@@ -30,9 +31,14 @@ struct LocalizeRequest {
   bool skipCleanUp = false;             // keep every self-loop of the local controllers
 };
 
+// The file of a name of the request. Without one a name is name + ".DES"
+// in the user directory.
+using LocalizePaths = std::function<std::string(const std::string& name)>;
+
 enum LocalizeStatus {
   LOCALIZE_OK = 0,
   LOCALIZE_FAILED = -1, // an input could not be loaded, a controller name is taken, or a controller could not be generated
+  LOCALIZE_WRITE_FAILED = -2, // a controller, or the control data kept for it, could not be written
 };
 
 // Receives the texts of the interactive run ("Generating LOC1.DES...",
@@ -59,11 +65,14 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
 //      with more than one component) removes from LOCi each self-loop whose
 //      event LOCi's control data never disable and no transition of LOCi
 //      between two different states carries.
-// Returns: LOCALIZE_OK or LOCALIZE_FAILED; controllers written before a
-//      failure stay.
+//      With `pathOf` the names are files wherever it says, and the private
+//      directory goes beside LOC1's file.
+// Returns: LOCALIZE_OK, LOCALIZE_FAILED or LOCALIZE_WRITE_FAILED (every
+//      save is checked, so OK means every controller is on file as
+//      computed); controllers written before a failure stay.
 // Cost: the product of PLANT and SUPER, plus one reduction per controller.
 [[nodiscard]] int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes,
-                           const LocalizeConsole& console = {});
+                           const LocalizeConsole& console = {}, const LocalizePaths& pathOf = {});
 
 // ControlEqu: every component and every controller brought to SUPER's
 // alphabet (Sync with one marked state self-looped with SUPER's events)

@@ -1,7 +1,5 @@
 #include "synthesis/supreduce.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "model/desfile.h"
 #include "model/memory.h"
 #include "model/progress.h"
+#include "model/safefile.h"
 
 namespace kav {
 
@@ -656,42 +655,18 @@ ReducedSupervisor reducedStructure(const ReductionAutomaton& sup, const std::vec
   return out;
 }
 
-// The default mode of a new file: what the umask leaves of 0666.
-mode_t newFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 int writeReducedFile(const std::string& path, const ReducedSupervisor& reduced) {
-  const std::size_t slash = path.rfind('/');
-  std::string temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".kav-save-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return REDUCE_RESULT_NOT_OPENED;
-  std::FILE* stream = ::fdopen(fd, "wb");
-  if (!stream) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return REDUCE_RESULT_NOT_OPENED;
-  }
-  struct stat existing;
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode();
-  bool ok = saveReductionDES(stream, reduced.size, reduced.markers, reduced.triples) == SAVE_OK;
-  ok = std::fflush(stream) == 0 && ok;
-  ok = ::fchmod(fd, mode) == 0 && ok;
-  ok = std::fclose(stream) == 0 && ok;
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return REDUCE_RESULT_INCOMPLETE;
-  }
-  return REDUCE_OK;
+  AtomicFile file;
+  if (!beginAtomicFile(path, file)) return REDUCE_RESULT_NOT_OPENED;
+  const bool written = saveReductionDES(file.stream, reduced.size, reduced.markers, reduced.triples) == SAVE_OK;
+  return commitAtomicFile(file, written) ? REDUCE_OK : REDUCE_RESULT_INCOMPLETE;
 }
 
 } // namespace
 
 int loadReductionAutomaton(const std::string& path, ReductionAutomaton& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return LOADER_CANNOT_OPEN;
+  int fd = -1;
+  if (openRegularFile(path, fd) != OPEN_OK) return LOADER_CANNOT_OPEN;
   int code = checkHeader(fd);
   DES des;
   if (code == LOADER_OK) {
@@ -764,11 +739,13 @@ int supreduceFiles(const std::string& plantPath, const std::string& supervisorPa
   if (int code = loadReductionAutomaton(supervisorPath, supervisor)) return REDUCE_SUPERVISOR_FILE + code;
   if (supervisor.size == 0) return REDUCE_EMPTY_INPUT;
   if (supervisor.rowCount() == 1) return REDUCE_NOTHING_TO_REDUCE;
-  // Control data that cannot be read are no control data; control data
-  // of another supervisor are an error.
+  // Missing control data are none; control data that cannot be read, or
+  // those of another supervisor, are an error.
   DES controlData;
   std::int64_t init = -1;
-  const bool haveControlData = loadDESFile(controlDataPath, controlData, init) == LOAD_OK;
+  const LoadStatus loaded = loadDESFile(controlDataPath, controlData, init);
+  if (loaded == LOAD_MALFORMED) return REDUCE_CONTROL_DATA_UNREADABLE;
+  const bool haveControlData = loaded == LOAD_OK;
   ReducedSupervisor reduced;
   std::int64_t bound = 0;
   if (int code = reduceSupervisor(plant, supervisor, haveControlData ? &controlData : nullptr, computeBound, reduced,

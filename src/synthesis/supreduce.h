@@ -48,6 +48,7 @@ enum ReductionCode {
   REDUCE_RESULT_NOT_OPENED = 1,  // also: the result file cannot be created
   // 11..19: the supervisor's file is not readable (REDUCE_SUPERVISOR_FILE + its loader code)
   REDUCE_CONTROL_DATA_MISMATCH = 20, // the control data have another state count than the supervisor
+  REDUCE_CONTROL_DATA_UNREADABLE = 21, // the control data file exists but is not a readable DAT
   REDUCE_TOO_LARGE = 30,         // more states than the 32-bit class numbers can name
   REDUCE_PLANT_CORRESPONDENCE = 40, // reserved: an inconsistent spanning tree (cannot occur here)
   REDUCE_RESULT_INCOMPLETE = 50, // the result file was not written completely
@@ -128,7 +129,10 @@ DES reducedDES(const ReducedSupervisor& reduced);
 
 // The whole computation on files: reads the plant and the supervisor with
 // loadReductionAutomaton and the control data (a DAT file; one that is
-// missing or unreadable counts as no control data), reduces, and writes the
+// missing counts as no control data, but one that exists and cannot be
+// read, a truncated one say, is an error: reducing without the control
+// data it held would give a supervisor that may not enforce the same
+// control action), reduces, and writes the
 // result with saveReductionDES through a temporary file in the result's
 // directory that replaces the result file only when complete.
 // Out: lowerBound and ratio (N / N' in single precision) on REDUCE_OK;
@@ -136,6 +140,7 @@ DES reducedDES(const ReducedSupervisor& reduced);
 // Returns: REDUCE_OK; REDUCE_EMPTY_INPUT or REDUCE_NOTHING_TO_REDUCE (no
 //      result written); the plant's loader code (1..9), 10 + the
 //      supervisor's loader code; REDUCE_CONTROL_DATA_MISMATCH;
+//      REDUCE_CONTROL_DATA_UNREADABLE;
 //      REDUCE_TOO_LARGE; REDUCE_RESULT_NOT_OPENED; REDUCE_RESULT_INCOMPLETE.
 [[nodiscard]] int supreduceFiles(const std::string& plantPath, const std::string& supervisorPath,
                                  const std::string& controlDataPath, const std::string& resultPath, bool computeBound,

@@ -49,14 +49,14 @@ const test::DialogCase ROWS[] = {
             "n0\r5\r5\r*\r7\r0\r2\r9\r3\r-1\r" // add, one of them from every state
             "1\r2\r2\r-1\r"                    // delete
             "nn3\r20\r-1\r"                    // vocal output of state 3
-            "y0\r4\r-1\r3\r"                   // delete 0 and 4; old 3 becomes initial
+            "y0\r4\r-1\r3\r\r"                 // delete 0 and 4; old 3 becomes initial, silent
             "\r"                               // no check for nondeterminism
             "\r\r",                            // keep unreachable states; EDITING COMPLETE
             {"Marker state 9 is illegal, please reenter!", "Former initial state 0 will be deleted.",
              "B will be recoded with initial state relabelled to 0.", "EDITING COMPLETE"},
-            {}, {{"A.DES", A4}, {"B.DES", "4: 2-9->0 | marked 0 3 | vocal 0:20"}},
+            {}, {{"A.DES", A4}, {"B.DES", "4: 2-9->0 | marked 0 3"}},
             wrapLogText("B = Edit(A,[mark +[3],+[5],-[2]],[states -[0],-[4]],"
-                        "[trans +[0,5,5],+[*,7,0],+[2,9,3],-[1,2,2]],[voc [3,20]])  (4,1)\n\n",
+                        "[trans +[0,5,5],+[*,7,0],+[2,9,3],-[1,2,2]],[voc [3,20],[3,0]])  (4,1)\n\n",
                         4)}},
     // Keeping the name overwrites the input; unreachable states dropped.
     {putUnreachable, {"EA\rn\r\r\r\r\ry\r",

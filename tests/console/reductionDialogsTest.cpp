@@ -66,7 +66,7 @@ const test::DialogCase ROWS[] = {
                    {"Execute clean up procedure?  (*y/n)",
                     "\nGenerating LOC1.DES...\nLOC1.DES generated.\nGenerating LOC2.DES...\nLOC2.DES generated.\n",
                     "Confirm localization control-equivalent to SUPER?  (*y/n)", "Localization succeeds!",
-                    "(LOC1, LOC2, ..., LOC2) = LOCALIZE(PLANT, (M1, M2), SUPER)"},
+                    "(LOC1, LOC2) = LOCALIZE(PLANT, (M1, M2), SUPER)"},
                    {"Input PLANT is not"}, {{"LOC1.DES", LOC1}}, LOCALIZED}},
     {putMachines, {"11PLANT\r2\rM1\rM2\rSUPER\rLOC1\rLOC2\rnn\r", {}, {"Localization succeeds!"},
                    {{"LOC1.DES", "2: 0-1->0 0-2->1 0-4->0 1-3->0 1-4->1 | marked 0"},

@@ -1,6 +1,9 @@
 // kav in a real terminal: tmux runs it in an 80 x 25 window, send-keys
 // types real keys (Page Down included) and capture-pane reads the screen.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -63,6 +67,25 @@ private:
   std::string socket_;
 };
 
+// A reduction that runs for minutes: a ring of 100,000 states where
+// every state disables the event it moves by, so that no two states
+// merge and every one of the N^2 / 2 pairs is tried.
+void saveLongComputation(const ProgramDir& program) {
+  const std::int64_t n = 100000;
+  DES ring = allocStates(n), data = allocStates(n);
+  for (std::int64_t s = 0; s < n; ++s) {
+    insertTransition(ring[s], 1, (s + 1) % n);
+    insertTransition(data[s], 1, 0);
+  }
+  program.save("SLOW.DES", ring);
+  program.save("SLOW.DAT", data, -1);
+}
+// From the procedures menu, starts the reduction and waits until it runs.
+bool startLongComputation(const Tmux& tmux) {
+  return tmux.send("8", "DES3 = SUPREDUCE (DES1, DES2, DAT2)") &&
+         tmux.send("slow Enter slow Enter slow Enter out Enter n", "Processing:  Please wait...");
+}
+
 TEST(Terminal, RunsDialogsWithRealKeysAndEndsAChildOnEscape) {
   if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
   ProgramDir program;
@@ -72,14 +95,12 @@ TEST(Terminal, RunsDialogsWithRealKeysAndEndsAChildOnEscape) {
     std::snprintf(name, sizeof name, "F%03d", k);
     test::writeFile(program.user(name), "x");
   }
-  // A named pipe passes for an input file, and the child that opens it
-  // waits for a writer that never comes: a computation that never ends.
-  ASSERT_EQ(::mkfifo(program.user("SLOW.DES").c_str(), 0600), 0);
+  saveLongComputation(program);
   Tmux tmux;
   ASSERT_TRUE(tmux.start(program)) << tmux.capture();
   ASSERT_TRUE(tmux.send("Space t", "KAV PROCEDURES")) << tmux.capture();
 
-  // The directory listing (A.DES, F000 .. F079, SLOW.DES), paged with Page Down.
+  // The directory listing (A.DES, F000 .. F079, SLOW.DAT, SLOW.DES), paged with Page Down.
   ASSERT_TRUE(tmux.send("u d", "F074")) << tmux.capture();
   EXPECT_EQ(tmux.capture().find("F075"), std::string::npos);
   ASSERT_TRUE(tmux.send("NPage", "F075")) << tmux.capture();
@@ -95,8 +116,8 @@ TEST(Terminal, RunsDialogsWithRealKeysAndEndsAChildOnEscape) {
   EXPECT_EQ(test::readFile(program.user("MAKEIT.TXT")), "C = Trim(A)  (3,2)\n\n");
 
   // Escape while the child works ends it; nothing is saved or logged.
-  ASSERT_TRUE(tmux.send("Enter b", "REACH & BREADTH-FIRST SEARCH RECODE")) << tmux.capture();
-  ASSERT_TRUE(tmux.send("slow Enter out Enter", "Processing:  Please wait...")) << tmux.capture();
+  ASSERT_TRUE(tmux.send("Enter", "Procedure desired:")) << tmux.capture();
+  ASSERT_TRUE(startLongComputation(tmux)) << tmux.capture();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_NE(tmux.capture().find("Processing:  Please wait..."), std::string::npos);
   ASSERT_TRUE(tmux.send("Escape", "Procedure desired:")) << tmux.capture();
@@ -115,6 +136,40 @@ TEST(Terminal, RunsDialogsWithRealKeysAndEndsAChildOnEscape) {
   ASSERT_TRUE(tmux.send("Enter x", "MAIN OPTIONS")) << tmux.capture();
   tmux.keys("x");
   EXPECT_TRUE(tmux.waitFor("MAIN OPTIONS", false)) << tmux.capture();
+}
+
+// The processes running `binary`.
+std::vector<pid_t> processesOf(const std::string& binary) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path() / "exe", error) == binary) found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+TEST(Terminal, ClosingTheTerminalEndsTheComputationAndCleansUp) {
+  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
+  ProgramDir program;
+  saveLongComputation(program);
+  Tmux tmux;
+  ASSERT_TRUE(tmux.start(program) && tmux.send("Space t", "KAV PROCEDURES") && startLongComputation(tmux))
+      << tmux.capture();
+  ASSERT_EQ(processesOf(program.binary).size(), 2u); // the session and its child
+  tmux.run("kill-server");
+  std::vector<pid_t> left;
+  for (int k = 0; k < 40 && !(left = processesOf(program.binary)).empty(); ++k)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(left.size(), 0u);
+  for (pid_t pid : left) ::kill(pid, SIGKILL);
+  for (const char* file : {"orva.prm", "orva.rst", "orva.out", "orva.err", "OUT.DES"})
+    EXPECT_FALSE(test::exists(program.user(file))) << file;
+  // The directory is free for the next session.
+  const int fd = ::open(program.userDir.c_str(), O_RDONLY | O_DIRECTORY);
+  EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  ::close(fd);
 }
 
 } // namespace

@@ -46,6 +46,7 @@ TEST(Install, GivesAKavThatFindsItsDocumentAndKeepsItsSettingsPerUser) {
   const std::string document = prefix.path + "share/doc/kav/KAV_Info.PDF";
   ASSERT_TRUE(exists(kav));
   EXPECT_TRUE(exists(prefix.path + "share/man/man1/kav.1"));
+  EXPECT_TRUE(exists(prefix.path + "share/bash-completion/completions/kav"));
   EXPECT_TRUE(exists(prefix.path + "share/doc/kav/examples/MACH1.ADS"));
   if (KAV_INFO_PDF_BUILT) {
     EXPECT_TRUE(exists(document));

@@ -51,7 +51,7 @@ TEST_F(LoadIni, KeepsTheCaseOfAnExistingDirectoryAndReadsTheClock) {
   EXPECT_EQ(session.userDirLine, mixed);
   EXPECT_EQ(session.userDir, mixed + "/");
   EXPECT_TRUE(session.clockingMode);
-  EXPECT_EQ(readFile(session.iniPath), mixed + "\nCLOCK 1\n");
+  EXPECT_EQ(readFile(session.iniPath), mixed + "/\r\nCLOCK 1\n"); // the user's file, left as it is
 }
 
 TEST_F(LoadIni, KeepsTheClockingValueInForceWithoutAClockLineAndReadsItForAMissingDirectory) {

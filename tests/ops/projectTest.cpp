@@ -106,7 +106,7 @@ TEST(Project, StagesFollowTheStateCount) {
     edges.push_back({n - 1, 1, n - 1});
     DES d = makeDES(n, edges, {n - 1});
     lines.clear();
-    project(d, {2, 4, 6});
+    projectStaged(d, {2, 4, 6});
     EXPECT_EQ(describe(d), "1: 0-1->0 | marked 0");
     int count = 0;
     for (const std::string& l : lines) count += l == "PROJECT: 0 0";

@@ -1,6 +1,7 @@
 #include "support/testSupport.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -133,6 +134,22 @@ ProgramDir::~ProgramDir() {
   session.programPath = savedProgramPath;
 }
 
+namespace {
+// What a ChildLimits sets for the processes runBinary starts.
+unsigned limitSeconds = 0;
+unsigned long long limitFileBytes = 0;
+} // namespace
+
+ChildLimits::ChildLimits(unsigned seconds, unsigned long long fileBytes) {
+  limitSeconds = seconds;
+  limitFileBytes = fileBytes;
+}
+
+ChildLimits::~ChildLimits() {
+  limitSeconds = 0;
+  limitFileBytes = 0;
+}
+
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
                      unsigned long long addressLimit) {
   TempDir capture;
@@ -148,6 +165,12 @@ RunResult runBinary(const std::string& binary, const std::vector<std::string>& a
       rlimit limit{addressLimit, addressLimit};
       ::setrlimit(RLIMIT_AS, &limit);
     }
+    if (limitFileBytes) {
+      rlimit limit{limitFileBytes, limitFileBytes};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::signal(SIGXFSZ, SIG_DFL); // as a shell starts it, whatever this process set
+    }
+    ::alarm(limitSeconds); // kept across exec: a process that hangs ends with SIGALRM
     std::vector<char*> argv{const_cast<char*>(binary.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -216,6 +239,24 @@ void ProgramDir::saveHuge(const std::string& file) const {
   const std::uint64_t claimed = 50'000'000;
   for (int k = 0; k < 8; ++k) bytes[sizeField + static_cast<std::size_t>(k)] = static_cast<char>(claimed >> (8 * k));
   writeFile(user(file), bytes);
+}
+
+void ProgramDir::saveRepeatedBlocks(const std::string& file, int blocks) const {
+  save(file, makeDES(30, {}, {0}));
+  const std::string bytes = readFile(user(file));
+  // The transition section follows the header, size, init and the marker
+  // list (0, -1): at 26 + 19 + 16 + 16 bytes; it holds only its terminator.
+  const std::size_t section = std::strlen(DES_HEADER_TEXT) + 1 + 19 + 16 + 16;
+  std::string blockBytes;
+  for (int k = 0; k < blocks; ++k) {
+    unsigned char block[26] = {}; // state 0, count 1, record (target, event, padding)
+    block[8] = 1;
+    block[10] = static_cast<unsigned char>(k / 1000);
+    block[18] = static_cast<unsigned char>(k % 1000);
+    block[19] = static_cast<unsigned char>((k % 1000) >> 8);
+    blockBytes.append(reinterpret_cast<const char*>(block), sizeof block);
+  }
+  writeFile(user(file), bytes.substr(0, section) + blockBytes + bytes.substr(section));
 }
 
 EnvSetting::EnvSetting(const char* name, const std::string& value) : name(name) {

@@ -77,6 +77,10 @@ struct ProgramDir {
   // A one-state DES file whose size field claims 50 million states:
   // loading it needs 800 MB.
   void saveHuge(const std::string& file) const;
+  // A DES file of 30 states, state 0 marked, whose transition section
+  // lists state 0 `blocks` times, each block with one transition of its
+  // own (labels 0..999 to targets 0..29 in turn; blocks <= 30000).
+  void saveRepeatedBlocks(const std::string& file, int blocks) const;
 };
 
 // Two machines (start 1 / 3 controllable, finish 2 / 4 uncontrollable) and
@@ -94,6 +98,16 @@ struct RunResult {
 // process gets that RLIMIT_AS.
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
                      unsigned long long addressLimit = 0);
+
+// While one lives, every process runBinary starts is ended by SIGALRM
+// after `seconds` (0: never) and may write files of at most `fileBytes`
+// (0: any size).
+struct ChildLimits {
+  explicit ChildLimits(unsigned seconds, unsigned long long fileBytes = 0);
+  ~ChildLimits();
+  ChildLimits(const ChildLimits&) = delete;
+  ChildLimits& operator=(const ChildLimits&) = delete;
+};
 
 // Writes orva.prm (debug 0, selector 1, code, body) and runs "kav -cmdline".
 RunResult runBatchChild(const ProgramDir& program, int code, const std::string& body,

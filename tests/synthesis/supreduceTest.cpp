@@ -330,7 +330,7 @@ TEST_F(SupreduceFiles, ReadsBothLayoutVersions) {
   EXPECT_FLOAT_EQ(ratio, 2.0f);
 }
 
-TEST_F(SupreduceFiles, UnreadableControlDataCountAsNoneButAnotherSupervisorsAreAnError) {
+TEST_F(SupreduceFiles, MissingControlDataCountAsNoneButUnreadableOrAnotherSupervisorsAreAnError) {
   // 0 disables 1, which 1 enables: with the control data the states stay
   // apart; without them they merge.
   const DES sup = makeDES(2, {{0, 3, 1}, {1, 1, 0}});
@@ -340,6 +340,8 @@ TEST_F(SupreduceFiles, UnreadableControlDataCountAsNoneButAnotherSupervisorsAreA
   ASSERT_EQ(run(), REDUCE_OK);
   EXPECT_FLOAT_EQ(ratio, 1.0f);
   test::writeFile(path("D.DAT"), "garbage");
+  EXPECT_EQ(run(), REDUCE_CONTROL_DATA_UNREADABLE);
+  std::remove(path("D.DAT").c_str());
   ASSERT_EQ(run(), REDUCE_OK);
   EXPECT_FLOAT_EQ(ratio, 2.0f);
   save("D.DAT", allocStates(3), -1);

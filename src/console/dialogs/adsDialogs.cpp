@@ -16,6 +16,7 @@
 #include "console/screen.h"
 #include "console/sessionLog.h"
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 #include "output/ads.h"
@@ -107,6 +108,7 @@ DialogResult fileOneAds() {
   writeText(filed);
   if (filed.size() + target.size() >= SCREEN_COLUMNS) newLineIfRoom();
   printAbbreviated(target, SCREEN_COLUMNS);
+  showResultSizes({resultSizeText(des2, des)});
   waitForEnterToReturn();
   return DONE;
 }
@@ -185,7 +187,7 @@ DialogResult fileAllAds() {
   for (const std::string& file : listAdsFiles()) {
     const std::string base = file.substr(0, file.rfind('.'));
     DES des;
-    const AdsError error = parseAdsStream(std::fopen((session.userDir + file).c_str(), "rb"), des);
+    const AdsError error = parseAdsStream(openRegularStream(session.userDir + file), des);
     if (error.code != ADS_OK || !isValidFileName(base)) {
       failures.push_back(file);
       continue;

@@ -38,6 +38,9 @@ constexpr int LAST_ENTRY_ROW = 21;
 constexpr int CELL_START = 5;
 constexpr int CELL_WIDTH = 10;
 constexpr int CELL_WRAP = 75;
+// Transitions shown before Edit asks whether the list is OK: about four
+// rows.
+constexpr std::size_t TRANSITION_SAMPLE = 24;
 
 std::string format(const char* pattern, const std::string& text) {
   char buffer[160];
@@ -220,7 +223,9 @@ DialogResult createAdsTemplate() {
   if (whereY() > 17) clearScreen();
   writeText("Now use your ASCII editor to complete the file");
   newLineIfRoom();
-  printAbbreviated(path, SCREEN_COLUMNS);
+  // Whole, wrapped: the user is to open it in an editor.
+  writeText(path);
+  if (whereX() > 0) newLineIfRoom();
   newLineIfRoom();
   writeFormat("return to %s, and use FD to convert", PROGRAM_NAME);
   newLineIfRoom();
@@ -244,6 +249,7 @@ DialogResult createDes() {
   const long size = readIntInRange(key, 0, CREATE_MAX_STATES);
   if (key == ESCAPE_KEY) return CANCELLED;
   DES des = allocStates(size);
+  transitionLimitExceeded = false;
   const std::string header = "CREATE(" + name + ")";
 
   EntryPage markers{
@@ -304,8 +310,12 @@ DialogResult createDes() {
     const long to = readField(48, "Entrance State:  ", NUMBER_FIELD, -1, size - 1, key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (to == -1) break;
-    // A repeated triple is stored once; insertTransition sees to that.
-    insertTransition(des[from], static_cast<std::uint16_t>(event), to);
+    // A repeated triple is stored once; insertTransition sees to that. A
+    // state that is full ends the dialog as the batch child would (9).
+    if (!insertTransition(des[from], static_cast<std::uint16_t>(event), to) && transitionLimitExceeded) {
+      reportTooManyTransitions();
+      return FAILED;
+    }
     endRow();
   }
 
@@ -318,6 +328,7 @@ DialogResult createDes() {
   twoBreaks();
   breakPageIfFull(20);
   showFiled(name);
+  showResultSizes({resultSizeText(name, des)});
   waitForEnterToReturn();
   return DONE;
 }
@@ -477,13 +488,32 @@ bool readTransitionEntry(EntryPage& page, const DES& des, long maxState, bool mu
   return true;
 }
 
-bool editTransitions(DES& des, const std::string& in, const std::string& out, long maxState, EditRecord& record) {
-  breakPageIfFull(20);
+// DONE, CANCELLED on Escape, or FAILED (told) when an added transition
+// would take a state beyond the transition limit.
+DialogResult editTransitions(DES& des, const std::string& in, const std::string& out, long maxState,
+                             EditRecord& record) {
+  // The list the question asks about, as much as a few rows hold.
+  std::vector<std::string> listed;
+  for (std::int64_t s = 0; s < des.size() && listed.size() <= TRANSITION_SAMPLE; ++s)
+    for (const Transition& t : transitionsOf(des[s])) {
+      if (listed.size() > TRANSITION_SAMPLE) break;
+      listed.push_back(tripleText("", s, t.event, t.target));
+    }
+  breakPageIfFull(14);
   writeFormat("# transitions in %s is currently %lld", out.c_str(), static_cast<long long>(countTransitions(des)));
   newLineIfRoom();
+  if (!listed.empty()) {
+    writeText("Current transitions:");
+    if (listed.size() > TRANSITION_SAMPLE) {
+      listed.resize(TRANSITION_SAMPLE);
+      listed.push_back("...");
+    }
+    for (const std::string& item : listed) writeText(" " + item);
+    newLineIfRoom();
+  }
   const int key = askQuestion("Current transition list OK?  (*y/n)  ");
-  if (key < 0) return false;
-  if (!isNo(key)) return true;
+  if (key < 0) return CANCELLED;
+  if (!isNo(key)) return DONE;
 
   const std::string header = "EDIT(" + out + ")";
   EntryPage add{header,
@@ -494,7 +524,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
   for (;;) {
     TransitionEntry e;
     bool done = false;
-    if (!readTransitionEntry(add, des, maxState, false, e, done)) return false;
+    if (!readTransitionEntry(add, des, maxState, false, e, done)) return CANCELLED;
     if (done) break;
     growTo(des, std::max(e.all ? 0 : e.from, e.to));
     if (e.all) {
@@ -506,6 +536,10 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
     } else if (insertTransition(des[e.from], e.event, e.to)) {
       record.trans.push_back(tripleText("+", e.from, e.event, e.to));
     }
+    if (transitionLimitExceeded) {
+      reportTooManyTransitions();
+      return FAILED;
+    }
   }
 
   EntryPage remove{
@@ -516,7 +550,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
   for (;;) {
     TransitionEntry e;
     bool done = false;
-    if (!readTransitionEntry(remove, des, maxState, true, e, done)) return false;
+    if (!readTransitionEntry(remove, des, maxState, true, e, done)) return CANCELLED;
     if (done) break;
     if (e.all) {
       bool any = false;
@@ -527,7 +561,7 @@ bool editTransitions(DES& des, const std::string& in, const std::string& out, lo
     }
   }
   resumeEditPage(out, in);
-  return true;
+  return DONE;
 }
 
 bool editVocals(DES& des, const std::string& in, const std::string& out, long maxState, EditRecord& record) {
@@ -614,6 +648,39 @@ bool editVocals(DES& des, const std::string& in, const std::string& out, long ma
   return true;
 }
 
+// The state that becomes initial when state 0 goes: one that stays, and
+// silent, as Create and Edit keep the initial state (a vocal one is made
+// silent when the user agrees). -1 on Escape.
+std::int64_t askNewInitialState(DES& des, const StateList& doomed, EntryPage& page, EditRecord& record) {
+  for (;;) {
+    if (whereY() > LAST_ENTRY_ROW) drawPage(page, true);
+    const int row = whereY();
+    setColumn(0);
+    writeText("Please enter the new initial state ....  ");
+    const int column = whereX();
+    int key = 0;
+    const long state = readIntInRange(key, 0, static_cast<long>(des.size()) - 1);
+    if (key == ESCAPE_KEY) return -1;
+    if (findState(doomed, state)) {
+      refuse("State " + std::to_string(state) + " is to be deleted; please reenter!", column, row);
+      continue;
+    }
+    clearRefusal();
+    const int vocal = des[state].vocal;
+    if (vocal == 0) return state;
+    twoBreaks();
+    writeFormat("State %ld has vocal output %d; the initial state must be silent.", state, vocal);
+    newLineIfRoom();
+    const int answer = askQuestion("Make it silent?  (*y/n)  ", LAST_ENTRY_ROW);
+    if (answer < 0) return -1;
+    if (!isNo(answer)) {
+      des[state].vocal = 0;
+      record.voc.push_back("[" + std::to_string(state) + ",0]");
+      return state;
+    }
+  }
+}
+
 bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& record) {
   int key = askQuestion(format("Delete any states from %s?  (y/*n)  ", out));
   if (key < 0) return false;
@@ -646,17 +713,8 @@ bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& 
     newLineIfRoom();
     writeFormat("%s will be recoded with initial state relabelled to 0.", out.c_str());
     twoBreaks();
-    const int row = whereY();
-    for (;;) {
-      setColumn(0);
-      writeText("Please enter the new initial state ....  ");
-      const int column = whereX();
-      newInitial = readIntInRange(key, 0, des.size() - 1);
-      if (key == ESCAPE_KEY) return false;
-      if (!findState(doomed, newInitial)) break;
-      refuse("State " + std::to_string(newInitial) + " is to be deleted; please reenter!", column, row);
-    }
-    clearRefusal();
+    newInitial = askNewInitialState(des, doomed, page, record);
+    if (newInitial < 0) return false;
   }
   deleteStates(des, doomed, newInitial);
   for (std::int64_t s : doomed) record.states.push_back("-[" + std::to_string(s) + "]");
@@ -717,7 +775,8 @@ DialogResult editDialog() {
   const long maxState = std::max<long>(EDIT_MAX_STATE, static_cast<long>(des.size()) - 1);
   EditRecord record;
   if (!editMarkers(des, in, out, maxState, record)) return CANCELLED;
-  if (!editTransitions(des, in, out, maxState, record)) return CANCELLED;
+  transitionLimitExceeded = false;
+  if (const DialogResult r = editTransitions(des, in, out, maxState, record); r != DONE) return r;
   if (!editVocals(des, in, out, maxState, record)) return CANCELLED;
   if (!editDeletions(des, out, maxState, record)) return CANCELLED;
   if (checkNondeterminism(des, out, true) != PROMPT_OK) return CANCELLED;
@@ -735,6 +794,7 @@ DialogResult editDialog() {
   appendLogWrapped(editLogEntry(out, in, record, des), static_cast<int>(out.size()) + 3);
   breakPageIfFull(20);
   writeText("EDITING COMPLETE");
+  showResultSizes({resultSizeText(out, des)});
   waitForEnterToReturn();
   return DONE;
 }

@@ -119,6 +119,7 @@ DialogResult pathToBlockDialog() {
   writeStatusLine(23, "");
   writeLogEntry(out, out + " = Path-to-block(" + in + "," + std::to_string(chosen) + ")" + sizesText(result), false);
   writeNote("Shortest path to selected block state is reported in " + out + ".DES");
+  showResultSizes({resultSizeText(out, result)});
   waitForEnterToReturn();
   freeAndReturn(result);
   return DONE;
@@ -168,6 +169,7 @@ DialogResult shortestPathDialog() {
                            "])" + sizesText(result) + "  ",
                   false);
   }
+  showResultSizes({resultSizeText(out, result)});
   waitForEnterToReturn();
   freeAndReturn(result);
   return DONE;
@@ -224,6 +226,7 @@ DialogResult attachDialog() {
                 name3 + " = Attach(" + name1 + ",[" + std::to_string(state) + "], " + name2 + ")" + sizesText(result) +
                     (deterministic ? "  Deterministic." : "  Nondeterministic."),
                 false);
+  showResultSizes({resultSizeText(name3, result)});
   waitForEnterToReturn();
   freeAndReturn(result);
   return DONE;
@@ -275,6 +278,7 @@ DialogResult statemapDialog() {
     listed += (listed.empty() ? "[" : ",[") + std::to_string(pair.a) + "," + std::to_string(pair.b) + "]";
   writeStatusLine(23, "");
   writeLogEntry(out, out + " = Statemap(" + in + ",[" + listed + "])" + sizesText(result), true);
+  showResultSizes({resultSizeText(out, result)});
   waitForEnterToReturn();
   freeAndReturn(result);
   return DONE;

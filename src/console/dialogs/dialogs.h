@@ -5,6 +5,7 @@
 // draws itself again afterwards.
 
 #include <string>
+#include <string_view>
 
 #include "console/frontend.h"
 
@@ -16,6 +17,16 @@ DialogResult resetUserDirectory();  // R
 DialogResult showUserDirectory();   // UD
 DialogResult openSessionLog();      // MA
 DialogResult showTxt();             // SX
+// At the start of a session: a user directory that does not exist is
+// reported, with the offer to create it (and then hold it for this
+// session).
+void offerToCreateUserDirectory();
+
+// The name prompt of SX and PX: any text file of the user directory, .TXT
+// when typed without extension; a DES or DAT file is refused with the
+// command that takes it (`command` is "show" or "print"). fileOut gets the
+// name with its extension.
+[[nodiscard]] int promptTextFile(std::string_view prompt, const char* command, std::string& fileOut);
 
 // How a text pager ended.
 enum PagerEnd { PAGER_FINISHED, PAGER_ESCAPED };

@@ -65,7 +65,7 @@ DialogResult vocalCheckedProcedure(const char* word, const char* formula, int co
   if (rc == INITIAL_STATE_VOCAL) return refuseInitialVocal();
   DES result;
   if (DialogResult r = collectOutput(rc, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
-  return completeProcedure(out, out + " = " + logName + "(" + in + ")" + sizesText(result), false, result);
+  return completeWithResult(out, out + " = " + logName + "(" + in + ")" + sizesText(result), false, result);
 }
 
 bool loadInputDes(const std::string& name, DES& des) {
@@ -148,7 +148,7 @@ DialogResult hiconsisDialog() {
     text.append(out.size() + 3, ' ');
     text += "New event labels: [" + labelsText(added) + "]";
   }
-  return completeProcedure(out, text, !added.empty(), result);
+  return completeWithResult(out, text, !added.empty(), result);
 }
 
 DialogResult vocalizeDialog() {
@@ -231,7 +231,7 @@ DialogResult vocalizeDialog() {
   if (DialogResult r = collectOutput(runComputation(PROC_VOCALIZE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
-  return completeProcedure(out, out + " = Vocalize(" + in + ",[" + listed + "])" + sizesText(result), true, result);
+  return completeWithResult(out, out + " = Vocalize(" + in + ",[" + listed + "])" + sizesText(result), true, result);
 }
 
 DialogResult forceDialog() {
@@ -293,7 +293,7 @@ DialogResult forceDialog() {
   const std::string text = out + " = Force(" + in + ",Forcible [" + labelsText(forcible) + "]" + ",Preemptible [" +
                            labelsText(preemptable) + "]" + ",Timeout [" + std::to_string(timeout) + "])" +
                            sizesText(result);
-  return completeProcedure(out, text, true, result);
+  return completeWithResult(out, text, true, result);
 }
 
 } // namespace kav

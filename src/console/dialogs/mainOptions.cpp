@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "console/dialogs/dialogs.h"
@@ -20,6 +22,7 @@
 #include "console/sessionLog.h"
 #include "engine/child.h"
 #include "engine/startup.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 
@@ -37,17 +40,42 @@ bool openWithViewer(const std::string& path) {
   return hasDocumentViewer() && runProgram({"xdg-open", path}, false, true) == 0;
 }
 
-// "FILE ... NOT FOUND!" and the like: two headlines and a path from row 7.
-void writeFileNotice(const char* headline, const char* label, const std::string& path) {
+// "FILE ... NOT FOUND!" and the like: two headlines and a path from row 7,
+// the path as given (shortened, or whole and wrapped where the user is to
+// open the file).
+void writeFileNotice(const char* headline, const char* label, const std::string& shownPath) {
   clearScreen();
   gotoXY(1, 8);
   writeText(headline);
   twoBreaks();
   writeText(label);
   twoBreaks();
-  printAbbreviated(path, 62);
+  writeText(shownPath);
   twoBreaks();
   waitForEnterToReturn();
+}
+
+// The manual page: beside the program (a build tree), or where `make
+// install` puts it; "" when neither has one.
+std::string manualPagePath() {
+  const std::string prefix = installPrefixOf(session.programDir);
+  for (const std::string& path :
+       {session.programDir + "kav.1", prefix.empty() ? std::string() : prefix + "share/man/man1/kav.1"})
+    if (!path.empty() && fileExists(path)) return path;
+  return {};
+}
+
+// The introduction in the terminal, as the manual page: man sets it and
+// pages it, with the terminal lent to it. False when there is no terminal
+// (script mode), no man or no page, or man failed.
+bool showManualPage() {
+  const std::string page = manualPagePath();
+  const std::string man = findProgram("man");
+  if (!isScreenDrawn() || page.empty() || man.empty()) return false;
+  handOverTerminal(true);
+  const int status = runProgram({man, "-l", page}, true);
+  takeBackTerminal();
+  return status == 0;
 }
 
 std::string currentDirectory() {
@@ -146,21 +174,53 @@ DialogResult openIntroduction() {
   const std::string expected = session.infoPath + ".PDF";
   // Beside the program first, then in the working directory.
   std::string document = fileExists(expected) ? expected : resolveFilePath(currentDirectory() + "/", "KAV_Info.PDF");
-  if (!fileExists(document)) {
-    writeFileNotice("FILE KAV_INFO.PDF NOT FOUND!", "FILE EXPECTED AT: ", expected);
-    return FAILED;
-  }
-  if (openWithViewer(document)) {
+  const bool found = fileExists(document);
+  // Without a desktop to show the document, its text as the manual page.
+  if ((found && openWithViewer(document)) || showManualPage()) {
     clearScreen();
     return DONE;
+  }
+  if (!found) {
+    writeFileNotice("FILE KAV_INFO.PDF NOT FOUND!", "FILE EXPECTED AT: ", abbreviate(expected, 62));
+    return FAILED;
   }
   writeFileNotice("NO VIEWER AVAILABLE FOR KAV_INFO.PDF!", "THE DOCUMENT IS AT: ", document);
   return FAILED;
 }
 
+void offerToCreateUserDirectory() {
+  if (isEnterableDirectory(session.userDir)) return;
+  clearScreen();
+  gotoXY(1, 8);
+  writeText("USER DIRECTORY NOT FOUND!");
+  twoBreaks();
+  writeFormat("The user directory, where %s keeps every file it makes, does not exist:", PROGRAM_NAME);
+  twoBreaks();
+  writeText(session.userDirLine);
+  twoBreaks();
+  writeText("Create it now?  (*y/n)  ");
+  showEscHint();
+  const int key = readAnswerKey();
+  if (key == ESCAPE_KEY || key == 'n' || key == 'N') return;
+  std::error_code error;
+  std::filesystem::create_directories(session.userDir, error);
+  if (!isEnterableDirectory(session.userDir)) {
+    writeText("The directory could not be created: " +
+              (error ? error.message() : std::string("it exists but cannot be entered")) + ".");
+    twoBreaks();
+    writeText("Use R in the main menu to name another one.");
+    writeStatusLine(23, "Press <Enter> to continue  ");
+    while (readKey() != ENTER_KEY) {
+    }
+    return;
+  }
+  // Held from now on, as a directory found at the start would be.
+  (void)lockUserDirectory(session.userDir);
+}
+
 DialogResult resetUserDirectory() {
   writeResetIntroduction();
-  writeFormat("Current directory path is %s. OK?  (*y/n)  ", session.userDirLine.c_str());
+  writeText("Current directory path is " + session.userDirLine + ". OK?  (*y/n)  ");
   int key = readKey();
   if (key != 'n' && key != 'N') return CANCELLED;
   echoKey(key);
@@ -182,20 +242,21 @@ DialogResult resetUserDirectory() {
   twoBreaks();
   writeText("Enter path for new user directory:  ");
   showEscHint();
+  // As long a path as the system takes; the field scrolls.
   std::string path;
-  if (readText(path, 79) == ESCAPE_KEY) return CANCELLED;
+  if (readText(path, PATH_MAX - 1) == ESCAPE_KEY) return CANCELLED;
   // A relative path is taken from here, where the batch children start too,
   // but kept absolute so orva.ini means the same from anywhere.
   if (path[0] != '/') path = currentDirectory() + "/" + path;
   if (!isEnterableDirectory(path)) {
     twoBreaks();
-    writeFormat("Directory %s does not exist!", path.c_str());
+    writeText("Directory " + path + " does not exist!");
     pauseWithoutTo();
     return FAILED;
   }
   if (lockUserDirectory(path) == DIRECTORY_BUSY) {
     twoBreaks();
-    writeFormat("Directory %s is in use by another %s session!", path.c_str(), PROGRAM_NAME);
+    writeText("Directory " + path + " is in use by another " + PROGRAM_NAME + " session!");
     pauseWithoutTo();
     return FAILED;
   }
@@ -239,10 +300,10 @@ DialogResult showUserDirectory() {
 DialogResult openSessionLog() {
   const std::string path = sessionLogPath();
   if (!fileExists(path)) {
-    if (std::FILE* created = std::fopen(path.c_str(), "ab")) std::fclose(created);
+    if (std::FILE* created = openAppendStream(path)) std::fclose(created);
   }
   if (!fileExists(path)) {
-    writeFileNotice("FILE MAKEIT.TXT NOT FOUND!", "FILE EXPECTED AT: ", path);
+    writeFileNotice("FILE MAKEIT.TXT NOT FOUND!", "FILE EXPECTED AT: ", abbreviate(path, 62));
     return FAILED;
   }
   if (openWithViewer(path)) {

@@ -74,7 +74,7 @@ DialogResult runTwoInputForm(const TwoInputForm& form) {
                                     result);
       r != DONE)
     return r;
-  return completeProcedure(out,
+  return completeWithResult(out,
                            out + " = " + form.logName + "(" + plant + "," + legal + "," + nullImageLogText(choice) +
                                ")" + sizesText(result),
                            true, result);
@@ -161,7 +161,7 @@ DialogResult uncertmodDialog() {
   if (DialogResult r = collectOutput(runComputation(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
-  return completeProcedure(out, out + " = Uncertmod(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
+  return completeWithResult(out, out + " = Uncertmod(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
                            true, result);
 }
 
@@ -205,7 +205,7 @@ DialogResult supqcDialog() {
   text += strong ? ",SQC[" : ",QC[";
   text += reportPartition ? partitionText(representative) : std::string("omitted");
   text += "])" + sizesText(result) + (deterministic ? "  Deterministic." : "  Nondeterministic.");
-  return completeProcedure(out, text, true, result);
+  return completeWithResult(out, text, true, result);
 }
 
 DialogResult observableDialog() {
@@ -343,6 +343,7 @@ DialogResult natobsDialog() {
   std::snprintf(sizes, sizeof sizes, ")  ((%ld,%ld);(%ld,%ld))", static_cast<long>(observer.size()),
                 static_cast<long>(countTransitions(observer)), static_cast<long>(list.size()),
                 static_cast<long>(countTransitions(list)));
+  showResultSizes({resultSizeText(observerName, observer), resultSizeText(listName, list)});
   return completeProcedure(outName, outName + " = Natobs(" + in + "," + seedText + sizes, true, observer);
 }
 

@@ -7,9 +7,34 @@
 #include "console/screen.h"
 #include "engine/child.h"
 #include "engine/pictures.h"
+#include "model/desfile.h"
 #include "model/userfiles.h"
 
 namespace kav {
+
+namespace {
+
+// dot needs minutes for a few thousand states and draws nothing readable:
+// such a picture is drawn only when the user confirms it.
+bool confirmLargePicture(const std::string& desName) {
+  std::int64_t states = 0;
+  {
+    DES des;
+    std::int64_t init = 0;
+    if (loadDES(desName, init, des) == LOAD_OK) states = des.size();
+  }
+  if (states <= PICTURE_WARNING_STATES) return true;
+  breakPageIfFull(19);
+  writeFormat("%s has %lld states: dot may take very long and cannot lay out", desName.c_str(),
+              static_cast<long long>(states));
+  newLineIfRoom();
+  writeFormat("more than a few thousand states readably.  Draw it anyway?  (y/*n)  ");
+  showEscHint();
+  const int key = readAnswerKey();
+  return key == 'y' || key == 'Y';
+}
+
+} // namespace
 
 DialogResult convertDialog() {
   clearScreen();
@@ -31,11 +56,17 @@ DialogResult convertDialog() {
   key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
   const bool colour = key == 'y' || key == 'Y';
+  if (!confirmLargePicture(desName)) return CANCELLED;
 
   breakPageIfFull(20);
   writeText("Processing:  Please wait... ");
+  showEscHint();
   refreshScreen();
+  // Escape on the terminal ends dot, and whatever it started, at once.
+  if (isScreenDrawn()) setChildWaitPoll(pollEscape);
   const int status = convertDesToGif(desName, gifName, colour);
+  setChildWaitPoll(nullptr);
+  if (status == PICTURE_CANCELLED) return CANCELLED;
   newLineIfRoom();
   switch (status) {
   case PICTURE_OK:
@@ -73,7 +104,8 @@ DialogResult displayDialog() {
   newLineIfRoom();
   writeText("session and the program xdg-open. The picture is at:");
   twoBreaks();
-  printAbbreviated(path, SCREEN_COLUMNS);
+  // Whole, wrapped: the user is to open it by hand.
+  writeText(path);
   waitForEnterToReturn();
   return FAILED;
 }

@@ -105,7 +105,7 @@ DialogResult syncDialog() {
   writeText(blockedEventsText(out, blocked));
   std::string text = out + " = Sync(" + joined(inputs) + ")" + sizesText(result) + "  Blocked_events = ";
   text += blocked.empty() ? std::string("None  ") : std::string("[") + labelsText(blocked) + "]  ";
-  return completeProcedure(out, text, true, result);
+  return completeWithResult(out, text, true, result);
 }
 
 DialogResult meetDialog() {
@@ -119,7 +119,7 @@ DialogResult meetDialog() {
                                      result);
       r != DONE)
     return r;
-  return completeProcedure(out, out + " = Meet(" + joined(inputs) + ")" + sizesText(result), true, result);
+  return completeWithResult(out, out + " = Meet(" + joined(inputs) + ")" + sizesText(result), true, result);
 }
 
 DialogResult supconDialog() {
@@ -139,7 +139,7 @@ DialogResult supconDialog() {
   DES result;
   const ProcedureFiles files{{{plant, ".DES"}, {spec, ".DES"}}, {out, ".DES"}};
   if (DialogResult r = collectOutput(runComputation(PROC_SUPCON, lines), files, result); r != DONE) return r;
-  return completeProcedure(out, out + " = Supcon(" + plant + "," + spec + ")" + sizesText(result), false, result);
+  return completeWithResult(out, out + " = Supcon(" + plant + "," + spec + ")" + sizesText(result), false, result);
 }
 
 DialogResult mutexDialog() {
@@ -180,7 +180,7 @@ DialogResult mutexDialog() {
   DES result;
   const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {out, ".DES"}};
   if (DialogResult r = collectOutput(runComputation(PROC_MUTEX, lines), files, result); r != DONE) return r;
-  return completeProcedure(out, out + " = Mutex(" + first + "," + second + ",[" + listed + "])" + sizesText(result),
+  return completeWithResult(out, out + " = Mutex(" + first + "," + second + ",[" + listed + "])" + sizesText(result),
                            true, result);
 }
 
@@ -237,8 +237,14 @@ DialogResult isomorphDialog() {
   if (DialogResult r = checkResult(runComputation(PROC_ISOMORPH, lines, &values), files); r != DONE) return r;
   if (values.size() < 2) return reportNoAnswer();
   const bool isomorphic = values.size() >= 1 && values[0] == 1;
-  const bool identity = values.size() >= 2 && values[1] == 1;
   const std::vector<long> map(values.size() > 2 ? values.begin() + 2 : values.end(), values.end());
+  // The child flags only one file named twice; two files that are the same
+  // DES have a correspondence that is the identity too.
+  bool identity = values.size() >= 2 && values[1] == 1;
+  if (isomorphic && !identity) {
+    identity = true;
+    for (std::size_t s = 0; s < map.size(); ++s) identity = identity && map[s] == static_cast<long>(s);
+  }
   const std::string answer = truth(isomorphic);
   std::string text = answer + " = Isomorph(" + first + "," + second;
   bool viaScratch = false;

@@ -27,7 +27,7 @@ DialogResult projectDialog() {
   if (DialogResult r = collectOutput(runComputation(PROC_PROJECT, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
-  return completeProcedure(out, out + " = Project(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
+  return completeWithResult(out, out + " = Project(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
                            true, result);
 }
 
@@ -71,7 +71,7 @@ DialogResult relabelDialog() {
   if (DialogResult r = collectOutput(runComputation(PROC_RELABEL, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
-  return completeProcedure(out, out + " = Relabel(" + in + ",[" + listed + "])" + sizesText(result), true, result);
+  return completeWithResult(out, out + " = Relabel(" + in + ",[" + listed + "])" + sizesText(result), true, result);
 }
 
 } // namespace kav

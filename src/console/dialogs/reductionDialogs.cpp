@@ -31,36 +31,46 @@ int ask(const std::string& question) {
 
 // The clean-up of a reduced supervisor: its self-loops that carry no
 // control information go, unless the user declines. Asked only when the
-// clean-up changes something. Answers whether the cleaned supervisor is
-// the one to keep (PROMPT_CANCELLED on Escape).
-int offerCleanUp(DES& reduced, const std::string& controlData, bool& applied) {
-  const EventList disabled = labelsOfFile(controlData, -1);
+// clean-up changes something. `applied` tells whether the cleaned
+// supervisor is the one to keep. CANCELLED on Escape; FAILED (told) when
+// the control data can no longer be read: without them every self-loop
+// would pass for idle.
+DialogResult offerCleanUp(DES& reduced, const std::string& controlData, bool& applied) {
+  DES data;
+  std::int64_t init = -1;
+  if (loadDES(controlData, init, data) != LOAD_OK) {
+    reportProblem("Error reading file: " + abbreviate(userPath(controlData, ".DAT"), 59));
+    return FAILED;
+  }
+  EventList disabled;
+  collectEvents(data, disabled);
   DES cleaned = copyDES(reduced);
   removeIdleSelfloops(cleaned, disabled);
   std::vector<std::int64_t> map;
   applied = true;
   if (!isomorphicDES(cleaned, reduced, map)) {
     const int key = ask("Execute clean-up procedure? (*y/n)  ");
-    if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
+    if (key == ESCAPE_KEY) return CANCELLED;
     applied = key != 'n' && key != 'N';
   }
   if (applied) reduced = std::move(cleaned);
-  return PROMPT_OK;
+  return DONE;
 }
 
 // Log entries of procedures that compute in this process carry the time
-// of that computation rather than that of the last batch child.
+// of that computation rather than that of the last batch child. Written
+// whole here rather than by writeLogEntry with the clocking switch turned
+// off for a moment: an allocation failing in between left it off.
 void writeTimedLogEntry(const std::string& outName, std::string text, std::time_t started, std::time_t ended) {
-  const bool clocking = session.clockingMode;
-  if (clocking) {
+  const int indent = static_cast<int>(outName.size()) + 3;
+  if (session.clockingMode) {
     text += '\n';
-    text.append(outName.size() + 3, ' ');
+    text.append(static_cast<std::size_t>(indent), ' ');
     text += "Computing time = ";
     text += formatComputingTime(static_cast<long long>(ended - started));
   }
-  session.clockingMode = false;
-  writeLogEntry(outName, text, true);
-  session.clockingMode = clocking;
+  text += "\n\n";
+  appendLogWrapped(text, indent);
 }
 
 // The name under which the batch child writes the product of the
@@ -99,14 +109,20 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   return sameAfterMinimization(plant, product) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
 }
 
+// Up to three names in full; more as the first two, "..." and the last.
+std::string shortList(const std::vector<std::string>& names) {
+  const std::size_t n = names.size();
+  std::string text = names[0];
+  if (n > 3) return text + ", " + names[1] + ", ..., " + names[n - 1];
+  for (std::size_t k = 1; k < n; ++k) text += ", " + names[k];
+  return text;
+}
+
 std::string localizeFormula(const LocalizeRequest& r) {
-  const std::size_t n = r.components.size();
-  std::string components = r.components[0];
-  if (n == 2) components += ", " + r.components[1];
-  if (n > 2) components += ", " + r.components[1] + ", ..., " + r.components[n - 1];
-  char head[48];
-  std::snprintf(head, sizeof head, "(LOC1, LOC2, ..., LOC%zu)", n);
-  return std::string(head) + " = LOCALIZE(" + r.plant + ", (" + components + "), " + r.supervisor + ")";
+  std::vector<std::string> controllers;
+  for (std::size_t k = 1; k <= r.components.size(); ++k) controllers.push_back("LOC" + std::to_string(k));
+  return "(" + shortList(controllers) + ") = LOCALIZE(" + r.plant + ", (" + shortList(r.components) + "), " +
+         r.supervisor + ")";
 }
 
 // Shows one message of the localization as a line of its own.
@@ -181,7 +197,9 @@ DialogResult supreduceDialog() {
       reduced.empty() ? 0.0f : static_cast<float>(supervisorSize) / static_cast<float>(reduced.size());
 
   bool cleaned = false;
-  if (sameEvents && offerCleanUp(reduced, controlData, cleaned) != PROMPT_OK) return CANCELLED;
+  if (sameEvents) {
+    if (const DialogResult r = offerCleanUp(reduced, controlData, cleaned); r != DONE) return r;
+  }
   if (!saveDialogOutput(out, reduced)) return FAILED;
   breakPageIfFull(18);
   const long states = static_cast<long>(reduced.size());
@@ -200,7 +218,7 @@ DialogResult supreduceDialog() {
   std::string text = out + " = Supreduce(" + plant + "," + supervisor + "," + controlData + ")  (" +
                      std::to_string(states) + "," + std::to_string(countTransitions(reduced));
   text += estimate && bound >= 1 ? ";slb=" + std::to_string(bound) + ")" : ")";
-  return completeProcedure(out, text, false, reduced);
+  return completeWithResult(out, text, false, reduced);
 }
 
 DialogResult localizeDialog() {
@@ -270,7 +288,8 @@ DialogResult localizeDialog() {
   writeStatusLine(23, "");
   gotoXY(1, after + 1);
   if (status != LOCALIZE_OK) {
-    reportProblem("Localization failed: check the entries.");
+    reportProblem(status == LOCALIZE_WRITE_FAILED ? "Localization failed: a local controller could not be written."
+                                                  : "Localization failed: check the entries.");
     return FAILED;
   }
 
@@ -307,6 +326,8 @@ DialogResult localizeDialog() {
     DES des;
     std::int64_t init = 0;
     const bool loaded = loadDES(request.controllers[k], init, des) == LOAD_OK;
+    // What was made, one controller a row, before the pause.
+    if (loaded) showLocalizeMessage(resultSizeText(request.controllers[k], des));
     if (k > 0) text += ';';
     text += '(';
     text += std::to_string(loaded ? des.size() : 0);

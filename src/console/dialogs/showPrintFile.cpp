@@ -18,6 +18,7 @@
 #include "console/screen.h"
 #include "engine/child.h"
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
 #include "output/ads.h"
@@ -103,7 +104,7 @@ void reportNoPrinter() {
 // Hands the text `write` produces to lpr through a temporary file of the
 // user directory, and tells the user how it went.
 template <typename Writer> DialogResult sendToPrinter(const std::string& lpr, Writer write) {
-  std::string temporary = session.userDir + ".kav-print-XXXXXX";
+  std::string temporary = temporaryPattern(session.userDir, "print");
   const int fd = ::mkstemp(temporary.data());
   std::FILE* stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
   if (!stream) {
@@ -137,11 +138,11 @@ template <typename Writer> DialogResult sendToPrinter(const std::string& lpr, Wr
   return DONE;
 }
 
-// "Print to LPT1?": y or Enter prints, n writes the listing to a file.
+// "Print with lpr?": y or Enter prints, n writes the listing to a file.
 template <typename Writer>
 DialogResult printOrFile(const std::string& name, const char* inExtension, const char* fileExtension, Writer write) {
   breakPageIfFull();
-  writeText("Print to LPT1?  (*y/n) ");
+  writeText("Print with lpr?  (*y/n) ");
   showEscHint();
   int key;
   for (;;) {
@@ -294,8 +295,8 @@ DialogResult printDatDialog() {
 DialogResult printTxtDialog() {
   clearScreen();
   showTitle("PRINT", "PRINT(TXT)");
-  std::string name;
-  if (promptFileName("Enter name of TXT ....  ", ".TXT", name, false) != PROMPT_OK) return CANCELLED;
+  std::string file;
+  if (promptTextFile("Enter name of TXT ....  ", "print", file) != PROMPT_OK) return CANCELLED;
   const std::string lpr = findProgram("lpr");
   if (lpr.empty()) {
     reportNoPrinter();
@@ -307,8 +308,8 @@ DialogResult printTxtDialog() {
   for (int key = readKey(); key != ENTER_KEY; key = readKey())
     if (key == ESCAPE_KEY) return CANCELLED;
   twoBreaks();
-  const std::string path = userPath(name, ".TXT");
-  std::FILE* in = std::fopen(path.c_str(), "rb");
+  const std::string path = userPath(file, "");
+  std::FILE* in = openRegularStream(path);
   if (!in) {
     reportProblem("Error reading file: " + abbreviate(path, 59));
     return FAILED;

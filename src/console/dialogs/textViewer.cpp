@@ -10,6 +10,7 @@
 
 #include "console/dialogs/dialogs.h"
 #include "console/screen.h"
+#include "model/safefile.h"
 #include "model/userfiles.h"
 
 namespace kav {
@@ -97,7 +98,7 @@ int writeHeader(const std::string& shownName, long size, long offset, const std:
 } // namespace
 
 PagerEnd pageTextFile(const std::string& path, const std::string& shownName, bool startAtLastPage) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = openRegularStream(path);
   if (!file) {
     reportProblem("Error reading file: " + abbreviate(path, 59));
     return PAGER_ESCAPED;
@@ -133,12 +134,41 @@ PagerEnd pageTextFile(const std::string& path, const std::string& shownName, boo
 DialogResult showTxt() {
   clearScreen();
   showTitle("SHOW", "SHOW(TXT)");
-  std::string name;
-  if (promptFileName("Enter name of TXT ...  ", ".TXT", name, false) != PROMPT_OK) return CANCELLED;
-  const bool isSessionLog = ::strcasecmp(name.c_str(), "MAKEIT") == 0;
-  if (pageTextFile(userPath(name, ".TXT"), name, isSessionLog) == PAGER_ESCAPED) return CANCELLED;
+  std::string file;
+  if (promptTextFile("Enter name of TXT ...  ", "show", file) != PROMPT_OK) return CANCELLED;
+  const bool isSessionLog = ::strcasecmp(file.c_str(), "MAKEIT.TXT") == 0;
+  // The header names the file as typed: without the .TXT it did not need.
+  const std::string shown = file.size() > 4 && ::strcasecmp(file.c_str() + file.size() - 4, ".TXT") == 0
+                                ? file.substr(0, file.size() - 4)
+                                : file;
+  if (pageTextFile(userPath(file, ""), shown, isSessionLog) == PAGER_ESCAPED) return CANCELLED;
   waitForEnterToReturn();
   return DONE;
+}
+
+int promptTextFile(std::string_view prompt, const char* command, std::string& fileOut) {
+  // The files KAV writes as text (.PDS, .PDT, .ADS) and any other text
+  // file are read too, named with their extension.
+  const int row = whereY();
+  writeStatusLine(22, "A name without extension is NAME.TXT; name others in full: SUPER.PDS, PLANT.ADS");
+  gotoXY(1, row + 1);
+  for (;;) {
+    if (promptAnyFile(prompt, ".TXT", fileOut) != PROMPT_OK) return PROMPT_CANCELLED;
+    const std::size_t dot = fileOut.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : fileOut.substr(dot);
+    const bool isDes = ::strcasecmp(extension.c_str(), ".DES") == 0;
+    if (!isDes && ::strcasecmp(extension.c_str(), ".DAT") != 0) {
+      const int at = whereY();
+      writeStatusLine(22, "");
+      gotoXY(1, at + 1);
+      return PROMPT_OK;
+    }
+    // The binary files have dialogs of their own.
+    const int at = whereY();
+    writeStatusLine(22, std::string(isDes ? "This is a DES file." : "This is a DAT file.") + "  Use " + command +
+                            (isDes ? " DES" : " DAT") + " command.");
+    gotoXY(1, at + 1);
+  }
 }
 
 } // namespace kav

@@ -26,7 +26,7 @@ DialogResult runAndLog(int code, const ParameterLines& lines, const ProcedureFil
                        bool viaScratch) {
   DES result;
   if (DialogResult r = collectOutput(runComputation(code, lines), files, result); r != DONE) return r;
-  return completeProcedure(files.output.name, text + sizesText(result), viaScratch, result);
+  return completeWithResult(files.output.name, text + sizesText(result), viaScratch, result);
 }
 
 // The dialogs of one input and one output with a log line "OUT = Name(IN)".
