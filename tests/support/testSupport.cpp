@@ -100,6 +100,13 @@ std::string readFile(const std::string& path) {
   return content.str();
 }
 
+DES loadFile(const std::string& path) {
+  DES des;
+  std::int64_t init = 0;
+  EXPECT_EQ(loadDESFile(path, des, init), LOAD_OK) << path;
+  return des;
+}
+
 std::string golden(const std::string& name) { return readFile(std::string(KAV_TEST_DATA) + "/" + name); }
 
 void writeScript(const std::string& path, const std::string& body) {
@@ -151,16 +158,16 @@ ChildLimits::~ChildLimits() {
 }
 
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
-                     unsigned long long addressLimit) {
+                     unsigned long long addressLimit, bool keepErrorApart) {
   TempDir capture;
-  const std::string outPath = capture.path + "output";
+  const std::string outPath = capture.path + "output", errPath = capture.path + "error";
   RunResult result;
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(cwd.c_str()) != 0) ::_exit(126);
     const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(fd, 1);
-    ::dup2(fd, 2);
+    ::dup2(keepErrorApart ? ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600) : fd, 2);
     if (addressLimit) {
       rlimit limit{addressLimit, addressLimit};
       ::setrlimit(RLIMIT_AS, &limit);
@@ -181,6 +188,7 @@ RunResult runBinary(const std::string& binary, const std::vector<std::string>& a
   ::waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.output = readFile(outPath);
+  result.error = readFile(errPath);
   return result;
 }
 

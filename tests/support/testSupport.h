@@ -45,6 +45,8 @@ struct TempDir {
 };
 
 std::string readFile(const std::string& path);
+// The DES of a file, expecting it to load (an empty DES when it does not).
+DES loadFile(const std::string& path);
 // The expected text kept as tests/data/NAME.
 std::string golden(const std::string& name);
 // An executable shell script at path with this body.
@@ -68,6 +70,7 @@ struct ProgramDir {
   std::string user(const std::string& file) const { return userDir + file; }
   // A DES saved as the user file `file` (extension included).
   void save(const std::string& file, const DES& des, std::int64_t init = 0) const;
+  DES load(const std::string& file) const { return loadFile(user(file)); }
   // describe() of a user file, or "unreadable".
   std::string describeFile(const std::string& file) const;
   // MAKEIT.TXT, "" while there is none.
@@ -91,13 +94,14 @@ void saveTwoMachines(const ProgramDir& program, const std::string& m1 = "M1", co
 
 struct RunResult {
   int status = -1;    // exit status, or 128 + signal
-  std::string output; // standard output and error
+  std::string output; // standard output, and error unless kept apart
+  std::string error;  // standard error when kept apart
 };
 
 // Runs the binary with args in directory cwd; with addressLimit > 0 the
 // process gets that RLIMIT_AS.
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
-                     unsigned long long addressLimit = 0);
+                     unsigned long long addressLimit = 0, bool keepErrorApart = false);
 
 // While one lives, every process runBinary starts is ended by SIGALRM
 // after `seconds` (0: never) and may write files of at most `fileBytes`

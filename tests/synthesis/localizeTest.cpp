@@ -34,12 +34,7 @@ protected:
   test::ProgramDir program;
 
   void save(const std::string& name, const DES& des) { program.save(name + ".DES", des); }
-  DES load(const std::string& name) {
-    DES des;
-    std::int64_t init = 0;
-    EXPECT_EQ(loadDESFile(program.user(name + ".DES"), des, init), LOAD_OK) << name;
-    return des;
-  }
+  DES load(const std::string& name) { return program.load(name + ".DES"); }
   std::vector<std::string> files() const { return program.files(); }
   void saveTwoMachines() { test::saveTwoMachines(program); }
   LocalizeRequest twoMachines() const { return {"PLANT", "SUPER", {"M1", "M2"}, {"LOC1", "LOC2"}, false}; }
