@@ -1,5 +1,7 @@
-// kav in a real terminal: tmux runs it in an 80 x 25 window, send-keys
-// types real keys (Page Down included) and capture-pane reads the screen.
+// kav in a real terminal: tmux runs it in an 80 x 25 (or 24) window,
+// send-keys types real keys (Page Down included) and capture-pane reads the
+// screen. Escape ends a child, a slow dot, a computation in debug mode, and
+// the program once the terminal has become too small.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -42,18 +44,20 @@ public:
     }
     return text;
   }
-  // Waits up to ten seconds for text to be on the screen (or gone from it).
-  bool waitFor(const std::string& text, bool shown = true) const {
-    for (int k = 0; k < 200; ++k) {
+  // Waits up to `seconds` for text to be on the screen (or gone from it).
+  bool waitFor(const std::string& text, bool shown = true, double seconds = 10) const {
+    for (int k = 0; k < seconds * 20; ++k) {
       if ((capture().find(text) != std::string::npos) == shown) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
   }
-  // A session of kav in an 80 x 25 window, in the program directory.
-  bool start(const ProgramDir& program) const {
-    return run("-f /dev/null new-session -d -x 80 -y 25 -s kav \"cd '" + program.dir.path +
-               "' && TERM=screen ./kav; sleep 30\"") == 0 &&
+  // A session of kav in an 80 x `rows` window, in the program directory,
+  // with its bin/ first on the PATH.
+  bool start(const ProgramDir& program, int rows = 25) const {
+    const std::string& dir = program.dir.path;
+    return run("-f /dev/null new-session -d -x 80 -y " + std::to_string(rows) + " -s kav \"cd '" + dir +
+               "' && PATH='" + dir + "bin':$PATH TERM=screen ./kav; sleep 30\"") == 0 &&
            waitFor("KAV 2017.05.01");
   }
   void keys(const std::string& keys) const { run("send-keys -t kav " + keys); }
@@ -81,8 +85,8 @@ void saveLongComputation(const ProgramDir& program) {
   program.save("SLOW.DAT", data, -1);
 }
 // From the procedures menu, starts the reduction and waits until it runs.
-bool startLongComputation(const Tmux& tmux) {
-  return tmux.send("8", "DES3 = SUPREDUCE (DES1, DES2, DAT2)") &&
+bool startLongComputation(const Tmux& tmux, const char* code = "8") {
+  return tmux.send(code, "DES3 = SUPREDUCE (DES1, DES2, DAT2)") &&
          tmux.send("slow Enter slow Enter slow Enter out Enter n", "Processing:  Please wait...");
 }
 
@@ -136,6 +140,58 @@ TEST(Terminal, RunsDialogsWithRealKeysAndEndsAChildOnEscape) {
   ASSERT_TRUE(tmux.send("Enter x", "MAIN OPTIONS")) << tmux.capture();
   tmux.keys("x");
   EXPECT_TRUE(tmux.waitFor("MAIN OPTIONS", false)) << tmux.capture();
+}
+
+// Waits up to two seconds for the process named in pidFile to end (or be
+// left a zombie); false if it is still running.
+bool ends(const std::string& pidFile) {
+  for (int k = 0; k < 100; ++k, std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    std::string pid = test::readFile(pidFile);
+    if (!pid.empty()) pid.pop_back(); // the newline
+    const std::string stat = "/proc/" + pid + "/stat";
+    if (!pid.empty() && (!test::exists(stat) || test::readFile(stat).find(") Z") != std::string::npos)) return true;
+  }
+  return false;
+}
+
+TEST(Terminal, EscapeEndsADrawingADebugRunAndATooSmallSession) {
+  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
+  ProgramDir program;
+  const std::string dir = program.dir.path;
+  program.save("A.DES", test::makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {1}));
+  saveLongComputation(program);
+  // A dot that never finishes, and starts a process of its own; a man
+  // that notes how it was called.
+  ::mkdir((dir + "Graphviz").c_str(), 0755);
+  ::mkdir((dir + "bin").c_str(), 0755);
+  test::writeScript(dir + "Graphviz/dot", "sleep 60 &\necho $! > sleep.pid\nwait");
+  test::writeScript(dir + "bin/man", "echo \"$@\" > man.args");
+  test::writeFile(dir + "kav.1", ".TH KAV 1\n");
+  Tmux tmux;
+  ASSERT_TRUE(tmux.start(program, 24)) << tmux.capture();
+  // Without a desktop, the manual page.
+  ASSERT_TRUE(tmux.send("Space I", "Option desired?")) << tmux.capture();
+  EXPECT_EQ(test::readFile(dir + "man.args"), "-l " + dir + "kav.1\n");
+
+  ASSERT_TRUE(tmux.send("t c e a Enter Enter Enter", "Processing:  Please wait...")) << tmux.capture();
+  ASSERT_FALSE(ends(dir + "sleep.pid"));
+  tmux.keys("Escape");
+  // Within a second, with the status rows of the menu in sight.
+  ASSERT_TRUE(tmux.waitFor("Number files: ", true, 1)) << tmux.capture();
+  EXPECT_TRUE(ends(dir + "sleep.pid"));
+  EXPECT_FALSE(test::exists(program.user("A.GIF")));
+
+  // Debug mode: the child shares the terminal, and Escape still ends it.
+  ASSERT_TRUE(startLongComputation(tmux, "x d t 8")) << tmux.capture();
+  tmux.keys("Escape");
+  ASSERT_TRUE(tmux.waitFor("Procedure desired:", true, 2)) << tmux.capture();
+  EXPECT_EQ(tmux.capture().find("^["), std::string::npos) << tmux.capture();
+  EXPECT_FALSE(test::exists(program.user("orva.prm")));
+
+  tmux.run("resize-window -t kav -x 80 -y 20");
+  ASSERT_TRUE(tmux.waitFor("Please enlarge it, or press Esc or q to quit KAV.")) << tmux.capture();
+  tmux.keys("Escape");
+  EXPECT_TRUE(tmux.waitFor("KAV ended: the terminal was smaller than 80 x 24 characters.")) << tmux.capture();
 }
 
 // The processes running `binary`.
