@@ -101,18 +101,6 @@ INSTANTIATE_TEST_SUITE_P(Output, Dialog, ::testing::ValuesIn(ROWS));
 class OutputDialogs : public ::testing::Test {
 protected:
   ProgramDir program;
-
-  // A stand-in for dot in the program's Graphviz folder.
-  void installDot() {
-    ::mkdir((program.dir.path + "Graphviz").c_str(), 0755);
-    test::writeScript(program.dir.path + "Graphviz/dot", "while [ \"$1\" != -o ]; do shift; done\nprintf GIF89a > \"$2\"");
-  }
-  DES loadUser(const std::string& file) const {
-    DES des;
-    std::int64_t init = 0;
-    EXPECT_EQ(loadDESFile(program.user(file), des, init), LOAD_OK) << file;
-    return des;
-  }
 };
 
 TEST_F(OutputDialogs, FileWritesListingsPostScriptAndAnAdsThatConvertsBack) {
@@ -121,7 +109,7 @@ TEST_F(OutputDialogs, FileWritesListingsPostScriptAndAnAdsThatConvertsBack) {
   const test::ConsoleRun run =
       runConsole(program, " TFEA\rtAL\r\rFEA\r\rAA\r\rFAD\r\rDT\r\rFAD\rpDP\r\rFEX\r\rFAA\r\x1bXX");
   EXPECT_EQ(run.status, 0) << run.output;
-  const DES a = loadUser("A.DES"), dat = makeDAT(80, 3);
+  const DES a = program.load("A.DES"), dat = makeDAT(80, 3);
   EXPECT_EQ(readFile(program.user("AL.PDS")), captureText([&](std::FILE* out) { writeDesListing(out, a, "A", false); }));
   EXPECT_EQ(readFile(program.user("DT.PDT")), captureText([&](std::FILE* out) { writeDatListing(out, dat, "D"); }));
   DES back;
@@ -192,7 +180,7 @@ TEST_F(OutputDialogs, PrintHandsTheListingToLprOrWritesItToAFile) {
   const test::EnvSetting path("PATH", program.dir.path + "bin:" + std::getenv("PATH"));
   const test::ConsoleRun run = runConsole(program, " TPEA\ry\rPEA\rnAP\r\rPAD\rnDP\r\rPXT\r\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
-  const DES a = loadUser("A.DES"), dat = makeDAT(3, 2);
+  const DES a = program.load("A.DES"), dat = makeDAT(3, 2);
   const std::string listing = captureText([&](std::FILE* out) { writeDesListing(out, a, "A", true); });
   EXPECT_EQ(readFile(printed), listing + "\nsome text\n");
   EXPECT_EQ(readFile(program.user("AP.PDS")), listing);
@@ -203,7 +191,9 @@ TEST_F(OutputDialogs, PrintHandsTheListingToLprOrWritesItToAFile) {
 
 TEST_F(OutputDialogs, ConvertMakesThePictureOrSaysWhatIsMissing) {
   putA(program);
-  installDot();
+  // A stand-in for dot in the program's Graphviz folder.
+  ::mkdir((program.dir.path + "Graphviz").c_str(), 0755);
+  test::writeScript(program.dir.path + "Graphviz/dot", "while [ \"$1\" != -o ]; do shift; done\nprintf GIF89a > \"$2\"");
   test::ConsoleRun run = runConsole(program, " TCEA\r\r\r\rDEA\r\rXX");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_GE(findScreen(run, "A.DES successfully converted to A.GIF"), 0);
@@ -226,22 +216,6 @@ TEST_F(OutputDialogs, ConvertWithRealGraphvizUnderANewName) {
   EXPECT_GE(findScreen(run, "A.DES successfully converted to PIC.GIF"), 0);
   EXPECT_EQ(readFile(program.user("PIC.GIF")).substr(0, 4), "GIF8");
   EXPECT_FALSE(exists(program.user("A.GIF")));
-}
-
-TEST_F(OutputDialogs, TheFactoryExamplesConvertAndYieldTheKnownSupervisor) {
-  for (const char* model : {"MACH1.ADS", "MACH2.ADS", "BUFSPEC.ADS"})
-    writeFile(program.user(model), readFile(std::string(KAV_EXAMPLES_DIR) + "/" + model));
-  installDot();
-  const test::ConsoleRun run = runConsole(program, " TFD2\r\r32\rMACH1\rMACH2\rFACT\r\r5FACT\rBUFSPEC\rSUPER\r\r"
-                                                   "7FACT\rSUPER\rSUPDAT\r\rSESUPER\r\rCESUPER\r\ry\rXX");
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_GE(findScreen(run, "Number of successful filings is: 3"), 0);
-  const std::string log = program.sessionLog();
-  EXPECT_NE(log.find("FACT = Sync(MACH1,MACH2)  (4,8)"), std::string::npos) << log;
-  EXPECT_NE(log.find("SUPER = Supcon(FACT,BUFSPEC)  (6,8)"), std::string::npos) << log;
-  EXPECT_NE(log.find("SUPDAT = Condat(FACT,SUPER)  Controllable."), std::string::npos) << log;
-  EXPECT_GE(findScreen(run, "SUPER    # states: 6"), 0);
-  EXPECT_TRUE(exists(program.user("SUPER.GIF")));
 }
 
 } // namespace
