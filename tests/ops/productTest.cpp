@@ -79,24 +79,6 @@ TEST(MeetDES, NumbersStatesBreadthFirstByAscendingCommonLabel) {
   EXPECT_TRUE(r.empty() && pairOf.empty());
 }
 
-TEST(MeetDES, BuildsTheSameProductThroughTheHashMapWhenTheTableIsTooLarge) {
-  std::mt19937 rng(7);
-  const DES a = test::randomDES(rng, 30, 90, 4, 3, true);
-  const DES b = test::randomDES(rng, 20, 60, 4, 3, true);
-  DES byTable, byHash;
-  std::vector<std::int64_t> tablePairs, hashPairs;
-  PairIndex tableIndex, hashIndex;
-  ASSERT_TRUE(meetDES(a, b, byTable, tablePairs, &tableIndex));
-  setPairTableLimit(1);
-  ASSERT_TRUE(meetDES(a, b, byHash, hashPairs, &hashIndex));
-  setPairTableLimit(0);
-  EXPECT_FALSE(tableIndex.hashed);
-  EXPECT_TRUE(hashIndex.hashed);
-  EXPECT_EQ(describe(byHash), describe(byTable));
-  EXPECT_EQ(hashPairs, tablePairs);
-  for (std::int64_t code = 0; code < 30 * 20; ++code) EXPECT_EQ(hashIndex.find(code), tableIndex.find(code));
-}
-
 TEST(MeetDES, PairsEveryTargetOfANondeterministicLabel) {
   const DES a = makeDES(3, {{0, 1, 1}, {0, 1, 2}}, {});
   const DES b = makeDES(3, {{0, 1, 2}, {0, 1, 1}}, {});
