@@ -24,11 +24,13 @@ using test::Json;
 using test::makeDES;
 using test::ProgramDir;
 
-std::string labelsOf(const DES& des, const char* separator) {
-  EventList labels;
-  collectEvents(des, labels);
+// The labels of des but those of `except`, each followed by a newline.
+std::string labelsOf(const DES& des, const DES& except = DES{}) {
+  EventList labels, excluded;
+  collectEvents(except, excluded);
+  collectEventsExcept(des, excluded, labels);
   std::string text;
-  for (std::uint16_t e : labels) text += std::to_string(e) + separator;
+  for (std::uint16_t e : labels) text += std::to_string(e) + "\n";
   return text;
 }
 
@@ -81,7 +83,7 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
       if (e.event == 1)
         (e.to == 0 ? intoZero : quadruples) += std::to_string(e.from) + " 1 " + std::to_string(e.to) + " 20\n";
     test::runProcedure(program, PROC_VOCALIZE, "A\nV\n" + quadruples);
-    const std::string labelsA = labelsOf(a, "\n");
+    const std::string labelsA = labelsOf(a);
     const std::string first = labelsA.substr(0, labelsA.find('\n'));
 
     const Differential table[] = {
@@ -95,6 +97,7 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
         {"condat P SUP -o C", PROC_CONDAT, "P\nSUP\nK\n", {{"C.DAT", "K.DAT"}}},
         {"project A -o C --erase 0,3", PROC_PROJECT, "A\nK\n0\n3\n"},
         {"project A -o C --image " + first, PROC_PROJECT, "A\nK\n" + labelsA.substr(first.size() + 1)},
+        {"project A -o C --image-des B", PROC_PROJECT, "A\nK\n" + labelsOf(a, b)},
         {"complement A -o C --events 7", PROC_COMPLEMENT, "A\nK\n7\n"},
         {"relabel A -o C --pairs 1:3,2:e", PROC_RELABEL, "A\nK\n1 3\n2 1000\n"},
         {"allevents A -o C", PROC_ALLEVENTS, "A\nK\n1\n"}, {"allevents DAT.DAT -o C", PROC_ALLEVENTS, "DAT\nK\n2\n"},

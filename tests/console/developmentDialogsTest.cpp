@@ -2,6 +2,8 @@
 // the two hidden development menus, and the DES and log entries they leave.
 // They compute in the interactive process, so nothing but the dialog runs.
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -67,6 +69,12 @@ void putStatemaps(const ProgramDir& p) {
   p.save("W.DES", makeDES(83, wide, {}));
 }
 
+// An output name taken by a folder.
+void putFolder(const ProgramDir& p) {
+  putA(p);
+  ::mkdir(p.user("DIR.DES").c_str(), 0755);
+}
+
 const char* const TOO_MANY = "Computation failed: a state would carry more than 65535 transitions.";
 
 // Keys go through Z1 or Z2 into a development menu and X out of it.
@@ -102,6 +110,8 @@ const test::DialogCase ROWS[] = {
                      {"M3.DES", "4: 0-1->1 | marked"}, {"M4.DES", "unreadable"}},
                     "M1 = Statemap(A,[])  (3,2)\n\nM2 = Statemap(D,[[1,0],[2,0]])  (3,3)\n\n"
                     "M3 = Statemap(F,[[3,1],[3,2]])  (4,1)\n\n"}},
+    // A result that cannot be saved is told and not logged.
+    {putFolder, {"Z28A\rDIR\r\r-1\r\rX", {"Error writing file: "}, {}, {}, ""}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Development, Dialog, ::testing::ValuesIn(ROWS));
