@@ -1,10 +1,5 @@
 #include "cli/cliSupport.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -16,26 +11,8 @@ namespace kav::test {
 
 CliRun runKav(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
               unsigned long long addressLimit) {
-  TempDir capture;
-  const std::string out = capture.path + "out", err = capture.path + "err";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-    ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-    if (addressLimit) {
-      rlimit limit{addressLimit, addressLimit};
-      ::setrlimit(RLIMIT_AS, &limit);
-    }
-    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(out), readFile(err)};
+  const RunResult r = runBinary(binary, args, cwd, addressLimit, true);
+  return {r.status, r.output, r.error};
 }
 
 std::vector<std::string> words(const std::string& text) {

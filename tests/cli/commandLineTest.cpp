@@ -24,11 +24,13 @@ using test::Json;
 using test::makeDES;
 using test::ProgramDir;
 
-std::string labelsOf(const DES& des, const char* separator) {
-  EventList labels;
-  collectEvents(des, labels);
+// The labels of des but those of `except`, each followed by a newline.
+std::string labelsOf(const DES& des, const DES& except = DES{}) {
+  EventList labels, excluded;
+  collectEvents(except, excluded);
+  collectEventsExcept(des, excluded, labels);
   std::string text;
-  for (std::uint16_t e : labels) text += std::to_string(e) + separator;
+  for (std::uint16_t e : labels) text += std::to_string(e) + "\n";
   return text;
 }
 
@@ -41,11 +43,15 @@ std::vector<std::string> leftovers(const ProgramDir& program, const std::vector<
   return extra;
 }
 
+using Files = std::vector<std::pair<std::string, std::string>>;
+
 struct Differential {
-  std::string command;                                   // the command line; C is the output
-  int code;                                              // the batch procedure
-  std::string body;                                      // its lines after the code; K is the output
-  std::vector<std::pair<std::string, std::string>> same; // (command line file, batch file) to compare
+  Differential(std::string c, int k, std::string b, Files s = {{"C.DES", "K.DES"}}, const char* v = nullptr)
+      : command(std::move(c)), code(k), body(std::move(b)), same(std::move(s)), verdict(v) {}
+  std::string command; // the command line; C is the output
+  int code;            // the batch procedure
+  std::string body;    // its lines after the code; K is the output
+  Files same;          // (command line file, batch file) to compare
   const char* verdict; // the JSON verdict compared with the answer in orva.rst, or null
 };
 
@@ -53,11 +59,9 @@ struct Differential {
 // the files they write are equal byte for byte, and the figures agree.
 TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
   ProgramDir program;
-  const std::string dot = "#!/bin/sh\nwhile [ \"$1\" != -o ]; do shift; done\ngrep -v '^graph' \"$3\" > \"$2\"\n";
   for (const std::string& dir : {program.dir.path, program.userDir}) {
     std::filesystem::create_directories(dir + "Graphviz");
-    test::writeFile(dir + "Graphviz/dot", dot);
-    ::chmod((dir + "Graphviz/dot").c_str(), 0755);
+    test::writeScript(dir + "Graphviz/dot", "while [ \"$1\" != -o ]; do shift; done\ngrep -v '^graph' \"$3\" > \"$2\"");
   }
   for (unsigned seed : {1u, 2u, 3u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -79,71 +83,46 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
       if (e.event == 1)
         (e.to == 0 ? intoZero : quadruples) += std::to_string(e.from) + " 1 " + std::to_string(e.to) + " 20\n";
     test::runProcedure(program, PROC_VOCALIZE, "A\nV\n" + quadruples);
-    const std::string labelsA = labelsOf(a, "\n");
+    const std::string labelsA = labelsOf(a);
     const std::string first = labelsA.substr(0, labelsA.find('\n'));
 
-    const std::vector<Differential> table = {
-        {"create -o C --states 4 --marked 0,2 0:1:1 1:2:2 2:3:0 3:e:1",
-         PROC_CREATE,
-         "K\n4\n0\n2\n-1\n0 1 1\n1 2 2\n2 3 0\n3 1000 1\n",
-         {{"C.DES", "K.DES"}},
-         nullptr},
-        {"selfloop A -o C --events 1,6,e", PROC_SELFLOOP, "A\nK\n1\n6\n1000\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"trim A -o C", PROC_TRIM, "A\nK\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"recode A -o C", PROC_BFS_RECODE, "A\nK\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"minstate A -o C", PROC_MINSTATE, "A\nK\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"sync A B M2 -o C", PROC_SYNC, "K\n3\nA\nB\nM2\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"meet A B -o C", PROC_MEET, "K\n2\nA\nB\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"supcon A B -o C", PROC_SUPCON, "A\nB\nK\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"mutex A B -o C --pairs 1:1,2:0", PROC_MUTEX, "A\nB\nK\n1 1\n2 0\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"condat P SUP -o C", PROC_CONDAT, "P\nSUP\nK\n", {{"C.DAT", "K.DAT"}}, nullptr},
-        {"project A -o C --erase 0,3", PROC_PROJECT, "A\nK\n0\n3\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"project A -o C --image " + first,
-         PROC_PROJECT,
-         "A\nK\n" + labelsA.substr(first.size() + 1),
-         {{"C.DES", "K.DES"}},
-         nullptr},
-        {"complement A -o C --events 7", PROC_COMPLEMENT, "A\nK\n7\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"relabel A -o C --pairs 1:3,2:e", PROC_RELABEL, "A\nK\n1 3\n2 1000\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"allevents A -o C", PROC_ALLEVENTS, "A\nK\n1\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"allevents DAT.DAT -o C", PROC_ALLEVENTS, "DAT\nK\n2\n", {{"C.DES", "K.DES"}}, nullptr},
+    const Differential table[] = {
+        {"create -o C --states 4 --marked 0,2 0:1:1 1:2:2 2:3:0 3:e:1", PROC_CREATE,
+         "K\n4\n0\n2\n-1\n0 1 1\n1 2 2\n2 3 0\n3 1000 1\n"},
+        {"selfloop A -o C --events 1,6,e", PROC_SELFLOOP, "A\nK\n1\n6\n1000\n"}, {"trim A -o C", PROC_TRIM, "A\nK\n"},
+        {"recode A -o C", PROC_BFS_RECODE, "A\nK\n"}, {"minstate A -o C", PROC_MINSTATE, "A\nK\n"},
+        {"sync A B M2 -o C", PROC_SYNC, "K\n3\nA\nB\nM2\n"}, {"meet A B -o C", PROC_MEET, "K\n2\nA\nB\n"},
+        {"supcon A B -o C", PROC_SUPCON, "A\nB\nK\n"},
+        {"mutex A B -o C --pairs 1:1,2:0", PROC_MUTEX, "A\nB\nK\n1 1\n2 0\n"},
+        {"condat P SUP -o C", PROC_CONDAT, "P\nSUP\nK\n", {{"C.DAT", "K.DAT"}}},
+        {"project A -o C --erase 0,3", PROC_PROJECT, "A\nK\n0\n3\n"},
+        {"project A -o C --image " + first, PROC_PROJECT, "A\nK\n" + labelsA.substr(first.size() + 1)},
+        {"project A -o C --image-des B", PROC_PROJECT, "A\nK\n" + labelsOf(a, b)},
+        {"complement A -o C --events 7", PROC_COMPLEMENT, "A\nK\n7\n"},
+        {"relabel A -o C --pairs 1:3,2:e", PROC_RELABEL, "A\nK\n1 3\n2 1000\n"},
+        {"allevents A -o C", PROC_ALLEVENTS, "A\nK\n1\n"}, {"allevents DAT.DAT -o C", PROC_ALLEVENTS, "DAT\nK\n2\n"},
         {"isomorph A R --map", PROC_ISOMORPH, "A\nR\n", {}, "isomorphic"},
         {"nonconflict A B", PROC_NONCONFLICT, "A\nB\n", {}, "nonconflicting"},
-        {"force M2 -o C --forcible 3 --preemptable 2 --timeout 999",
-         PROC_FORCE,
-         "M2\nK\n999\n3\n-1\n2\n",
-         {{"C.DES", "K.DES"}},
-         nullptr},
-        {"vocalize A -o C --vocal *:1:20",
-         PROC_VOCALIZE,
-         "A\nK\n" + quadruples + intoZero,
-         {{"C.DES", "K.DES"}},
-         nullptr},
-        {"outconsis V -o C", PROC_OUTCONSIS, "V\nK\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"hiconsis V -o C --multiple", PROC_HICONSIS, "V\nK\n1\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"higen V -o C", PROC_HIGEN, "V\nK\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"supreduce P SUP DAT -o C", PROC_SUPREDUCE, "P\nSUP\nDAT\nK\n1\n1\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"localize P SUP M1 M2 -o L1 -o L2",
-         PROC_LOCALIZE,
-         "P\nSUP\n2\nM1\nM2\n2\nK1\nK2\n",
-         {{"L1.DES", "K1.DES"}, {"L2.DES", "K2.DES"}},
-         nullptr},
-        {"supqc A -o C --erase 0", PROC_SUPQC, "1\nA\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"supsqc A -o C --erase 0,1", PROC_SUPQC, "2\nA\nK\n0\n1\n", {{"C.DES", "K.DES"}}, nullptr},
+        {"force M2 -o C --forcible 3 --preemptable 2 --timeout 999", PROC_FORCE, "M2\nK\n999\n3\n-1\n2\n"},
+        {"vocalize A -o C --vocal *:1:20", PROC_VOCALIZE, "A\nK\n" + quadruples + intoZero},
+        {"outconsis V -o C", PROC_OUTCONSIS, "V\nK\n"}, {"hiconsis V -o C --multiple", PROC_HICONSIS, "V\nK\n1\n"},
+        {"higen V -o C", PROC_HIGEN, "V\nK\n"},
+        {"supreduce P SUP DAT -o C", PROC_SUPREDUCE, "P\nSUP\nDAT\nK\n1\n1\n"},
+        {"localize P SUP M1 M2 -o L1 -o L2", PROC_LOCALIZE, "P\nSUP\n2\nM1\nM2\n2\nK1\nK2\n",
+         {{"L1.DES", "K1.DES"}, {"L2.DES", "K2.DES"}}},
+        {"supqc A -o C --erase 0", PROC_SUPQC, "1\nA\nK\n0\n"},
+        {"supsqc A -o C --erase 0,1", PROC_SUPQC, "2\nA\nK\n0\n1\n"},
         {"observable A B --erase 2", PROC_OBSERVABLE, "1\nA\nB\n2\n", {}, "observable"},
         {"sobservable A B --erase 2", PROC_OBSERVABLE, "2\nA\nB\n2\n", {}, "observable"},
-        {"natobs A -o C --image-out I --seed 1",
-         PROC_NATOBS,
-         "A\nK\nKI\n1\n",
-         {{"C.DES", "K.DES"}, {"I.DES", "KI.DES"}},
-         nullptr},
-        {"uncertmod A -o C --erase 0", PROC_UNCERTMOD, "A\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"supnorm A B -o C --erase 0", PROC_SUPNORM, "A\nB\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"supscop A B -o C --erase 0", PROC_SUPSCOP, "A\nB\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"supconrobs A B -o C --erase 0", PROC_SUPCONROBS, "A\nB\nK\n0\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"suprobs A B -o C --erase 0", PROC_SUPROBS, "A\nB\nK\n1\n0\n", {{"C.DES", "K.DES"}}, nullptr},
-        {"stats DAT.DAT", PROC_STATISTICS, "DAT\n-1\n", {}, nullptr},
-        {"picture A -o C", PROC_GRAPHVIZ, "A\nK\n", {{"C.GIF", "K.GIF"}}, nullptr},
+        {"natobs A -o C --image-out I --seed 1", PROC_NATOBS, "A\nK\nKI\n1\n",
+         {{"C.DES", "K.DES"}, {"I.DES", "KI.DES"}}},
+        {"uncertmod A -o C --erase 0", PROC_UNCERTMOD, "A\nK\n0\n"},
+        {"supnorm A B -o C --erase 0", PROC_SUPNORM, "A\nB\nK\n0\n"},
+        {"supscop A B -o C --erase 0", PROC_SUPSCOP, "A\nB\nK\n0\n"},
+        {"supconrobs A B -o C --erase 0", PROC_SUPCONROBS, "A\nB\nK\n0\n"},
+        {"suprobs A B -o C --erase 0", PROC_SUPROBS, "A\nB\nK\n1\n0\n"},
+        {"stats DAT.DAT", PROC_STATISTICS, "DAT\n-1\n", {}},
+        {"picture A -o C", PROC_GRAPHVIZ, "A\nK\n", {{"C.GIF", "K.GIF"}}},
     };
     for (const Differential& row : table) {
       SCOPED_TRACE(row.command);
@@ -161,9 +140,7 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
           EXPECT_EQ(json["picture"].text, mine);
           continue;
         }
-        DES des;
-        std::int64_t init = 0;
-        ASSERT_EQ(loadDESFile(program.user(theirs), des, init), LOAD_OK);
+        const DES des = program.load(theirs);
         const Json& figures = row.same.size() > 1 ? json["outputs"].items.at(k) : json;
         EXPECT_EQ(figures["file"].text, mine);
         EXPECT_EQ(figures["states"].integer, des.size());
@@ -190,12 +167,6 @@ TEST(CommandLine, WritesTheFilesOfTheBatchChildForEveryCommand) {
     }
   }
 }
-
-} // namespace
-} // namespace kav
-
-namespace kav {
-namespace {
 
 struct Failure {
   std::string command;
@@ -240,7 +211,7 @@ TEST(CommandLine, AnswersEachFailureWithItsStatusAndOneLineAndWritesNothing) {
       {"replay NOLOG", 2, "kav replay: NOLOG: cannot be read\n"},
       {"help frobnicate", 2, "kav help: frobnicate: no such command\n"},
   };
-  const test::PathSetting noDot(program.dir.path);
+  const test::EnvSetting noDot("PATH", program.dir.path);
   for (const Failure& row : table) {
     SCOPED_TRACE(row.command);
     const CliRun r = test::runKav(program.binary, test::words(row.command), program.userDir);
@@ -249,7 +220,9 @@ TEST(CommandLine, AnswersEachFailureWithItsStatusAndOneLineAndWritesNothing) {
     EXPECT_EQ(leftovers(program, inputs), std::vector<std::string>{});
   }
   EXPECT_TRUE(test::runKav(program.binary, {"-h"}, program.userDir).out.starts_with("Usage: kav "));
-  EXPECT_EQ(test::runKav(program.binary, {"-autotest"}, program.userDir).out, "Missing script name after -autotest\n");
+  const CliRun noScript = test::runKav(program.binary, {"-autotest"}, program.userDir);
+  EXPECT_EQ(noScript.status, 1);
+  EXPECT_EQ(noScript.out, "Missing script name after -autotest\n");
   // A file named like a command is still typed out.
   test::writeFile(program.dir.path + "stats", "typed\n");
   EXPECT_EQ(test::runKav(program.binary, {"stats"}, program.dir.path).out, "typed\n");
@@ -299,9 +272,7 @@ TEST(CommandLine, PrintsFiguresAsPlainTextOrOneJsonObject) {
   EXPECT_EQ(test::parseJson(run("stats DAT.DAT --json").out)["states"].integer, dat["states"].integer);
 
   // show prints what FE files; convert goes to ADS text and back unchanged.
-  DES sup;
-  std::int64_t init = 0;
-  ASSERT_EQ(loadDESFile(program.user("SUP.DES"), sup, init), LOAD_OK);
+  const DES sup = program.load("SUP.DES");
   EXPECT_EQ(run("show SUP").out, captureText([&](std::FILE* out) { writeDesListing(out, sup, "SUP", false); }));
   EXPECT_NE(run("show DAT.DAT").out.find("CONTROLLABLE"), std::string::npos);
   run("convert SUP -o TEXT.ADS");
@@ -334,7 +305,7 @@ TEST(BashCompletion, CompletesCommandsAndTheirOptions) {
   const std::string script = "source " KAV_SOURCE_DIR "/doc/kav.bash-completion\n"
                              "COMP_WORDS=(kav supc); COMP_CWORD=1; _kav; echo \"${COMPREPLY[*]}\"\n"
                              "COMP_WORDS=(kav project --im); COMP_CWORD=2; _kav; echo \"${COMPREPLY[*]}\"\n";
-  const test::PathSetting path(program.dir.path + ":/usr/bin:/bin");
+  const test::EnvSetting path("PATH", program.dir.path + ":/usr/bin:/bin");
   const CliRun r = test::runKav("/bin/bash", {"-c", script}, program.userDir);
   EXPECT_EQ(r.out, "supcon supconrobs\n--image --image-des\n") << r.err;
 }

@@ -98,6 +98,8 @@ TEST(Replay, RerunsAConsoleSessionAndFindsAChangedInput) {
   for (const char* model : {"MACH1.ADS", "MACH2.ADS", "BUFSPEC.ADS"})
     test::writeFile(program.user(model), test::readFile(std::string(KAV_EXAMPLES_DIR) + "/" + model));
   ASSERT_EQ(test::runConsole(program, WALK_THROUGH).status, 0);
+  // The example's known supervisor.
+  EXPECT_NE(program.sessionLog().find("SUPER = Supcon(FACT,BUFSPEC)  (6,8)"), std::string::npos);
   // convert writes the DES that FD wrote.
   const CliRun converted = test::runKav(program.binary, {"convert", "MACH1.ADS", "-o", "C1"}, program.userDir);
   EXPECT_EQ(converted.status, 0) << converted.err;
@@ -120,7 +122,7 @@ TEST(Replay, RerunsAConsoleSessionAndFindsAChangedInput) {
     test::writeFile(copy.path + model, test::readFile(program.user(model)));
   test::writeFile(copy.path + "make.sh", r.out);
   {
-    const test::PathSetting path(program.dir.path + ":/usr/bin:/bin");
+    const test::EnvSetting path("PATH", program.dir.path + ":/usr/bin:/bin");
     EXPECT_EQ(test::runKav("/bin/sh", {"make.sh"}, copy.path).status, 0);
   }
   for (const char* result : {"FACT.DES", "SUPER.DES", "SUPDAT.DAT"})

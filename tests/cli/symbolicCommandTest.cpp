@@ -99,7 +99,9 @@ TEST(SymbolicCommand, CountsExactlyAndRefusesWithItsStatusWritingNothing) {
   const Json count = f.json("supcon --json --symbolic --count-only --plant" + plants);
   EXPECT_EQ(count["reachable_states"].kind, Json::NUMBER);
   EXPECT_EQ(count["reachable_states"].text, "717897987691852588770249");
+  EXPECT_EQ(count["supervisor_states"].text, "717897987691852588770249");
   EXPECT_EQ(count["supervisor_transitions"].text, "35894899384592629438512450");
+  EXPECT_EQ(count["supervisor_marked_states"].text, "1125899906842624");
   const std::string text = f.run("supcon --symbolic --count-only --plant" + plants).out;
   EXPECT_NE(text.find("\nsupervisor states: 717897987691852588770249\n"), std::string::npos) << text;
 
@@ -116,6 +118,10 @@ TEST(SymbolicCommand, CountsExactlyAndRefusesWithItsStatusWritingNothing) {
        "the figures alone)\n",
        8},
       {line + " --max-nodes 20", "kav supcon: out of memory\n", 3},
+      {"supcon --symbolic -o S --plant" + plants,
+       "kav supcon: the supervisor has 717897987691852588770249 states, more than --max-states 10000000: nothing "
+       "written (--count-only gives the figures alone)\n",
+       8},
       {line + " --order 0,1,2,3", "kav supcon: --order 0,1,2,3: not an order of the 5 components (each of 0..4 once)\n",
        2},
       {line + " --count-only", "kav supcon: --count-only writes no supervisor: drop -o\n", 2},

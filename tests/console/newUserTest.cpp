@@ -17,7 +17,7 @@
 namespace kav {
 namespace {
 
-using test::createDES;
+using test::makeDES;
 using test::findScreen;
 using test::rowOf;
 using test::runConsole;
@@ -58,10 +58,10 @@ class NewUser : public ::testing::Test {
 protected:
   test::ProgramDir program;
   void SetUp() override {
-    createDES(program, "A", 2, "1", "0 1 1\n1 2 0\n");
-    createDES(program, "MACH1", 2, "0", "0 11 1\n1 10 0\n");
-    createDES(program, "MACH2", 2, "0", "0 21 1\n1 20 0\n");
-    createDES(program, "BUFSPEC", 2, "0", "0 10 1\n0 11 0\n0 20 0\n1 21 0\n1 11 1\n1 20 1\n");
+    program.save("A.DES", makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {1}));
+    program.save("MACH1.DES", makeDES(2, {{0, 11, 1}, {1, 10, 0}}, {0}));
+    program.save("MACH2.DES", makeDES(2, {{0, 21, 1}, {1, 20, 0}}, {0}));
+    program.save("BUFSPEC.DES", makeDES(2, {{0, 10, 1}, {0, 11, 0}, {0, 20, 0}, {1, 21, 0}, {1, 11, 1}, {1, 20, 1}}, {0}));
   }
 };
 
@@ -97,8 +97,8 @@ TEST_F(NewUser, ATooSmallTerminalIsAskedToGrowAndQuitsOnEscapeQOrCtrlC) {
 }
 
 TEST_F(NewUser, RefusalsSayWhyAndScreensShowWhatTheyAreAbout) {
-  createDES(program, "BIG", 2001, "", "");
-  createDES(program, "COPY", 2, "1", "0 1 1\n1 2 0\n");
+  program.save("BIG.DES", allocStates(2001));
+  program.save("COPY.DES", makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {1}));
   // text stands on the last screen: on that row, or anywhere for row -1.
   struct Case { const char* keys; const char* text; int row; };
   const Case cases[] = {

@@ -59,30 +59,6 @@ TEST(Screen, WritesWrapAtTheLastColumnAndPassingTheBottomScrolls) {
   EXPECT_EQ(trimmedRow(24), "next");
 }
 
-TEST(Screen, NewLineIfRoomNeverLeavesRow23) {
-  clearScreen();
-  gotoXY(5, 23); // row 22
-  newLineIfRoom();
-  EXPECT_EQ(whereY(), 23);
-  EXPECT_EQ(whereX(), 0);
-  setColumn(7);
-  newLineIfRoom();
-  EXPECT_EQ(whereY(), 23);
-  EXPECT_EQ(whereX(), 7);
-}
-
-TEST(Screen, ScrollUpOneLineKeepsTheBottomRow) {
-  clearScreen();
-  for (int r = 0; r < SCREEN_ROWS; ++r) {
-    gotoXY(1, r + 1);
-    writeFormat("row %d", r);
-  }
-  scrollUpOneLine();
-  EXPECT_EQ(trimmedRow(0), "row 1");
-  EXPECT_EQ(trimmedRow(23), "row 24");
-  EXPECT_EQ(trimmedRow(24), "row 24");
-}
-
 TEST(Screen, ClearToEndOfLineAndTheEscapeHintKeepTheCursor) {
   clearScreen();
   writeText("0123456789");
@@ -121,14 +97,6 @@ TEST(ReadName, TakesUpperCaseRefusesALeadingBlankSlashAndOverlongText) {
     EXPECT_EQ(readName(name, 20), ESCAPE_KEY);
   }
   EXPECT_EQ(name, "AB" + std::string(18, 'C'));
-}
-
-TEST(ReadText, KeepsCaseAndAcceptsPaths) {
-  clearScreen();
-  std::string path;
-  Keys keys("/tmp/Mixed Case\r");
-  EXPECT_EQ(readText(path, 79), ENTER_KEY);
-  EXPECT_EQ(path, "/tmp/Mixed Case");
 }
 
 TEST(ReadIntInRange, AcceptsOnlyValuesInRangeWithinTheFieldWidth) {
@@ -192,22 +160,6 @@ TEST(ReadStateOrStar, ReadsAStarOnlyAlone) {
   }
 }
 
-TEST(ReadKey, EndsTheProgramWithStatus255AtTheEndOfTheScriptOrAtCtrlZ) {
-  EXPECT_EXIT(
-      {
-        Keys keys("a");
-        readKey();
-        readKey();
-      },
-      ::testing::ExitedWithCode(255), "");
-  EXPECT_EXIT(
-      {
-        Keys keys("\x1a" "b");
-        readKey();
-      },
-      ::testing::ExitedWithCode(255), "");
-}
-
 TEST(SessionLog, FormatsComputingTimes) {
   EXPECT_EQ(formatComputingTime(59), "00:00:59");
   EXPECT_EQ(formatComputingTime(3661), "01:01:01");
@@ -215,30 +167,7 @@ TEST(SessionLog, FormatsComputingTimes) {
   EXPECT_EQ(formatComputingTime(-5), "00:00:00");
 }
 
-TEST(SessionLog, WrapsLinesBeforeColumn75WithTheEntrysIndentation) {
-  // 200 characters after an output name of six: lines of at most 74
-  // characters, the continuation lines indented by 9 blanks.
-  std::string text = "SYNC12 = ";
-  while (text.size() < 200) text += static_cast<char>('a' + text.size() % 26);
-  const std::string wrapped = wrapLogText(text + "\n\n", 9);
-  std::string unwrapped;
-  std::size_t start = 0;
-  int lines = 0;
-  for (std::size_t end; (end = wrapped.find('\n', start)) != std::string::npos && end > start; start = end + 1) {
-    const std::string line = wrapped.substr(start, end - start);
-    EXPECT_LE(line.size(), 74u) << line;
-    if (lines++ == 0) {
-      EXPECT_EQ(line.size(), 74u);
-      unwrapped += line;
-    } else {
-      EXPECT_EQ(line.substr(0, 9), std::string(9, ' '));
-      EXPECT_NE(line[9], ' ');
-      unwrapped += line.substr(9);
-    }
-  }
-  EXPECT_EQ(lines, 3);
-  EXPECT_EQ(unwrapped, text);
-  // A newline restarts the count.
+TEST(SessionLog, RestartsTheLineLengthAfterANewline) {
   EXPECT_EQ(wrapLogText(std::string(70, 'x') + "\n" + std::string(70, 'y'), 3),
             std::string(70, 'x') + "\n" + std::string(70, 'y'));
 }

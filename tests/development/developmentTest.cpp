@@ -14,8 +14,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::randomDES;
+using namespace test;
 
 // Distance from p to q along at least one transition, by relaxing whole
 // layers: no search order involved. -1 when q cannot be reached that way.

@@ -16,30 +16,7 @@
 namespace kav {
 namespace {
 
-using test::exists;
-using test::readFile;
-using test::TempDir;
-
-// Sets an environment variable for the processes a test starts and puts
-// the old value back when it goes.
-struct EnvSetting {
-  EnvSetting(const char* name, const std::string& value) : name(name) {
-    if (const char* old = std::getenv(name)) {
-      saved = old;
-      hadValue = true;
-    }
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~EnvSetting() {
-    if (hadValue) ::setenv(name, saved.c_str(), 1);
-    else ::unsetenv(name);
-  }
-  EnvSetting(const EnvSetting&) = delete;
-  EnvSetting& operator=(const EnvSetting&) = delete;
-  const char* name;
-  std::string saved;
-  bool hadValue = false;
-};
+using namespace test;
 
 std::size_t countOf(const std::string& text, const std::string& word) {
   std::size_t count = 0;
@@ -78,10 +55,10 @@ TEST(Install, GivesAKavThatFindsItsDocumentAndKeepsItsSettingsPerUser) {
   // The user directory is "user" below the working directory; the settings
   // go to the per-user folder although root could write PREFIX/bin.
   ::mkdir((work.path + "user").c_str(), 0755);
-  const EnvSetting homeSetting("HOME", home.path);
-  const EnvSetting configSetting("XDG_CONFIG_HOME", home.path + "config");
+  const test::EnvSetting homeSetting("HOME", home.path);
+  const test::EnvSetting configSetting("XDG_CONFIG_HOME", home.path + "config");
   const std::string screens = work.path + "screens";
-  const EnvSetting logSetting("KAV_SCREEN_LOG", screens);
+  const test::EnvSetting logSetting("KAV_SCREEN_LOG", screens);
   ::unsetenv("DISPLAY");
   ::unsetenv("WAYLAND_DISPLAY");
   test::writeFile(work.path + "script", " I\rCX"); // open the document, switch clocking off, quit

@@ -1,6 +1,5 @@
 #include "engine/child.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,15 +17,12 @@
 namespace kav {
 namespace {
 
-using test::exists;
-using test::ProgramDir;
-using test::writeFile;
+using namespace test;
 
 // Puts a shell script in place of the child, for the ways a child can fail.
 void fakeChild(const ProgramDir& program, const std::string& script) {
   session.programPath = program.dir.path + "fake";
-  writeFile(session.programPath, "#!/bin/sh\n" + script + "\n");
-  ::chmod(session.programPath.c_str(), 0755);
+  test::writeScript(session.programPath, script);
 }
 
 TEST(RunChild, RunsTheRealChildAndCleansUpItsFiles) {

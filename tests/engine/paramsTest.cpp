@@ -52,7 +52,7 @@ TEST(ReadEvents, CollectsAnAscendingSetAndChecksLabels) {
   ASSERT_TRUE(readEventsUntilEnd(minusOne, events));
   EXPECT_EQ(events, (EventList{7, 9}));
 
-  for (const char* bad : {"1001\n", "-2\n", "4x\n"}) {
+  for (const char* bad : {"1001\n", "-2\n", "4x\n", "-1\n"}) { // -1 ends no list read to the end
     ParamReader in2{bad, 0};
     EXPECT_FALSE(readEventsUntilEnd(in2, events)) << bad;
   }

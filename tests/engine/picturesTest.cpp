@@ -2,12 +2,11 @@
 // picture by Graphviz's dot, from a "Graphviz" folder of the working
 // directory or from the PATH.
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <filesystem>
 
 #include "engine/child.h"
 #include "engine/pictures.h"
@@ -17,84 +16,61 @@
 namespace kav {
 namespace {
 
-using test::exists;
-using test::ProgramDir;
-using test::readFile;
-using test::runBatchChild;
-
-using test::PathSetting;
+using namespace test;
 
 class Pictures : public ::testing::Test {
 protected:
-  ProgramDir program;
+  test::ProgramDir program;
 
-  void SetUp() override {
-    runBatchChild(program, PROC_CREATE, "M\n3\n2\n-1\n0 1 1\n1 2 2\n2 1000 0\n");
+  void SetUp() override { program.save("M.DES", test::makeDES(3, {{0, 1, 1}, {1, 2, 2}, {2, 1000, 0}}, {2})); }
+  // orva.rst after converting with these lines, "none" when there is none;
+  // checks that the DES and the user directory are left as they were.
+  std::string convert(const std::string& lines) {
+    const std::string before = readFile(program.user("M.DES"));
+    const test::RunResult r = test::runBatchChild(program, PROC_GRAPHVIZ, lines);
+    EXPECT_EQ(r.status, 0) << r.output;
+    output = r.output;
+    EXPECT_EQ(readFile(program.user("M.DES")), before);
+    for (const auto& entry : std::filesystem::directory_iterator(program.userDir))
+      EXPECT_NE(entry.path().filename().string().rfind(".kav-", 0), 0u) << "work folder left behind";
+    const std::string result = exists(program.user("orva.rst")) ? readFile(program.user("orva.rst")) : "none";
     std::remove(program.user("orva.rst").c_str());
-    desBefore = readFile(program.user("M.DES"));
+    return result;
   }
-  test::RunResult convert(const std::string& lines) { return runBatchChild(program, PROC_GRAPHVIZ, lines); }
-  std::string result() const { return readFile(program.user("orva.rst")); }
-  // Nothing of the conversion's work folder is left in the user directory.
-  bool leftNoWorkFolder() const {
-    DIR* dir = ::opendir(program.userDir.c_str());
-    bool clean = true;
-    while (const dirent* e = ::readdir(dir)) clean = clean && std::string(e->d_name).rfind(".kav-", 0) != 0;
-    ::closedir(dir);
-    return clean;
-  }
-  // A stand-in for dot in the program's Graphviz folder: it writes the
-  // text `mark` where -o points.
+  // A stand-in for dot in the program's Graphviz folder: it writes `mark`
+  // where -o points.
   void installLocalDot(const std::string& mark) {
     ::mkdir((program.dir.path + "Graphviz").c_str(), 0755);
-    const std::string script = program.dir.path + "Graphviz/dot";
-    test::writeFile(script, "#!/bin/sh\nwhile [ \"$1\" != -o ]; do shift; done\nprintf '" + mark + "' > \"$2\"\n");
-    ::chmod(script.c_str(), 0755);
+    test::writeScript(program.dir.path + "Graphviz/dot",
+                      "while [ \"$1\" != -o ]; do shift; done\nprintf '" + mark + "' > \"$2\"");
   }
-  std::string desBefore;
+  std::string output;
 };
 
-TEST_F(Pictures, MakesAGifPictureWithGraphvizAndLeavesTheDESAlone) {
+TEST_F(Pictures, MakesAGifPictureWithGraphvizAndReplacesAnOlderOne) {
   if (findProgram("dot").empty()) GTEST_SKIP() << "Graphviz (dot) is not installed";
-  const test::RunResult r = convert("M\nPIC\n");
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(result(), "0\n");
+  EXPECT_EQ(convert("M\nPIC\n"), "0\n");
   EXPECT_EQ(readFile(program.user("PIC.GIF")).substr(0, 4), "GIF8");
-  EXPECT_EQ(readFile(program.user("M.DES")), desBefore);
-  EXPECT_TRUE(leftNoWorkFolder());
-  // An older picture of the same name is replaced.
   test::writeFile(program.user("PIC.GIF"), "old");
-  EXPECT_EQ(convert("M\nPIC\n").status, 0);
+  EXPECT_EQ(convert("M\nPIC\n"), "0\n");
   EXPECT_EQ(readFile(program.user("PIC.GIF")).substr(0, 4), "GIF8");
 }
 
-TEST_F(Pictures, PrefersTheGraphvizFolderOfTheWorkingDirectory) {
+TEST_F(Pictures, PrefersTheGraphvizFolderAndFailsWithoutResultOrWithTwo) {
   installLocalDot("GIF89a-local");
-  const test::RunResult r = convert("M\nM\n");
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(result(), "0\n");
+  EXPECT_EQ(convert("M\nM\n"), "0\n");
   EXPECT_EQ(readFile(program.user("M.GIF")), "GIF89a-local");
-  EXPECT_TRUE(leftNoWorkFolder());
+  EXPECT_EQ(convert("NOPE\nPIC\n"), "none");
+  EXPECT_EQ(convert("M\n"), "2\n");
+  EXPECT_FALSE(exists(program.user("PIC.GIF")));
 }
 
 TEST_F(Pictures, LeavesNoResultWhenNoDotExists) {
-  const PathSetting path(program.dir.path + "nowhere");
-  const test::RunResult r = convert("M\nPIC\n");
+  const test::EnvSetting path("PATH", program.dir.path + "nowhere");
   // The parent side reads a missing result as -3.
-  EXPECT_EQ(r.status, 0);
-  EXPECT_FALSE(exists(program.user("orva.rst")));
-  EXPECT_NE(r.output.find(NO_GRAPHVIZ_MESSAGE), std::string::npos) << r.output;
+  EXPECT_EQ(convert("M\nPIC\n"), "none");
+  EXPECT_NE(output.find(NO_GRAPHVIZ_MESSAGE), std::string::npos) << output;
   EXPECT_FALSE(exists(program.user("PIC.GIF")));
-  EXPECT_TRUE(leftNoWorkFolder());
-}
-
-TEST_F(Pictures, FailsWithoutResultForAMissingDESAndWithTwoForMissingLines) {
-  installLocalDot("GIF89a");
-  EXPECT_EQ(convert("NOPE\nPIC\n").status, 0);
-  EXPECT_FALSE(exists(program.user("orva.rst")));
-  EXPECT_FALSE(exists(program.user("PIC.GIF")));
-  EXPECT_EQ(convert("M\n").status, 0);
-  EXPECT_EQ(result(), "2\n");
 }
 
 } // namespace

@@ -13,9 +13,7 @@
 namespace kav {
 namespace {
 
-using test::readFile;
-using test::TempDir;
-using test::writeFile;
+using namespace test;
 
 // Runs loadIni on an orva.ini in a temporary directory that is also the
 // current directory, restoring the session afterwards.
@@ -56,17 +54,14 @@ TEST_F(LoadIni, KeepsTheCaseOfAnExistingDirectoryAndReadsTheClock) {
   EXPECT_EQ(readFile(session.iniPath), mixed + "/\r\nCLOCK 1\n"); // the user's file, left as it is
 }
 
-TEST_F(LoadIni, OneLineFileKeepsTheClockingValueInForce) {
-  writeFile(session.iniPath, dir.path + "\n");
+TEST_F(LoadIni, KeepsTheClockingValueInForceWithoutAClockLineAndReadsItForAMissingDirectory) {
   session.clockingMode = true; // as script mode sets it
-  loadIni(session.iniPath);
-  EXPECT_TRUE(session.clockingMode);
-  writeFile(session.iniPath, dir.path + "\nCLOCKS 0\n");
-  loadIni(session.iniPath);
-  EXPECT_TRUE(session.clockingMode);
-}
-
-TEST_F(LoadIni, MissingDirectoryFallsBackButKeepsTheClock) {
+  for (const std::string& text : {dir.path + "\n", dir.path + "\nCLOCKS 0\n"}) {
+    writeFile(session.iniPath, text);
+    loadIni(session.iniPath);
+    EXPECT_TRUE(session.clockingMode) << text;
+  }
+  session.clockingMode = false;
   writeFile(session.iniPath, dir.path + "nowhere\nCLOCK 1\n");
   loadIni(session.iniPath);
   EXPECT_EQ(session.userDirLine, dir.path + "user");
@@ -75,14 +70,10 @@ TEST_F(LoadIni, MissingDirectoryFallsBackButKeepsTheClock) {
 
 TEST(IniDirectoryFor, UsesTheUserConfigurationFolderWhenTheProgramDirectoryIsNotWritable) {
   TempDir config;
-  const char* old = std::getenv("XDG_CONFIG_HOME");
-  const std::string saved = old ? old : "";
-  ::setenv("XDG_CONFIG_HOME", config.path.c_str(), 1);
+  const test::EnvSetting setting("XDG_CONFIG_HOME", config.path);
   EXPECT_EQ(iniDirectoryFor("/nonexistent/program/"), config.path + "/kav/");
   EXPECT_TRUE(isEnterableDirectory(config.path + "/kav"));
   EXPECT_EQ(iniDirectoryFor(config.path), config.path);
-  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  else ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(InstallPrefixOf, TellsAnInstalledProgramByItsDocumentFolderNotByPermissions) {
@@ -99,12 +90,8 @@ TEST(InstallPrefixOf, TellsAnInstalledProgramByItsDocumentFolderNotByPermissions
   EXPECT_EQ(installPrefixOf(prefix.path), "");
   EXPECT_EQ(infoPathFor(bin), prefix.path + "share/doc/kav/KAV_Info");
   // Writable (the tests run as root), and still the per-user folder.
-  const char* old = std::getenv("XDG_CONFIG_HOME");
-  const std::string saved = old ? old : "";
-  ::setenv("XDG_CONFIG_HOME", config.path.c_str(), 1);
+  const test::EnvSetting setting("XDG_CONFIG_HOME", config.path);
   EXPECT_EQ(iniDirectoryFor(bin), config.path + "/kav/");
-  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  else ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

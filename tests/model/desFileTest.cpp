@@ -13,8 +13,7 @@
 namespace kav {
 namespace {
 
-using test::makeDES;
-using test::TempDir;
+using namespace test;
 
 // Little-endian bytes, for files written by hand.
 struct Bytes {
@@ -35,12 +34,6 @@ struct Bytes {
   }
 };
 
-void expectSameDES(const DES& a, const DES& b) {
-  ASSERT_EQ(a.size(), b.size());
-  EXPECT_EQ(test::describe(a), test::describe(b));
-  for (std::int64_t s = 0; s < a.size(); ++s) EXPECT_EQ(a[s].vocal, b[s].vocal) << "state " << s;
-}
-
 class DesFile : public ::testing::Test {
 protected:
   TempDir dir;
@@ -60,35 +53,32 @@ TEST_F(DesFile, RoundTripsInBothVersions) {
   for (int version : {1, 2}) {
     SCOPED_TRACE(version);
     ASSERT_EQ(saveDESFile(path(), des, 0, version), SAVE_OK);
+    EXPECT_EQ(test::readFile(path()), test::golden(version == 1 ? "V1.DES" : "V2.DES"));
     DES back;
     std::int64_t init = 7;
     ASSERT_EQ(loadDESFile(path(), back, init), LOAD_OK);
     EXPECT_EQ(init, 0);
-    expectSameDES(des, back);
+    EXPECT_EQ(test::describe(back), test::describe(des));
     EXPECT_TRUE(isValidDES(back));
     EXPECT_EQ(back[0].reached, 1);
   }
+  // Control data carry init -1; a missing file is not a malformed one.
+  const DES data = makeDES(2, {{1, 2, 0}, {1, 5, 0}});
+  ASSERT_EQ(saveDESFile(path("C.DAT"), data, -1, 2), SAVE_OK);
+  DES back;
+  std::int64_t init = 0;
+  ASSERT_EQ(loadDESFile(path("C.DAT"), back, init), LOAD_OK);
+  EXPECT_EQ(init, -1);
+  EXPECT_EQ(test::describe(back), test::describe(data));
+  EXPECT_EQ(loadDESFile(path("NONE.DES"), back, init), LOAD_MISSING);
 }
 
 TEST_F(DesFile, EmptyDesIsHeaderSizeThreeTerminatorsAndEndBlock) {
   ASSERT_EQ(saveDESFile(path(), DES{}, 0, 2), SAVE_OK);
-  const std::string expected = Bytes()
-                                   .text(DES_HEADER_TEXT)
-                                   .num(26, 1)
-                                   .text("Z8^0L;2")
-                                   .num(0xFF00AA55u, 4)
-                                   .num(0, 4)
-                                   .num(40, 4) // size through vocal terminator
-                                   .num(0, 8)
-                                   .num(0, 8)
-                                   .num(~0ull, 8)
-                                   .num(~0ull, 8)
-                                   .num(~0ull, 8)
-                                   .num(0xFFFFFFFFu, 4)
-                                   .num(8, 4)
-                                   .num(0, 8)
-                                   .num(0, 8)
-                                   .data;
+  // The block of 40 bytes runs from the size through the vocal terminator.
+  const std::string expected = Bytes().text(DES_HEADER_TEXT).num(26, 1).text("Z8^0L;2").num(0xFF00AA55u, 4).num(0, 4)
+                                   .num(40, 4).num(0, 8).num(0, 8).num(~0ull, 8).num(~0ull, 8).num(~0ull, 8)
+                                   .num(0xFFFFFFFFu, 4).num(8, 4).num(0, 8).num(0, 8).data;
   EXPECT_EQ(test::readFile(path()), expected);
   DES back = makeDES(1, {});
   std::int64_t init;
@@ -96,33 +86,11 @@ TEST_F(DesFile, EmptyDesIsHeaderSizeThreeTerminatorsAndEndBlock) {
   EXPECT_EQ(back.size(), 0);
 }
 
-TEST_F(DesFile, DatFilesCarryInitMinusOne) {
-  const DES data = makeDES(2, {{1, 2, 0}, {1, 5, 0}});
-  ASSERT_EQ(saveDESFile(path("C.DAT"), data, -1, 2), SAVE_OK);
-  DES back;
-  std::int64_t init = 0;
-  ASSERT_EQ(loadDESFile(path("C.DAT"), back, init), LOAD_OK);
-  EXPECT_EQ(init, -1);
-  expectSameDES(data, back);
-}
-
 TEST_F(DesFile, ReadsAnyHeaderTextAndVersionOnePackedWords) {
-  const std::string v1 = Bytes()
-                             .text(REDUCTION_HEADER_TEXT)
-                             .num(26, 1)
-                             .text("Z8^0L;1")
-                             .num(0xFF00AA55u, 4)
-                             .num(0, 4)
-                             .num(0, 4)
-                             .num(6, 4)
-                             .num(0xFFFFFFFFu, 4) // init -1
-                             .num(0xFFFFFFFFu, 4) // no markers
-                             .num(0, 4)
-                             .num(1, 2)
-                             .num((3u << 22) | 5u, 4)
-                             .num(0xFFFFFFFFu, 4)
-                             .num(0xFFFFFFFFu, 4)
-                             .data;
+  // Six states, init -1, no markers, state 0 with one packed transition.
+  const std::string v1 = Bytes().text(REDUCTION_HEADER_TEXT).num(26, 1).text("Z8^0L;1").num(0xFF00AA55u, 4).num(0, 4)
+                             .num(0, 4).num(6, 4).num(0xFFFFFFFFu, 4).num(0xFFFFFFFFu, 4).num(0, 4).num(1, 2)
+                             .num((3u << 22) | 5u, 4).num(0xFFFFFFFFu, 4).num(0xFFFFFFFFu, 4).data;
   DES des;
   test::writeFile(path("V1.DES"), v1);
   std::int64_t init = 0;
@@ -180,29 +148,12 @@ TEST_F(DesFile, SizeTooLargeToAllocateIsAnAllocationFailure) {
 }
 
 TEST_F(DesFile, SortsTransitionListsThatAreNotSorted) {
-  const std::string content = Bytes()
-                                  .header()
-                                  .num(3, 8)
-                                  .num(0, 8)
-                                  .num(~0ull, 8)
-                                  .num(0, 8)
-                                  .num(3, 2)
-                                  .transition(2, 5)
-                                  .transition(1, 5)
-                                  .transition(2, 5)
-                                  .num(~0ull, 8)
-                                  .num(~0ull, 8)
-                                  .data;
+  const std::string content = Bytes().header().num(3, 8).num(0, 8).num(~0ull, 8).num(0, 8).num(3, 2).transition(2, 5)
+                                  .transition(1, 5).transition(2, 5).num(~0ull, 8).num(~0ull, 8).data;
   DES des;
   ASSERT_EQ(load(content, des), LOAD_OK);
   EXPECT_TRUE(isValidDES(des));
   EXPECT_EQ(test::describe(des), "3: 0-5->1 0-5->2 | marked");
-}
-
-TEST_F(DesFile, MissingFileIsNotMalformed) {
-  DES des;
-  std::int64_t init = 0;
-  EXPECT_EQ(loadDESFile(path("NONE.DES"), des, init), LOAD_MISSING);
 }
 
 TEST_F(DesFile, FailedSaveLeavesThePreviousFileIntactAndSaveKeepsPermissions) {

@@ -7,8 +7,7 @@
 namespace kav {
 namespace {
 
-using test::Edge;
-using test::makeDES;
+using namespace test;
 
 std::vector<std::pair<int, long>> listOf(const StateRecord& s) {
   std::vector<std::pair<int, long>> out;
@@ -88,6 +87,21 @@ TEST(StateRecord, VocalFieldHoldsThirteenSignedBitsWithoutDisturbingFlags) {
   EXPECT_EQ(s.marked, 1);
   EXPECT_EQ(s.reached, 0);
   EXPECT_EQ(s.coreached, 1);
+}
+
+TEST(IsValidDES, RejectsEachBrokenInvariant) {
+  const auto valid = [](void (*change)(DES&)) {
+    DES des = makeDES(2, {{0, 1, 0}, {0, 2, 1}});
+    change(des);
+    return isValidDES(des);
+  };
+  EXPECT_TRUE(valid([](DES&) {}));
+  EXPECT_FALSE(valid([](DES& d) { d[1].transitions = std::make_unique<Transition[]>(1); })); // array, no count
+  EXPECT_FALSE(valid([](DES& d) { d[1].transitionCount = 1; }));                            // count, no array
+  EXPECT_FALSE(valid([](DES& d) { d[0].transitions[1].target = 2; }));
+  EXPECT_FALSE(valid([](DES& d) { d[0].transitions[1].target = -1; }));
+  EXPECT_FALSE(valid([](DES& d) { std::swap(d[0].transitions[0], d[0].transitions[1]); }));
+  EXPECT_FALSE(valid([](DES& d) { d[0].transitions[1] = d[0].transitions[0]; }));
 }
 
 TEST(AllEventsControllable, IsTrueWithoutTransitionsAndFalseForAnyEvenLabel) {

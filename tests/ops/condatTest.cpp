@@ -9,8 +9,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 DES condatOf(const DES& plant, const DES& supervisor) {
   DES data;

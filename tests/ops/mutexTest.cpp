@@ -7,8 +7,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Machine 1: 0 -1-> 1 -2-> 2 (marked); machine 2: 0 -5-> 1 (marked). The
 // shuffle numbers (0,0) 0, (1,0) 1, (0,1) 2, (2,0) 3, (1,1) 4, (2,1) 5.
@@ -16,8 +15,9 @@ DES machine1() { return makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {2}); }
 DES machine2() { return makeDES(2, {{0, 5, 1}}, {1}); }
 
 TEST(MutexDES, WithoutReachableExcludedPairsIsTheSynchronousProduct) {
+  // Pairs just beyond the operands, whose codes would name (0, 1) and (0, 2).
   DES result;
-  ASSERT_TRUE(mutexDES(machine1(), machine2(), {{0, 5}, {7, 0}}, result));
+  ASSERT_TRUE(mutexDES(machine1(), machine2(), {{0, 2}, {3, 0}}, result));
   EXPECT_EQ(describe(result), "6: 0-1->1 0-5->2 1-2->3 1-5->4 2-1->4 3-5->5 4-2->5 | marked 5");
 }
 

@@ -12,8 +12,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Reference written without library code: fixpoint iteration.
 std::vector<bool> referenceReachable(const DES& des) {
@@ -62,52 +61,6 @@ DES referenceTrim(const DES& des, bool needCoreached) {
   return test::makeDES(kept, edges, marked);
 }
 
-TEST(TrimDES, KeepsRelativeOrderOfSurvivingStates) {
-  // 0 -> 2 -> 5 (marked); 1 and 3 unreachable, 4 reachable but blocking.
-  DES des = makeDES(6, {{0, 1, 2}, {2, 3, 5}, {2, 5, 4}, {1, 1, 0}, {3, 1, 5}, {5, 2, 0}}, {5});
-  trimDES(des);
-  EXPECT_EQ(describe(des), "3: 0-1->1 1-3->2 2-2->0 | marked 2");
-  EXPECT_TRUE(isValidDES(des));
-}
-
-TEST(TrimDES, LeavesATrimDesUnchangedWithFlagsSet) {
-  DES des = makeDES(3, {{0, 1, 1}, {1, 2, 2}, {2, 4, 0}}, {2});
-  const std::string before = describe(des);
-  trimDES(des);
-  EXPECT_EQ(describe(des), before);
-  for (const StateRecord& s : des.states) {
-    EXPECT_EQ(s.reached, 1);
-    EXPECT_EQ(s.coreached, 1);
-  }
-}
-
-TEST(TrimDES, GivesTheEmptyDesWhenNoMarkedStateIsReachable) {
-  DES unreachableMarker = makeDES(3, {{0, 1, 1}, {2, 1, 0}}, {2});
-  trimDES(unreachableMarker);
-  EXPECT_EQ(unreachableMarker.size(), 0);
-
-  DES noMarker = makeDES(2, {{0, 1, 1}});
-  trimDES(noMarker);
-  EXPECT_EQ(noMarker.size(), 0);
-
-  DES empty;
-  trimDES(empty);
-  EXPECT_EQ(empty.size(), 0);
-}
-
-TEST(TrimDES, KeepsAPathThroughACycleAndRemovesADeadCycle) {
-  // 0 <-> 1 -> 2 (marked); 0 -> 3 <-> 4 never reaches a marker.
-  DES des = makeDES(5, {{0, 1, 1}, {1, 3, 0}, {1, 5, 2}, {0, 7, 3}, {3, 1, 4}, {4, 1, 3}}, {2});
-  trimDES(des);
-  EXPECT_EQ(describe(des), "3: 0-1->1 1-3->0 1-5->2 | marked 2");
-}
-
-TEST(ReachDES, KeepsTheReachablePartWithoutMarkers) {
-  DES des = makeDES(4, {{0, 1, 2}, {2, 1, 0}, {1, 1, 3}});
-  reachDES(des);
-  EXPECT_EQ(describe(des), "2: 0-1->1 1-1->0 | marked");
-}
-
 TEST(TrimDESWithPairs, MovesEachPairCodeWithItsState) {
   DES des = makeDES(4, {{0, 1, 2}, {0, 3, 1}, {2, 1, 3}}, {3});
   std::vector<std::int64_t> pairs{10, 11, 12, 13};
@@ -123,25 +76,15 @@ TEST(BfsRecodeDES, NumbersStatesInOrderOfDiscoveryByAscendingLabel) {
   des[7].vocal = 11;
   std::vector<std::int64_t> map;
   bfsRecodeDES(des, &map);
-  EXPECT_EQ(describe(des), "5: 0-1->1 0-3->2 1-2->3 2-2->4 4-1->0 | marked 4");
-  EXPECT_EQ(des[2].vocal, 11);
+  EXPECT_EQ(describe(des), "5: 0-1->1 0-3->2 1-2->3 2-2->4 4-1->0 | marked 4 | vocal 2:11");
   EXPECT_EQ(map, (std::vector<std::int64_t>{0, -1, -1, -1, 1, 3, 4, 2}));
   EXPECT_TRUE(isValidDES(des));
-}
-
-TEST(BfsRecodeDES, KeepsListsSortedWhenNewNumbersReverseTheTargets) {
-  // Old 3 is found first (label 1) and becomes 1, old 1 becomes 2, so the
-  // two label-2 targets of state 0 swap order and must be sorted again.
-  DES des = makeDES(4, {{0, 1, 3}, {0, 2, 1}, {0, 2, 3}});
-  bfsRecodeDES(des);
-  EXPECT_TRUE(isValidDES(des));
-  EXPECT_EQ(describe(des), "3: 0-1->1 0-2->1 0-2->2 | marked");
 }
 
 TEST(ReachabilityLaws, AgreeWithReferenceOnRandomDes) {
   for (std::uint32_t seed = 1; seed <= 300; ++seed) {
     std::mt19937 rng(seed);
-    const std::int64_t size = 1 + rng() % 40;
+    const std::int64_t size = rng() % 40;
     const DES input = test::randomDES(rng, size, static_cast<int>(rng() % 100), 6, 5, seed % 2 == 0);
     SCOPED_TRACE("seed " + std::to_string(seed) + ": " + describe(input));
 
@@ -149,6 +92,7 @@ TEST(ReachabilityLaws, AgreeWithReferenceOnRandomDes) {
     trimDES(trimmed);
     EXPECT_EQ(describe(trimmed), describe(referenceTrim(input, true)));
     EXPECT_TRUE(isValidDES(trimmed));
+    for (const StateRecord& s : trimmed.states) EXPECT_TRUE(s.reached && s.coreached);
     DES again = copyDES(trimmed);
     trimDES(again);
     EXPECT_EQ(describe(again), describe(trimmed)); // idempotent
@@ -166,6 +110,7 @@ TEST(ReachabilityLaws, AgreeWithReferenceOnRandomDes) {
     // recode changes nothing.
     DES recoded = copyDES(reached);
     bfsRecodeDES(recoded);
+    EXPECT_TRUE(isValidDES(recoded));
     EXPECT_EQ(recoded.size(), reached.size());
     EXPECT_EQ(countTransitions(recoded), countTransitions(reached));
     DES twice = copyDES(recoded);

@@ -91,13 +91,7 @@ TEST(ConvertModel, WritesFsmAndGenWithNamesAttributesAndTheSilentEvent) {
   w.write("STATES.MAP", "1 busy\n");
   o.stateMap = w.path("STATES.MAP");
   ASSERT_EQ(w.convert("IN.DES", "OUT.gen", o).status, CONVERT_OK);
-  EXPECT_EQ(w.read("OUT.gen"),
-            "<Generator>\n\"IN\"\n\n"
-            "<Alphabet>\n\"start\" +C+\n\"2\" +o+\n\"tau\" +o+\n</Alphabet>\n\n"
-            "<States>\n\"0\"\n\"busy\"\n</States>\n\n"
-            "<TransRel>\n\"0\" \"start\" \"busy\"\n\"0\" \"2\" \"0\"\n\"busy\" \"tau\" \"0\"\n</TransRel>\n\n"
-            "<InitStates>\n\"0\"\n</InitStates>\n\n<MarkedStates>\n\"busy\"\n</MarkedStates>\n\n"
-            "</Generator>\n");
+  EXPECT_EQ(w.read("OUT.gen"), test::golden("OUT.gen"));
   // Exports only read the maps.
   EXPECT_EQ(w.read("EVENTS.MAP"), "1 start\n");
 }
@@ -120,8 +114,7 @@ TEST(ConvertModel, SharesLabelsAcrossImportsThroughTheEventMap) {
   Workspace w;
   ConvertOptions o = withMaps(w);
   // Blank lines may be missing or doubled, fields split by blanks or tabs.
-  w.write("PLANT.fsm", "3\n\nidle 1 2\nstart\tbusy\tc\to\nreset idle uc uo\n"
-                       "busy  0  3\n\n\ndone idle uc o\n4 busy uc o\nhalt broken uc o\n\nbroken 0 0\n");
+  w.write("PLANT.fsm", test::golden("PLANT.fsm"));
   const ConvertResult plant = w.convert("PLANT.fsm", "PLANT.DES", o);
   EXPECT_EQ(plant.status, CONVERT_OK);
   EXPECT_EQ(plant.message, "note: KAV keeps no observability; give --unobservable 0 when exporting again");
@@ -133,9 +126,7 @@ TEST(ConvertModel, SharesLabelsAcrossImportsThroughTheEventMap) {
 
   // The legal language's initial state is declared last; "3" is
   // uncontrollable, so it cannot keep its odd number, and "010" is no number.
-  w.write("SPEC.gen", "<Generator> spec\n<Alphabet> start +C+ stop +C+ done 3 010 </Alphabet>\n"
-                      "<States> a b </States>\n<TransRel> b start a a done b a stop a b 3 b a 010 a </TransRel>\n"
-                      "<InitStates> b </InitStates> <MarkedStates> </MarkedStates>\n</Generator>\n");
+  w.write("SPEC.gen", test::golden("SPEC.gen"));
   ASSERT_EQ(w.convert("SPEC.gen", "SPEC.DES", o).status, CONVERT_OK);
   EXPECT_EQ(w.describe("SPEC.DES"), "2: 0-1->1 0-8->0 1-2->0 1-3->1 1-10->1 | marked");
   EXPECT_EQ(w.read("EVENTS.MAP"), "0 reset\n1 start\n2 done\n3 stop\n4 4\n6 halt\n8 3\n10 010\n");
@@ -149,13 +140,7 @@ TEST(ConvertModel, SharesLabelsAcrossImportsThroughTheEventMap) {
 TEST(ConvertModel, ReadsGenCommentsQuotedNamesIntegerStatesAndRanges) {
   Workspace w;
   ConvertOptions o = withMaps(w);
-  w.write("M.gen",
-          "% a machine\n<Generator name=\"header > ignored\">\n\"machine 1\"\n"
-          "<Alphabet>\n\"start work\" +C+   fin  % fin is uncontrollable\n brk +o+ \"5\" +CF+\n</Alphabet>\n"
-          "<States>\n<Consecutive> 1 3 </Consecutive>\n\"idle\" +Q+ <Attr> \"x\" <Deep/> </Attr>\n</States>\n"
-          "<TransRel>\nidle \"start work\" 1\n1 fin \"2\" 2 brk 3 +X+\n3 \"5\" idle\n</TransRel>\n"
-          "<InitStates> \"idle\" </InitStates>\n<MarkedStates> idle <Consecutive> 2 3 </Consecutive> </MarkedStates>\n"
-          "<StateAttributes> idle </StateAttributes>\n</Generator>\n");
+  w.write("M.gen", test::golden("M.gen"));
   ASSERT_EQ(w.convert("M.gen", "M.DES", o).status, CONVERT_OK);
   EXPECT_EQ(w.describe("M.DES"), "4: 0-1->1 1-0->2 2-2->3 3-5->0 | marked 0 2 3");
   EXPECT_EQ(w.read("EVENTS.MAP"), "0 fin\n1 start work\n2 brk\n5 5\n");
@@ -169,8 +154,7 @@ TEST(ConvertModel, ReadsGenCommentsQuotedNamesIntegerStatesAndRanges) {
   text.replace(text.find("\"start work\""), 12, "go");
   w.write("N.gen", text);
   ASSERT_EQ(w.convert("N.gen", "N.fsm").status, CONVERT_OK);
-  EXPECT_EQ(w.read("N.fsm"), "4\n\nidle\t1\t1\ngo\t1\tc\to\n\n1\t0\t1\nfin\t2\tuc\to\n\n"
-                             "2\t1\t1\nbrk\t3\tuc\tuo\n\n3\t1\t1\n5\tidle\tc\to\n");
+  EXPECT_EQ(w.read("N.fsm"), test::golden("N.fsm"));
 }
 
 TEST(ConvertModel, OverridesControllabilityGivenOnTheCommandLine) {

@@ -42,50 +42,20 @@ std::string labelCells(const std::vector<std::uint16_t>& labels) {
   return text;
 }
 
-const std::string DAT_HEAD = "Control data are displayed as a list of supervisor states\n"
-                             "where disabling occurs, together with the events that must\n"
-                             "be disabled there.\n\n";
-
 // --- DES listing ------------------------------------------------------------------------
 
-TEST(WriteDesListing, DescribesAnEmptyDESSectionBySection) {
-  EXPECT_EQ(desListing(DES{}, "E", true), "E    # states: 0    state set: empty     initial state: none\n\n"
-                                          "marker states: none\n\n"
-                                          "\nvocal states: none\n\n"
-                                          "transition table : empty\n");
-}
-
-TEST(WriteDesListing, PrintsAllMarkedAsAllButFilesEveryState) {
+// Empty; all marked written as "all" or not; eight markers to a line;
+// transitions broken after every fourth and outputs after every fifth.
+TEST(WriteDesListing, WritesTheGoldenListings) {
   DES des = test::makeDES(2, {{0, 1, 1}, {1, EPSILON_LABEL, 0}}, {0, 1});
   des[1].vocal = 10;
-  const std::string head = "A    # states: 2    state set: 0 ... 1    initial state: 0\n\n";
-  const std::string rest = "\nvocal states:       \n[    1,  10]   \n\n"
-                           "\n# transitions: 2\n\ntransitions: \n\n[    0,  1,    1]  [    1,  e,    0]  \n";
-  EXPECT_EQ(desListing(des, "A", true), head + "marker states: all\n\n" + rest);
-  EXPECT_EQ(desListing(des, "A", false), head + "marker states:       \n\n      0       1 \n" + rest);
-}
-
-TEST(WriteDesListing, PutsEightMarkerStatesToALine) {
-  const std::string listing = desListing(test::makeDES(10, {}, {0, 1, 2, 3, 4, 5, 6, 7, 8}), "N", true);
-  EXPECT_NE(listing.find("marker states:       \n\n      0       1       2       3       4       5       6       7 \n"
-                         "      8 \n\nvocal states: none\n"),
-            std::string::npos)
-      << listing;
-}
-
-TEST(WriteDesListing, BreaksTransitionsAfterEveryFourthAndVocalsAfterEveryFifth) {
-  DES des = test::makeDES(7, {{0, 0, 1}, {0, 2, 2}, {1, 4, 3}, {2, 6, 4}, {3, 8, 5}}, {});
-  for (int s = 1; s <= 6; ++s) des[s].vocal = static_cast<std::int16_t>(10 + s);
-  const std::string listing = desListing(des, "V", false);
-  EXPECT_NE(listing.find("[    1,  11]   [    2,  12]   [    3,  13]   [    4,  14]   [    5,  15]   \n"
-                         "[    6,  16]   \n\n"),
-            std::string::npos)
-      << listing;
-  EXPECT_NE(listing.find("# transitions: 5\n\ntransitions: \n\n"
-                         "[    0,  0,    1]  [    0,  2,    2]  [    1,  4,    3]  [    2,  6,    4]  \n"
-                         "[    3,  8,    5]  \n"),
-            std::string::npos)
-      << listing;
+  DES wide = test::makeDES(7, {{0, 0, 1}, {0, 2, 2}, {1, 4, 3}, {2, 6, 4}, {3, 8, 5}}, {});
+  for (int s = 1; s <= 6; ++s) wide[s].vocal = static_cast<std::int16_t>(10 + s);
+  EXPECT_EQ(desListing(DES{}, "E", true), test::golden("E.PDS"));
+  EXPECT_EQ(desListing(des, "A", true), test::golden("A-all.PDS"));
+  EXPECT_EQ(desListing(des, "A", false), test::golden("A.PDS"));
+  EXPECT_EQ(desListing(test::makeDES(10, {}, {0, 1, 2, 3, 4, 5, 6, 7, 8}), "N", true), test::golden("N.PDS"));
+  EXPECT_EQ(desListing(wide, "V", false), test::golden("V.PDS"));
 }
 
 // --- DES on the screen --------------------------------------------------------------------
@@ -102,6 +72,8 @@ TEST(DesScreenListing, NumbersItsSectionsForThePagerJumps) {
   EXPECT_EQ(desScreenLine(l, l.transitionLine), "# transitions: 2");
   EXPECT_EQ(desScreenLine(l, l.transitionLine + 2), "transitions: ");
   EXPECT_EQ(desScreenLine(l, l.lineCount - 1), "[    0,  1,    1]  [    1,  2,    2]  ");
+  EXPECT_EQ(desScreenLine(layoutDesScreenListing(allocStates(1), "O"), 0),
+            "O    # states: 1    state set: 0 ... 0    initial state: 0");
 }
 
 TEST(DesScreenListing, KeepsEveryLineOfALargeDESWithinTheScreen) {
@@ -119,30 +91,14 @@ TEST(DesScreenListing, KeepsEveryLineOfALargeDESWithinTheScreen) {
 
 // --- DAT listing ------------------------------------------------------------------------
 
-TEST(WriteDatListing, SaysEmptyForATableWithoutEntries) {
-  EXPECT_EQ(datListing(allocStates(3), "D"), "D\n\n\n" + DAT_HEAD + "D is CONTROLLABLE\n\ncontrol data:\n\nempty.\n");
-}
-
-TEST(WriteDatListing, FitsThirteenLabelsOnTheFirstLineAndTwelveOnEachFurther) {
-  const std::vector<std::uint16_t> thirteen = oddLabels(13), fourteen = oddLabels(14);
-  EXPECT_EQ(datListing(makeDAT(1, {{0, thirteen}}), "D"),
-            "D\n\n\n" + DAT_HEAD + "D is CONTROLLABLE\n\ncontrol data:\n\n\n       0:" + labelCells(thirteen) + "\n");
-  const std::string fourteenth = std::string(9, ' ') + labelCells({27});
-  EXPECT_EQ(datListing(makeDAT(1, {{0, fourteen}}), "D"),
-            "D\n\n\n" + DAT_HEAD + "D is CONTROLLABLE\n\ncontrol data:\n\n\n       0:" + labelCells(oddLabels(13)) +
-                "\n" + fourteenth + "\n");
-}
-
-TEST(WriteDatListing, LetsTwoShortEntriesShareALineAtColumn44) {
-  const DES dat = makeDAT(5, {{0, {1, 3, 5}}, {2, {7, 9, 11, 13}}, {3, oddLabels(7)}, {4, {2}}});
-  const std::string listing = datListing(dat, "D");
-  const std::string first =
-      "       0:" + labelCells({1, 3, 5}) + std::string(20, ' ') + "   2:" + labelCells({7, 9, 11, 13});
-  EXPECT_EQ(first.find("   2:"), 44u); // the second entry's "%4ld:" stands at column 44
-  EXPECT_EQ(listing, "D\n\n\n" + DAT_HEAD + "D is NOT CONTROLLABLE\n\ncontrol data:\n\n\n" + first + "\n" +
-                         "       3:" + labelCells(oddLabels(7)) + "\n" +
-                         // after an entry of 7 labels the next starts its own line
-                         "       4:   2 \n");
+// Empty; thirteen labels on the first line and twelve on each further;
+// two short entries sharing a line, the second's "%4ld:" at column 44.
+TEST(WriteDatListing, WritesTheGoldenListings) {
+  EXPECT_EQ(datListing(allocStates(3), "D"), test::golden("empty.PDT"));
+  EXPECT_EQ(datListing(makeDAT(1, {{0, oddLabels(13)}}), "D"), test::golden("thirteen.PDT"));
+  EXPECT_EQ(datListing(makeDAT(1, {{0, oddLabels(14)}}), "D"), test::golden("fourteen.PDT"));
+  EXPECT_EQ(datListing(makeDAT(5, {{0, {1, 3, 5}}, {2, {7, 9, 11, 13}}, {3, oddLabels(7)}, {4, {2}}}), "D"),
+            test::golden("shared.PDT"));
 }
 
 TEST(NextDatTableLine, StartsTheSecondEntryFiveColumnsEarlierOnTheScreen) {

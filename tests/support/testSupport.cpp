@@ -20,12 +20,17 @@
 #include "engine/startup.h"
 #include "model/desfile.h"
 #include "model/session.h"
+#include "ops/product.h"
+#include "ops/supcon.h"
 
 namespace kav::test {
 
 DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked) {
   DES des = allocStates(size);
-  for (const Edge& e : edges) insertTransition(des[e.from], e.event, e.to);
+  // Whole lists at once: inserting one by one copies a list per transition.
+  std::vector<std::vector<Transition>> lists(static_cast<std::size_t>(size));
+  for (const Edge& e : edges) lists[static_cast<std::size_t>(e.from)].push_back(makeTransition(e.event, e.to));
+  for (std::int64_t s = 0; s < size; ++s) EXPECT_TRUE(assignTransitions(des[s], lists[static_cast<std::size_t>(s)]));
   for (std::int64_t m : marked) des[m].marked = 1;
   return des;
 }
@@ -54,6 +59,12 @@ std::string describe(const DES& des) {
   for (const Edge& e : edgesOf(des)) out << " " << e.from << "-" << e.event << "->" << e.to;
   out << " | marked";
   for (std::int64_t m : markedOf(des)) out << " " << m;
+  const char* separator = " | vocal ";
+  for (std::int64_t s = 0; s < des.size(); ++s)
+    if (des[s].vocal) {
+      out << separator << s << ":" << des[s].vocal;
+      separator = " ";
+    }
   return out.str();
 }
 
@@ -87,6 +98,20 @@ std::string readFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+DES loadFile(const std::string& path) {
+  DES des;
+  std::int64_t init = 0;
+  EXPECT_EQ(loadDESFile(path, des, init), LOAD_OK) << path;
+  return des;
+}
+
+std::string golden(const std::string& name) { return readFile(std::string(KAV_TEST_DATA) + "/" + name); }
+
+void writeScript(const std::string& path, const std::string& body) {
+  writeFile(path, "#!/bin/sh\n" + body + "\n");
+  ::chmod(path.c_str(), 0755);
 }
 
 void writeFile(const std::string& path, const std::string& content) {
@@ -133,16 +158,16 @@ ChildLimits::~ChildLimits() {
 }
 
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
-                     unsigned long long addressLimit) {
+                     unsigned long long addressLimit, bool keepErrorApart) {
   TempDir capture;
-  const std::string outPath = capture.path + "output";
+  const std::string outPath = capture.path + "output", errPath = capture.path + "error";
   RunResult result;
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(cwd.c_str()) != 0) ::_exit(126);
     const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(fd, 1);
-    ::dup2(fd, 2);
+    ::dup2(keepErrorApart ? ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600) : fd, 2);
     if (addressLimit) {
       rlimit limit{addressLimit, addressLimit};
       ::setrlimit(RLIMIT_AS, &limit);
@@ -163,6 +188,7 @@ RunResult runBinary(const std::string& binary, const std::vector<std::string>& a
   ::waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.output = readFile(outPath);
+  result.error = readFile(errPath);
   return result;
 }
 
@@ -184,6 +210,18 @@ std::string runProcedure(const ProgramDir& program, int code, const std::string&
 
 void ProgramDir::save(const std::string& file, const DES& des, std::int64_t init) const {
   ASSERT_EQ(saveDESFile(user(file), des, init, 2), SAVE_OK) << file;
+}
+
+void saveTwoMachines(const ProgramDir& program, const std::string& m1Name, const std::string& m2Name) {
+  const DES m1 = makeDES(2, {{0, 1, 1}, {1, 2, 0}}, {0}), m2 = makeDES(2, {{0, 3, 1}, {1, 4, 0}}, {0});
+  DES plant, super;
+  std::vector<std::int64_t> pairOf;
+  EXPECT_TRUE(syncDES(m1, m2, {1, 2, 3, 4}, false, plant, pairOf));
+  EXPECT_TRUE(supconDES(plant, makeDES(2, {{0, 1, 0}, {0, 2, 1}, {0, 4, 0}, {1, 1, 1}, {1, 3, 0}, {1, 4, 1}}, {0}), super));
+  program.save(m1Name + ".DES", m1);
+  program.save(m2Name + ".DES", m2);
+  program.save("PLANT.DES", plant);
+  program.save("SUPER.DES", super);
 }
 
 std::string ProgramDir::describeFile(const std::string& file) const {
@@ -229,12 +267,18 @@ void ProgramDir::saveRepeatedBlocks(const std::string& file, int blocks) const {
   writeFile(user(file), bytes.substr(0, section) + blockBytes + bytes.substr(section));
 }
 
-PathSetting::PathSetting(const std::string& path) {
-  if (const char* old = std::getenv("PATH")) saved = old;
-  ::setenv("PATH", path.c_str(), 1);
+EnvSetting::EnvSetting(const char* name, const std::string& value) : name(name) {
+  if (const char* old = std::getenv(name)) {
+    saved = old;
+    hadValue = true;
+  }
+  ::setenv(name, value.c_str(), 1);
 }
 
-PathSetting::~PathSetting() { ::setenv("PATH", saved.c_str(), 1); }
+EnvSetting::~EnvSetting() {
+  if (hadValue) ::setenv(name, saved.c_str(), 1);
+  else ::unsetenv(name);
+}
 
 bool sanitizedBuild() {
 #if defined(__SANITIZE_ADDRESS__)

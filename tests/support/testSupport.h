@@ -25,7 +25,8 @@ DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializ
 DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked);
 std::vector<Edge> edgesOf(const DES& des);
 std::vector<std::int64_t> markedOf(const DES& des);
-// "3: 0-1->1 1-2->2 | marked 2" for SCOPED_TRACE.
+// "3: 0-1->1 1-2->2 | marked 2" for SCOPED_TRACE, followed by
+// " | vocal 1:10 2:20" when some state has an output.
 std::string describe(const DES& des);
 
 // A random DES from raw mt19937 output (distributions differ between
@@ -44,6 +45,12 @@ struct TempDir {
 };
 
 std::string readFile(const std::string& path);
+// The DES of a file, expecting it to load (an empty DES when it does not).
+DES loadFile(const std::string& path);
+// The expected text kept as tests/data/NAME.
+std::string golden(const std::string& name);
+// An executable shell script at path with this body.
+void writeScript(const std::string& path, const std::string& body);
 void writeFile(const std::string& path, const std::string& content);
 bool exists(const std::string& path);
 
@@ -63,6 +70,7 @@ struct ProgramDir {
   std::string user(const std::string& file) const { return userDir + file; }
   // A DES saved as the user file `file` (extension included).
   void save(const std::string& file, const DES& des, std::int64_t init = 0) const;
+  DES load(const std::string& file) const { return loadFile(user(file)); }
   // describe() of a user file, or "unreadable".
   std::string describeFile(const std::string& file) const;
   // MAKEIT.TXT, "" while there is none.
@@ -78,15 +86,22 @@ struct ProgramDir {
   void saveRepeatedBlocks(const std::string& file, int blocks) const;
 };
 
+// Two machines (start 1 / 3 controllable, finish 2 / 4 uncontrollable) and
+// a buffer of one slot between them: machine 1 may not start while the
+// buffer is full, machine 2 not while it is empty. Saved as the user files
+// m1, m2, PLANT (their product) and SUPER (Supcon of it and the buffer).
+void saveTwoMachines(const ProgramDir& program, const std::string& m1 = "M1", const std::string& m2 = "M2");
+
 struct RunResult {
   int status = -1;    // exit status, or 128 + signal
-  std::string output; // standard output and error
+  std::string output; // standard output, and error unless kept apart
+  std::string error;  // standard error when kept apart
 };
 
 // Runs the binary with args in directory cwd; with addressLimit > 0 the
 // process gets that RLIMIT_AS.
 RunResult runBinary(const std::string& binary, const std::vector<std::string>& args, const std::string& cwd,
-                     unsigned long long addressLimit = 0);
+                     unsigned long long addressLimit = 0, bool keepErrorApart = false);
 
 // While one lives, every process runBinary starts is ended by SIGALRM
 // after `seconds` (0: never) and may write files of at most `fileBytes`
@@ -110,14 +125,17 @@ std::string runProcedure(const ProgramDir& program, int code, const std::string&
 // new-handler.
 bool sanitizedBuild();
 
-// Sets PATH for the processes a test starts (the outside programs they
-// look for) and puts the old value back when it goes.
-struct PathSetting {
-  explicit PathSetting(const std::string& path);
-  ~PathSetting();
-  PathSetting(const PathSetting&) = delete;
-  PathSetting& operator=(const PathSetting&) = delete;
+// Sets an environment variable for the processes a test starts (PATH for
+// the outside programs they look for, HOME, ...) and puts the old value
+// back when it goes.
+struct EnvSetting {
+  EnvSetting(const char* name, const std::string& value);
+  ~EnvSetting();
+  EnvSetting(const EnvSetting&) = delete;
+  EnvSetting& operator=(const EnvSetting&) = delete;
+  const char* name;
   std::string saved;
+  bool hadValue = false;
 };
 
 } // namespace kav::test

@@ -196,24 +196,6 @@ TEST(SymbolicSupcon, HandlesTheEdgeCasesOfTheModel) {
   }
 }
 
-TEST(SymbolicSupcon, CountsExactlyFarBeyondADouble) {
-  // 50 independent cyclic machines 0 -odd-> 1 -even-> 2 -odd-> 0, states
-  // 0 and 1 marked: 3^50 states, 50 transitions each, 2^50 marked.
-  std::vector<DES> plants;
-  for (int i = 0; i < 50; ++i) {
-    const auto l = static_cast<std::uint16_t>(6 * i + 1);
-    const auto m = static_cast<std::uint16_t>(l + 1), n = static_cast<std::uint16_t>(l + 2);
-    plants.push_back(makeDES(3, {{0, l, 1}, {1, m, 2}, {2, n, 0}}, {0, 1}));
-  }
-  SymbolicResult result;
-  ASSERT_EQ(symbolicSupcon(plants, {}, {}, result), SYMBOLIC_TOO_MANY_STATES);
-  EXPECT_EQ(result.reachableStates, "717897987691852588770249");
-  EXPECT_EQ(result.supervisorStates, "717897987691852588770249");
-  EXPECT_EQ(result.supervisorTransitions, "35894899384592629438512450");
-  EXPECT_EQ(result.supervisorMarkedStates, "1125899906842624");
-  EXPECT_FALSE(result.explicitBuilt);
-}
-
 TEST(SymbolicSupcon, RefusesWhatItCannotDo) {
   const std::vector<DES> line = list(machine(0), machine(1), machine(2));
   const std::vector<DES> buffers = list(buffer(0), buffer(1));

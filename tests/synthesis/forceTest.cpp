@@ -7,8 +7,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 TEST(ForceDES, MovesPreemptableEventsBehindTheTimeout) {
   // At 0: forcible 1, preemptable self-loop 2, others 4 and self-loop 6.

@@ -9,14 +9,13 @@
 
 #include "ops/isomorph.h"
 #include "support/testSupport.h"
-#include "synthesis/languageOracle.h"
+#include "support/languageOracle.h"
 #include "synthesis/quasiCongruence.h"
 
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // Labels of the hand-made cases: a, b, c observable unless said, t silent.
 constexpr std::uint16_t A = 1, B = 3, C = 5, T = 2;
@@ -30,29 +29,6 @@ std::vector<std::int64_t> supqc(const DES& des, const EventList& image, bool str
 
 // --- Sup(s)qc -------------------------------------------------------------------------
 
-TEST(SupqcDES, WithEveryEventNullGivesOneStateMarkedAsStateZeroAndNoPartition) {
-  DES quotient;
-  const DES des = makeDES(3, {{0, A, 1}, {1, B, 2}, {2, A, 0}}, {2});
-  EXPECT_TRUE(supqc(des, {}, false, quotient).empty());
-  EXPECT_EQ(describe(quotient), "1: | marked");
-  const DES marked = makeDES(2, {{0, A, 1}}, {0});
-  EXPECT_TRUE(supqc(marked, {B}, true, quotient).empty());
-  EXPECT_EQ(describe(quotient), "1: | marked 0");
-  EXPECT_TRUE(supqc(DES{}, {A}, false, quotient).empty());
-  EXPECT_TRUE(quotient.empty());
-}
-
-TEST(SupqcDES, WithEveryEventImageKeepsAMinimalDeterministicDes) {
-  // A minimal cycle, numbered so that cells come out in another order
-  // than nothing would change: the quotient is the DES itself.
-  const DES des = makeDES(4, {{0, A, 1}, {1, B, 2}, {2, A, 3}, {3, C, 0}}, {0, 2});
-  DES quotient;
-  EXPECT_EQ(supqc(des, {A, B, C}, false, quotient), (std::vector<std::int64_t>{0, 1, 2, 3}));
-  std::vector<std::int64_t> map;
-  EXPECT_TRUE(isomorphicDES(des, quotient, map));
-  EXPECT_EQ(describe(quotient), describe(des));
-}
-
 TEST(SupqcDES, MergesEquivalentStatesIntoTheirSmallestMemberButNeverAcrossMarking) {
   // 1 and 3 behave alike; the quotient numbers cells by smallest member.
   const DES des = makeDES(4, {{0, A, 1}, {0, B, 3}, {1, C, 2}, {3, C, 2}}, {2});
@@ -61,25 +37,6 @@ TEST(SupqcDES, MergesEquivalentStatesIntoTheirSmallestMemberButNeverAcrossMarkin
   EXPECT_EQ(describe(quotient), "3: 0-1->1 0-3->1 1-5->2 | marked 2");
   // 0 and 1 differ only in marking.
   EXPECT_EQ(supqc(makeDES(2, {{0, A, 1}, {1, A, 0}}, {1}), {A}, false, quotient), (std::vector<std::int64_t>{0, 1}));
-}
-
-TEST(SupqcDES, KeepsSilentMovesBetweenCellsAndDropsThoseInside) {
-  // 0 -t-> 1 crosses cells (1 cannot do b); 3 -t-> 4 stays inside one.
-  const DES des = makeDES(5, {{0, A, 2}, {0, B, 2}, {0, T, 1}, {1, A, 2}, {2, C, 3}, {3, T, 4}, {4, A, 3}}, {2});
-  DES quotient;
-  const auto representative = supqc(des, {A, B, C}, false, quotient);
-  EXPECT_EQ(representative, (std::vector<std::int64_t>{0, 1, 2, 3, 3}));
-  EXPECT_EQ(describe(quotient), "4: 0-1->2 0-3->2 0-1000->1 1-1->2 2-5->3 3-1->3 | marked 2");
-  EXPECT_FALSE(isStrictlyDeterministic(quotient));
-}
-
-TEST(SupqcDES, StrongVariantSeparatesStatesThatDifferOnlyBySilentMoves) {
-  // 0 and 3 offer a and b alike, but only 0 can fall silently into 1,
-  // which offers a alone.
-  const DES des = makeDES(4, {{0, A, 2}, {0, B, 2}, {0, T, 1}, {1, A, 2}, {3, A, 2}, {3, B, 2}, {2, C, 3}}, {2});
-  DES quotient;
-  EXPECT_EQ(supqc(des, {A, B, C}, false, quotient), (std::vector<std::int64_t>{0, 1, 2, 0}));
-  EXPECT_EQ(supqc(des, {A, B, C}, true, quotient), (std::vector<std::int64_t>{0, 1, 2, 3}));
 }
 
 TEST(SupqcDES, TreatsTheSilentLabelAsSilentEvenWhenListed) {
@@ -197,17 +154,6 @@ TEST(SupqcDES, GivesTheCoarsestQuasiCongruenceOnRandomDes) {
 }
 
 // --- Natobs -------------------------------------------------------------------------------
-
-TEST(NatobsDES, ReturnsTheSeedWhenItsQuotientIsDeterministic) {
-  const DES des = makeDES(3, {{0, A, 1}, {1, T, 2}, {2, B, 0}}, {0});
-  DES observer;
-  EventList image;
-  NatobsReport report;
-  ASSERT_TRUE(natobsDES(des, {A, B, T}, observer, image, &report));
-  EXPECT_EQ(image, (EventList{A, T, B}));
-  EXPECT_EQ(report.iterations, 1);
-  EXPECT_TRUE(isStrictlyDeterministic(observer));
-}
 
 TEST(NatobsDES, AddsEveryLabelOfASilentMoveBetweenCellsAtOnce) {
   // Both 2 and 4 take 0 into 1: observing one leaves the move silent.

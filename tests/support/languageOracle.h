@@ -1,10 +1,10 @@
 #pragma once
 
-// A plain reference for the partial-observation tests: words enumerated up
-// to a bounded length over small deterministic DES, their projections, and
-// the conditions of observability, normality and controllability checked
-// word by word. Nothing here uses a library algorithm beyond reading the
-// transition lists.
+// A plain reference for the tests of languages: words enumerated up to a
+// bounded length over small DES, their projections, and the conditions of
+// observability, normality and controllability checked word by word.
+// Nothing here uses a library algorithm beyond reading the transition
+// lists.
 
 #include <algorithm>
 #include <cstdint>
@@ -41,6 +41,51 @@ inline bool inClosed(const DES& des, const Word& word) { return runWord(des, wor
 inline bool inMarked(const DES& des, const Word& word) {
   const std::int64_t s = runWord(des, word);
   return s >= 0 && des[s].marked;
+}
+
+// The closed and the marked words of any DES up to maxLength.
+struct Languages {
+  std::set<Word> closed, marked;
+  bool operator==(const Languages&) const = default;
+};
+inline Languages languagesOf(const DES& des, std::size_t maxLength) {
+  Languages result;
+  std::vector<std::pair<std::int64_t, Word>> todo;
+  if (!des.empty()) todo.push_back({0, {}});
+  while (!todo.empty()) {
+    const auto [s, w] = todo.back();
+    todo.pop_back();
+    result.closed.insert(w);
+    if (des[s].marked) result.marked.insert(w);
+    if (w.size() == maxLength) continue;
+    for (const Transition& t : transitionsOf(des[s])) {
+      Word longer = w;
+      longer.push_back(t.event);
+      todo.push_back({t.target, longer});
+    }
+  }
+  return result;
+}
+
+// Same closed and marked behaviour of two deterministic DES: walking both
+// from their initial states, every pair of states reached offers the same
+// events and agrees on marking.
+inline bool sameBehaviour(const DES& a, const DES& b) {
+  if (a.empty() || b.empty()) return a.empty() == b.empty();
+  std::set<std::pair<std::int64_t, std::int64_t>> seen{{0, 0}};
+  std::vector<std::pair<std::int64_t, std::int64_t>> work{{0, 0}};
+  while (!work.empty()) {
+    const auto [x, y] = work.back();
+    work.pop_back();
+    if (a[x].marked != b[y].marked || a[x].transitionCount != b[y].transitionCount) return false;
+    for (std::uint32_t k = 0; k < a[x].transitionCount; ++k) {
+      const Transition& t = a[x].transitions[k];
+      const Transition& u = b[y].transitions[k];
+      if (t.event != u.event) return false;
+      if (seen.insert({t.target, u.target}).second) work.push_back({t.target, u.target});
+    }
+  }
+  return true;
 }
 
 // Every word over `alphabet` of length at most maxLength, shortest first.
