@@ -432,7 +432,6 @@ DialogResult checkResult(int code, const ProcedureFiles& files) {
   case RESULT_OK: return DONE;
   case RESULT_CANCELLED: return CANCELLED;
   case RESULT_OUT_OF_MEMORY:
-    session.outOfMemory = false;
     showOutOfMemory();
     waitForEnterToReturn();
     return FAILED;

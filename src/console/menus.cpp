@@ -46,7 +46,6 @@ void runDialog(const MenuEntry& entry) {
   try {
     entry.dialog();
   } catch (const std::bad_alloc&) {
-    session.outOfMemory = false;
     showOutOfMemory();
     waitForEnterToReturn();
   }

@@ -30,6 +30,9 @@ BatchOutcome handleSupreduce(ParamReader& params) {
   ProcedureRequest r;
   r.code = PROC_SUPREDUCE;
   std::string plant, supervisor, controlData, out;
+  // The mode line keeps the parameter file's layout: the console always
+  // writes 1, and there is only the one greedy reduction to select, so the
+  // value is checked for range and otherwise unused.
   long mode;
   if (!readParamName(params, plant) || !readParamName(params, supervisor) || !readParamName(params, controlData) ||
       !readParamName(params, out) || !readParamNumber(params, mode, 0, 1) || !readParamNumber(params, r.number, 0, 1))
@@ -70,7 +73,6 @@ void runSupreduce(const ProcedureRequest& r, ProcedureOutcome& o) {
     return;
   }
   case REDUCE_TOO_LARGE: return (void)fail(o, RESULT_OUT_OF_MEMORY);
-  case REDUCE_RECURSION_GUARD: return (void)fail(o, RESULT_RECURSION_GUARD);
   default:
     // The reduction's own code says which file was at fault.
     o.detail = code;

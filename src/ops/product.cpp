@@ -549,12 +549,6 @@ EventList blockedEvents(const EventList& inputLabels, const DES& result) {
   return blocked;
 }
 
-EventList blockedEvents(std::span<const DES> inputs, const DES& result) {
-  EventList labels;
-  for (const DES& input : inputs) collectEvents(input, labels);
-  return blockedEvents(labels, result);
-}
-
 std::string blockedEventsText(std::string_view resultName, const EventList& blocked) {
   std::string text = "Events blocked in ";
   text += resultName;

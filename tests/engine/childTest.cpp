@@ -41,18 +41,6 @@ TEST(RunChild, RunsTheRealChildAndCleansUpItsFiles) {
   EXPECT_FALSE(exists(program.user("orva.err")));
 }
 
-TEST(RunChild, ReadsFiguresAfterTheCode) {
-  ProgramDir program;
-  fakeChild(program, "printf '0\\n17 \\n0.25\\n' > \"" + program.user("orva.rst") + "\"");
-  long value = -1;
-  double figure = -1;
-  ASSERT_EQ(spawnBatchChild(), 0);
-  EXPECT_EQ(readResultWithFigures(value, figure), 0);
-  EXPECT_EQ(value, 17);
-  EXPECT_DOUBLE_EQ(figure, 0.25);
-  EXPECT_FALSE(exists(program.user("orva.rst")));
-}
-
 TEST(RunChild, ReportsAChildThatFailsOrLeavesNoResult) {
   ProgramDir program;
   fakeChild(program, "kill -9 $$");
