@@ -352,11 +352,7 @@ std::string nullImageLogText(const NullImageChoice& choice) {
 
 // --- The computation ------------------------------------------------------------
 
-namespace {
-
-// Runs the child through `start` (which writes orva.prm, runs the child
-// and reads its result) with the waiting message and the times.
-int runWithStatus(const std::function<int()>& start) {
+int runProcedure(int code, const ParameterLines& lines, const ResultReader& reader) {
   writeStatusLine(22, "");
   writeStatusLine(23, "Processing:  Please wait...");
   refreshScreen();
@@ -366,7 +362,7 @@ int runWithStatus(const std::function<int()>& start) {
   const bool handOver = session.debugMode && isScreenDrawn();
   if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
   if (handOver) handOverTerminal();
-  const int result = start();
+  const int result = runBatchProcedure(code, lines, reader);
   setChildWaitPoll(nullptr);
   endAfterHangup();
   if (handOver) takeBackTerminal();
@@ -375,18 +371,6 @@ int runWithStatus(const std::function<int()>& start) {
   // had begun; it is a dead process's now.
   if (result == RESULT_CANCELLED) removeStaleTemporaries(session.userDir);
   return result;
-}
-
-} // namespace
-
-int runComputation(int code, const ParameterLines& lines, std::vector<long>* values) {
-  return runWithStatus([&] {
-    return values ? writeParametersReadingValues(code, lines, *values) : writeParameters(code, lines);
-  });
-}
-
-int runComputationReading(int code, const ParameterLines& lines, const std::function<int()>& reader) {
-  return runWithStatus([&] { return writeParametersReading(code, lines, reader); });
 }
 
 std::string computingTime() { return formatComputingTime(static_cast<long long>(endTime - startTime)); }

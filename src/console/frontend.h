@@ -129,15 +129,13 @@ std::string nullImageLogText(const NullImageChoice& choice);
 // --- The computation ------------------------------------------------------------
 
 // "Processing:  Please wait..." on row 23, then the batch child with the
-// procedure's code and lines. In debug mode the terminal is handed to the
+// procedure's code and lines (runBatchProcedure; `reader` reads orva.rst,
+// readResult when empty). In debug mode the terminal is handed to the
 // child while it runs. Escape on the terminal ends the child (and the
-// children it started) and answers RESULT_CANCELLED. Notes the start and end times. With `values`,
-// the integers after the result code in orva.rst are read into it.
-[[nodiscard]] int runComputation(int code, const ParameterLines& lines, std::vector<long>* values = nullptr);
-// runComputation for procedures whose orva.rst has a layout of its own:
-// `reader` reads it (and deletes it) once the child has ended normally.
-[[nodiscard]] int runComputationReading(int code, const ParameterLines& lines, const std::function<int()>& reader);
-// The span of the last runComputation, formatted.
+// children it started) and answers RESULT_CANCELLED. Notes the start and
+// end times.
+[[nodiscard]] int runProcedure(int code, const ParameterLines& lines, const ResultReader& reader = {});
+// The span of the last runProcedure, formatted.
 std::string computingTime();
 // Procedures that compute in this process take their own times for the
 // computing-time line: the start just before, the end just after.

@@ -110,7 +110,7 @@ BatchOutcome handleSupconrobs(ParamReader& params) {
     addName(lines, plantName);
     addName(lines, spec ? out : legalName);
     addName(lines, SUPCONROBS_WORKING_NAME);
-    const int rc = writeParameters(PROC_SUPCON, lines);
+    const int rc = runBatchProcedure(PROC_SUPCON, lines);
     if (rc != RESULT_OK) return rc == RESULT_OUT_OF_MEMORY ? rc : static_cast<int>(RESULT_NO_RESULT);
     std::int64_t init = 0;
     return loadDES(SUPCONROBS_WORKING_NAME, init, result) == LOAD_OK ? RESULT_OK : static_cast<int>(RESULT_NO_RESULT);

@@ -34,7 +34,7 @@ TEST(RunChild, RunsTheRealChildAndCleansUpItsFiles) {
   ParameterLines lines;
   addName(lines, "A");
   addNumber(lines, 0);
-  EXPECT_EQ(writeParameters(PROC_STATISTICS, lines), RESULT_OK);
+  EXPECT_EQ(runBatchProcedure(PROC_STATISTICS, lines), RESULT_OK);
   EXPECT_FALSE(exists(program.user("orva.prm")));
   EXPECT_FALSE(exists(program.user("orva.rst")));
   EXPECT_FALSE(exists(program.user("orva.out")));
@@ -97,7 +97,7 @@ TEST(RunChild, StartsNoChildWhenTheParameterFileCannotBeWritten) {
   ProgramDir program;
   session.userDir = program.dir.path + "nowhere/";
   fakeChild(program, "touch \"" + program.dir.path + "started\"");
-  EXPECT_EQ(writeParameters(PROC_TRIM, ParameterLines{}), RESULT_NO_PARAMETER_FILE);
+  EXPECT_EQ(runBatchProcedure(PROC_TRIM, ParameterLines{}), RESULT_NO_PARAMETER_FILE);
   EXPECT_FALSE(exists(program.dir.path + "started"));
 }
 

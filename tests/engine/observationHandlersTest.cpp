@@ -99,7 +99,7 @@ TEST_F(ObservationProcedures, ObservabilityReaderLoadsAndDeletesTheReport) {
   addNumber(lines, 2);
   long verdict = -1;
   DES report;
-  EXPECT_EQ(writeParametersReading(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); }),
+  EXPECT_EQ(runBatchProcedure(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); }),
             RESULT_OK);
   EXPECT_EQ(verdict, 0);
   EXPECT_EQ(test::describe(report), "3: 1-1->0 1-1001->0 | marked");

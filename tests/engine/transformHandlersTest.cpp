@@ -120,7 +120,7 @@ TEST_F(TransformProcedures, RelabelWithoutFreshLabelsEndsWithStatusOneAndNoResul
   addName(lines, "FULL");
   addName(lines, "R");
   addPair(lines, 4, 5);
-  EXPECT_EQ(writeParameters(PROC_RELABEL, lines), RESULT_CHILD_FAILED);
+  EXPECT_EQ(runBatchProcedure(PROC_RELABEL, lines), RESULT_CHILD_FAILED);
 }
 
 TEST_F(TransformProcedures, AlleventsReadsADesADatOrAList) {

@@ -61,7 +61,7 @@ DialogResult vocalCheckedProcedure(const char* word, const char* formula, int co
   ParameterLines lines;
   addName(lines, in);
   addName(lines, out);
-  const int rc = runComputation(code, lines);
+  const int rc = runProcedure(code, lines);
   if (rc == INITIAL_STATE_VOCAL) return refuseInitialVocal();
   DES result;
   if (DialogResult r = collectOutput(rc, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
@@ -130,7 +130,7 @@ DialogResult hiconsisDialog() {
   addName(lines, in);
   addName(lines, out);
   addNumber(lines, key == 'm' ? 1 : 0);
-  const int rc = runComputation(PROC_HICONSIS, lines);
+  const int rc = runProcedure(PROC_HICONSIS, lines);
   if (rc == INITIAL_STATE_VOCAL) return refuseInitialVocal();
   if (rc == VOCAL_OVERFLOW) {
     showRefusal(75, {"               Sorry! Vocal output overflow.", "               Computation cancelled."});
@@ -228,7 +228,7 @@ DialogResult vocalizeDialog() {
                   std::to_string(q.value) + "\n";
   freeDES(input);
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_VOCALIZE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_VOCALIZE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   return completeWithResult(out, out + " = Vocalize(" + in + ",[" + listed + "])" + sizesText(result), true, result);
@@ -287,7 +287,7 @@ DialogResult forceDialog() {
   addNumber(lines, -1);
   for (std::uint16_t e : preemptable) addNumber(lines, e);
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_FORCE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_FORCE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   const std::string text = out + " = Force(" + in + ",Forcible [" + labelsText(forcible) + "]" + ",Preemptible [" +

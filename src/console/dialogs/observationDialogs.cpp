@@ -70,7 +70,7 @@ DialogResult runTwoInputForm(const TwoInputForm& form) {
   addLabels(lines, nullEventsOf(choice, form.imageFromBoth ? std::vector<std::string>{plant, legal}
                                                             : std::vector<std::string>{plant}));
   DES result;
-  if (DialogResult r = collectOutput(runComputation(form.code, lines), {{{plant, ".DES"}, {legal, ".DES"}}, {out, ".DES"}},
+  if (DialogResult r = collectOutput(runProcedure(form.code, lines), {{{plant, ".DES"}, {legal, ".DES"}}, {out, ".DES"}},
                                     result);
       r != DONE)
     return r;
@@ -158,7 +158,7 @@ DialogResult uncertmodDialog() {
   addName(lines, out);
   addLabels(lines, nullEventsOf(choice, {in}));
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   return completeWithResult(out, out + " = Uncertmod(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
@@ -194,7 +194,7 @@ DialogResult supqcDialog() {
   addLabels(lines, nullEventsOf(choice, {in}));
   std::vector<long> representative;
   const int row = whereY();
-  const int code = runComputation(PROC_SUPQC, lines, &representative);
+  const int code = runProcedure(PROC_SUPQC, lines, [&] { return readResultIntegers(representative); });
   gotoXY(1, row + 1); // the status rows took the cursor
   DES result;
   if (DialogResult r = collectOutput(code, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
@@ -230,7 +230,7 @@ DialogResult observableDialog() {
   DES report;
   const int row = whereY();
   const int code =
-      runComputationReading(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); });
+      runProcedure(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); });
   gotoXY(1, row + 1);
   if (code == RESULT_NO_REPORT) {
     reportProblem("Computation failed: the failure report was not found.");

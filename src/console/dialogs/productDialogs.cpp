@@ -97,7 +97,7 @@ DialogResult syncDialog() {
   if (askProductNames("Enter value of k ....... (between 2 and 20) ", inputs, out) != DONE) return CANCELLED;
   const ProcedureFiles files = productFiles(inputs, out);
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_SYNC, productLines(inputs, out)), files, result); r != DONE)
+  if (DialogResult r = collectOutput(runProcedure(PROC_SYNC, productLines(inputs, out)), files, result); r != DONE)
     return r;
   const EventList blocked = blockedEvents(labelsOfFiles(inputs), result);
   writeStatusLine(20, "");
@@ -115,7 +115,7 @@ DialogResult meetDialog() {
   std::string out;
   if (askProductNames("Enter value of k ...... (between 2 and 20) ", inputs, out) != DONE) return CANCELLED;
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_MEET, productLines(inputs, out)), productFiles(inputs, out),
+  if (DialogResult r = collectOutput(runProcedure(PROC_MEET, productLines(inputs, out)), productFiles(inputs, out),
                                      result);
       r != DONE)
     return r;
@@ -138,7 +138,7 @@ DialogResult supconDialog() {
   addName(lines, out);
   DES result;
   const ProcedureFiles files{{{plant, ".DES"}, {spec, ".DES"}}, {out, ".DES"}};
-  if (DialogResult r = collectOutput(runComputation(PROC_SUPCON, lines), files, result); r != DONE) return r;
+  if (DialogResult r = collectOutput(runProcedure(PROC_SUPCON, lines), files, result); r != DONE) return r;
   return completeWithResult(out, out + " = Supcon(" + plant + "," + spec + ")" + sizesText(result), false, result);
 }
 
@@ -179,7 +179,7 @@ DialogResult mutexDialog() {
   }
   DES result;
   const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {out, ".DES"}};
-  if (DialogResult r = collectOutput(runComputation(PROC_MUTEX, lines), files, result); r != DONE) return r;
+  if (DialogResult r = collectOutput(runProcedure(PROC_MUTEX, lines), files, result); r != DONE) return r;
   return completeWithResult(out, out + " = Mutex(" + first + "," + second + ",[" + listed + "])" + sizesText(result),
                            true, result);
 }
@@ -197,7 +197,7 @@ DialogResult condatDialog() {
   addName(lines, out);
   DES table;
   const ProcedureFiles files{{{plant, ".DES"}, {supervisor, ".DES"}}, {out, ".DAT"}};
-  if (DialogResult r = collectOutput(runComputation(PROC_CONDAT, lines), files, table); r != DONE) return r;
+  if (DialogResult r = collectOutput(runProcedure(PROC_CONDAT, lines), files, table); r != DONE) return r;
   const char* verdict = allEventsControllable(table) ? "  Controllable." : "  Uncontrollable.";
   return completeProcedure(out, out + " = Condat(" + plant + "," + supervisor + ")" + verdict, false, table);
 }
@@ -212,7 +212,8 @@ DialogResult nonconflictDialog() {
   addName(lines, second);
   std::vector<long> values;
   const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {}};
-  if (DialogResult r = checkResult(runComputation(PROC_NONCONFLICT, lines, &values), files); r != DONE) return r;
+  const int code = runProcedure(PROC_NONCONFLICT, lines, [&] { return readResultIntegers(values); });
+  if (DialogResult r = checkResult(code, files); r != DONE) return r;
   if (values.empty()) return reportNoAnswer();
   const bool nonconflicting = !values.empty() && values[0] == 1;
   breakPageIfFull(21);
@@ -234,7 +235,8 @@ DialogResult isomorphDialog() {
   addName(lines, second);
   std::vector<long> values;
   const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {}};
-  if (DialogResult r = checkResult(runComputation(PROC_ISOMORPH, lines, &values), files); r != DONE) return r;
+  const int code = runProcedure(PROC_ISOMORPH, lines, [&] { return readResultIntegers(values); });
+  if (DialogResult r = checkResult(code, files); r != DONE) return r;
   if (values.size() < 2) return reportNoAnswer();
   const bool isomorphic = values.size() >= 1 && values[0] == 1;
   const std::vector<long> map(values.size() > 2 ? values.begin() + 2 : values.end(), values.end());

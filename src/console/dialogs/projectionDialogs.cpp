@@ -24,7 +24,7 @@ DialogResult projectDialog() {
   addName(lines, out);
   for (std::uint16_t e : nullEventsOf(choice, {in})) addNumber(lines, e);
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_PROJECT, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_PROJECT, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   return completeWithResult(out, out + " = Project(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
@@ -68,7 +68,7 @@ DialogResult relabelDialog() {
     listed += (listed.empty() ? "[" : ",[") + labelText(p.a) + "," + labelText(p.b) + "]";
   }
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_RELABEL, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_RELABEL, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   return completeWithResult(out, out + " = Relabel(" + in + ",[" + listed + "])" + sizesText(result), true, result);

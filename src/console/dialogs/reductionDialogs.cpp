@@ -88,7 +88,7 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   addNumber(lines, static_cast<long>(request.components.size()));
   for (const std::string& name : request.components) addName(lines, name);
   const int row = whereY();
-  const int code = runComputation(PROC_SYNC, lines);
+  const int code = runProcedure(PROC_SYNC, lines);
   writeStatusLine(23, "");
   gotoXY(1, row + 1); // the status rows took the cursor
   DES product;
@@ -179,7 +179,7 @@ DialogResult supreduceDialog() {
   addNumber(lines, estimate ? 1 : 0);
   std::vector<long> figures;
   const int row = whereY();
-  const int code = runComputation(PROC_SUPREDUCE, lines, &figures);
+  const int code = runProcedure(PROC_SUPREDUCE, lines, [&] { return readResultIntegers(figures); });
   gotoXY(1, row + 1); // the status rows took the cursor
   if (code < 0) return CANCELLED;
   if (code == RESULT_OUT_OF_MEMORY) return checkResult(code, {});

@@ -25,7 +25,7 @@ void addEvents(ParameterLines& lines, const EventList& events) {
 DialogResult runAndLog(int code, const ParameterLines& lines, const ProcedureFiles& files, const std::string& text,
                        bool viaScratch) {
   DES result;
-  if (DialogResult r = collectOutput(runComputation(code, lines), files, result); r != DONE) return r;
+  if (DialogResult r = collectOutput(runProcedure(code, lines), files, result); r != DONE) return r;
   return completeWithResult(files.output.name, text + sizesText(result), viaScratch, result);
 }
 
