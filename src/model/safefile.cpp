@@ -56,18 +56,6 @@ pid_t ownerOf(std::string_view name) {
 
 bool isRunning(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
 
-// The mode a new file gets: what the umask leaves of 0666.
-mode_t defaultFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // Each directory is cleaned once by a process: its own temporaries are
 // never stale, and others' seldom appear while it runs.
 void removeStaleTemporariesOnce(const std::string& dir) {
@@ -147,6 +135,17 @@ void removeStaleTemporaries(const std::string& dir) {
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
   }
+}
+
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+mode_t defaultFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
 }
 
 void ignoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }

@@ -58,12 +58,6 @@ bool saveNamed(const LocalizePaths& pathOf, const std::string& name, const DES& 
   return saveDESFile(pathOfName(pathOf, name), des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
 }
 
-// The directory of a path, ending in '/'.
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // SUPER's control data on PLANT restricted to `events`: record x lists
 // every event of `events` that PLANT offers at some plant state g while
 // the product is at (g, x) and that the product does not offer there.
