@@ -128,6 +128,21 @@ TEST_F(ReductionDialogs, SupreduceEscapeAtEachQuestionLogsNothing) {
   EXPECT_EQ(program.sessionLog(), "");
 }
 
+// 2026-12-07: Escape at the clean-up question left the reduction the child
+// had written as R.DES. It must leave no file, and an older R.DES as it was.
+TEST_F(ReductionDialogs, SupreduceEscapeAtTheCleanUpLeavesNoFileAndAnOlderOneAsItWas) {
+  saveLoops();
+  const std::string esc(ESC);
+  const test::ConsoleRun run = runConsole(program, " T8P\rS\rD\rR\r\r" + esc + "XX");
+  EXPECT_GE(findScreen(run, "Execute clean-up procedure? (*y/n)"), 0);
+  EXPECT_EQ(program.describeFile("R.DES"), "unreadable");
+  program.save("R.DES", makeDES(2, {{0, 7, 1}}));
+  const test::ConsoleRun again = runConsole(program, " T8P\rS\rD\rR\r\r\r" + esc + "XX");
+  EXPECT_GE(findScreen(again, "Execute clean-up procedure? (*y/n)"), 0);
+  EXPECT_EQ(program.describeFile("R.DES"), "2: 0-7->1 | marked");
+  EXPECT_EQ(program.sessionLog(), "");
+}
+
 // --- Localize -------------------------------------------------------------------------
 
 class LocalizeDialog : public ReductionDialogs {

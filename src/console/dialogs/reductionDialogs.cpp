@@ -77,6 +77,10 @@ void writeTimedLogEntry(const std::string& outName, std::string text, std::time_
 // components: it begins with a character the name editor does not take
 // (outside printable ASCII), so it can never be a user's file.
 const std::string COMPONENT_PRODUCT_NAME = "\xC2\xA7LOCALIZE-SYNC";
+// Likewise for the reduction, which the dialog saves as DES3 itself once
+// the clean-up question is answered: Escape there leaves no file behind
+// and an older DES3 as it was.
+const std::string REDUCTION_NAME = "\xC2\xA7SUPREDUCE";
 
 enum PlantCheck { PLANT_IS_PRODUCT, PLANT_IS_NOT_PRODUCT, PLANT_CHECK_FAILED };
 
@@ -174,22 +178,24 @@ DialogResult supreduceDialog() {
   addName(lines, plant);
   addName(lines, supervisor);
   addName(lines, controlData);
-  addName(lines, out);
+  addName(lines, REDUCTION_NAME);
   addNumber(lines, 1);
   addNumber(lines, estimate ? 1 : 0);
   std::vector<long> figures;
   const int row = whereY();
   const int code = runProcedure(PROC_SUPREDUCE, lines, [&] { return readResultIntegers(figures); });
   gotoXY(1, row + 1); // the status rows took the cursor
+  DES reduced;
+  std::int64_t init = 0;
+  const bool loaded = code == RESULT_OK && loadDES(REDUCTION_NAME, init, reduced) == LOAD_OK;
+  std::remove(userPath(REDUCTION_NAME, ".DES").c_str());
   if (code < 0) return CANCELLED;
   if (code == RESULT_OUT_OF_MEMORY) return checkResult(code, {});
   if (code != RESULT_OK) {
     reportProblem("Error, check the entries");
     return FAILED;
   }
-  DES reduced;
-  std::int64_t init = 0;
-  if (loadDES(out, init, reduced) != LOAD_OK) return CANCELLED;
+  if (!loaded) return CANCELLED;
   const long bound = figures.empty() ? 0 : figures[0];
   // orva.rst carries the ratio too, but only its integers are read back;
   // it is N / N' in single precision, recomputed from the two sizes.
