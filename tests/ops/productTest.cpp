@@ -210,11 +210,7 @@ TEST(BlockedEvents, ListsInputLabelsMissingFromTheResult) {
   const EventList labels{1, 2, 5};
   const EventList blocked = blockedEvents(labels, r);
   EXPECT_EQ(blocked, (EventList{1, 2, 5}));
-  EXPECT_EQ(blockedEventsText("S", blocked), "Events blocked in S: [  1,  2,  5]");
-  EXPECT_EQ(blockedEventsText("S", {}), "Events blocked in S: None.\n");
   EXPECT_EQ(blockedEvents(labels, copyDES(a)), (EventList{2}));
-  EXPECT_EQ(blockedEventsText("S", {1, 3, 5, 7, 9, 11, 13}), "Events blocked in S: [  1,  3,  5,  7,  9, 11, 13]");
-  EXPECT_EQ(blockedEventsText("S", {1, 3, 5, 7, 9, 11, 13, 15}), "Events blocked in S: See MAKEIT.TXT file.\n");
 }
 
 } // namespace

@@ -15,11 +15,10 @@
 #include "console/lineEditors.h"
 #include "console/screen.h"
 #include "console/sessionLog.h"
+#include "engine/inProcess.h"
 #include "model/desfile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
-#include "ops/edit.h"
-#include "ops/trim.h"
 #include "output/ads.h"
 #include "output/listing.h"
 
@@ -716,7 +715,7 @@ bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& 
     newInitial = askNewInitialState(des, doomed, page, record);
     if (newInitial < 0) return false;
   }
-  deleteStates(des, doomed, newInitial);
+  inProcess::deleteStates(des, doomed, newInitial);
   for (std::int64_t s : doomed) record.states.push_back("-[" + std::to_string(s) + "]");
   return true;
 }
@@ -784,7 +783,7 @@ DialogResult editDialog() {
   const int answer = askQuestion(format("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
   if (answer < 0) return CANCELLED;
   if (isYes(answer)) {
-    reachDES(des);
+    inProcess::reachDES(des);
     record.reachedOnly = true;
   }
   if (saveDES(out, des, 0) != SAVE_OK) {

@@ -10,11 +10,10 @@
 #include "console/dialogs/dialogs.h"
 #include "console/lineEditors.h"
 #include "console/screen.h"
+#include "engine/inProcess.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
 #include "model/userfiles.h"
-#include "synthesis/quasiCongruence.h"
-#include "ops/transforms.h"
 
 namespace kav {
 
@@ -33,7 +32,7 @@ void addLabels(ParameterLines& lines, const EventList& labels) {
 
 // A label in a report: "e" for the silent label, "_" for the marker.
 std::string reportLabel(std::uint16_t e) {
-  return e == MARKER_EVENT ? std::string("_") : labelText(e);
+  return e == inProcess::MARKER_EVENT ? std::string("_") : labelText(e);
 }
 
 // The procedures with a plant, a legal language, one output and a NULL,
@@ -322,7 +321,7 @@ DialogResult natobsDialog() {
   markStartTime();
   transitionLimitExceeded = false;
   EventList image;
-  const bool computed = natobsDES(des, seed, observer, image);
+  const bool computed = inProcess::natobsDES(des, seed, observer, image);
   markEndTime();
   writeStatusLine(23, "");
   gotoXY(1, row + 1);
@@ -330,7 +329,7 @@ DialogResult natobsDialog() {
     reportTooManyTransitions();
     return FAILED;
   }
-  const DES list = allEventsDES(image);
+  const DES list = inProcess::allEventsDES(image);
   for (const auto& [name, saved] : {std::pair<const std::string&, const DES&>{observerName, observer}, {listName, list}})
     if (!saveDialogOutput(name, saved)) return FAILED;
 

@@ -8,13 +8,33 @@
 #include "console/dialogs/dialogs.h"
 #include "console/lineEditors.h"
 #include "console/screen.h"
+#include "engine/inProcess.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
-#include "ops/product.h"
 
 namespace kav {
 
 namespace {
+
+// The lines for the blocked events of the product named resultName:
+// "Events blocked in NAME: " followed by "None.\n" when there are none, by
+// "[" the labels as "%3d" separated by "," and "]" when there are fewer
+// than 8, else by "See MAKEIT.TXT file.\n".
+std::string blockedEventsText(std::string_view resultName, const EventList& blocked) {
+  std::string text = "Events blocked in ";
+  text += resultName;
+  text += ": ";
+  if (blocked.empty()) return text + "None.\n";
+  if (blocked.size() >= 8) return text + "See MAKEIT.TXT file.\n";
+  text += "[";
+  for (std::size_t k = 0; k < blocked.size(); ++k) {
+    char item[16];
+    std::snprintf(item, sizeof item, "%3d", static_cast<int>(blocked[k]));
+    if (k > 0) text += ",";
+    text += item;
+  }
+  return text + "]";
+}
 
 // k, the k input names and the output name of Sync and Meet.
 DialogResult askProductNames(const char* kPrompt, std::vector<std::string>& inputs, std::string& out) {
@@ -99,7 +119,7 @@ DialogResult syncDialog() {
   DES result;
   if (DialogResult r = collectOutput(runProcedure(PROC_SYNC, productLines(inputs, out)), files, result); r != DONE)
     return r;
-  const EventList blocked = blockedEvents(labelsOfFiles(inputs), result);
+  const EventList blocked = inProcess::blockedEvents(labelsOfFiles(inputs), result);
   writeStatusLine(20, "");
   gotoXY(1, 22);
   writeText(blockedEventsText(out, blocked));

@@ -9,13 +9,11 @@
 #include "console/lineEditors.h"
 #include "console/screen.h"
 #include "console/sessionLog.h"
+#include "engine/inProcess.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
-#include "ops/isomorph.h"
-#include "synthesis/localize.h"
-#include "synthesis/supreduce.h"
 
 namespace kav {
 
@@ -44,11 +42,9 @@ DialogResult offerCleanUp(DES& reduced, const std::string& controlData, bool& ap
   }
   EventList disabled;
   collectEvents(data, disabled);
-  DES cleaned = copyDES(reduced);
-  removeIdleSelfloops(cleaned, disabled);
-  std::vector<std::int64_t> map;
+  DES cleaned;
   applied = true;
-  if (!isomorphicDES(cleaned, reduced, map)) {
+  if (inProcess::cleanUpReduction(reduced, disabled, cleaned)) {
     const int key = ask("Execute clean-up procedure? (*y/n)  ");
     if (key == ESCAPE_KEY) return CANCELLED;
     applied = key != 'n' && key != 'N';
@@ -110,7 +106,7 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   DES plant;
   init = 0;
   if (loadDES(request.plant, init, plant) != LOAD_OK) return PLANT_IS_NOT_PRODUCT;
-  return sameAfterMinimization(plant, product) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
+  return inProcess::sameAfterMinimization(plant, product) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
 }
 
 // Up to three names in full; more as the first two, "..." and the last.
@@ -269,7 +265,7 @@ DialogResult localizeDialog() {
     for (;;) {
       std::string name;
       if (promptFileName(prompt, ".DES", name, true)) return CANCELLED;
-      if (!isControllerNameTaken(request, request.controllers.size(), name)) {
+      if (!inProcess::isControllerNameTaken(request, request.controllers.size(), name)) {
         request.controllers.push_back(name);
         break;
       }
@@ -288,7 +284,7 @@ DialogResult localizeDialog() {
   refreshScreen();
   const std::time_t started = std::time(nullptr);
   std::vector<std::int64_t> sizes;
-  const int status = localize(request, sizes, showLocalizeMessage);
+  const int status = inProcess::localize(request, sizes, showLocalizeMessage);
   const std::time_t ended = std::time(nullptr);
   const int after = whereY();
   writeStatusLine(23, "");
@@ -309,7 +305,7 @@ DialogResult localizeDialog() {
     checked = true;
     equivalent = loadAll(request.components, components) && loadAll(request.controllers, controllers) &&
                  loadDES(request.supervisor, init, supervisor) == LOAD_OK &&
-                 controlEquivalent(components, controllers, supervisor);
+                 inProcess::controlEquivalent(components, controllers, supervisor);
     breakPageIfFull(21);
     writeText(equivalent ? "Localization succeeds!" : "Localization fails!");
     newLineIfRoom();
