@@ -41,8 +41,8 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
 //      with more than one component) removes from LOCi each self-loop whose
 //      event LOCi's control data never disable and no transition of LOCi
 //      between two different states carries.
-//      With `pathOf` the names are files wherever it says, and the private
-//      directory goes beside LOC1's file.
+//      With `pathOf` the names are files wherever it says. The private
+//      directory goes beside LOC1's file (PLANT's without controllers).
 // Returns: LOCALIZE_OK, LOCALIZE_FAILED or LOCALIZE_WRITE_FAILED (every
 //      save is checked, so OK means every controller is on file as
 //      computed); controllers written before a failure stay.
