@@ -228,14 +228,14 @@ int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& re
     if (refuse) {
       if (const std::string message = refuse(label); !message.empty()) {
         writeStatusLine(22, message);
-        gotoXY(column + 1, row + 1);
+        moveCursor(column, row);
         clearToEndOfLine();
         continue;
       }
       writeStatusLine(22, "");
     }
     insertEvent(list, label);
-    gotoXY(column + 7 + 1, row + 1);
+    moveCursor(column + 7, row);
   }
   newLineIfRoom();
   newLineIfRoom();
@@ -285,12 +285,12 @@ int chooseNullImage(int mode, NullImageChoice& choice) {
     if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
     if (key != 0 && std::strchr("NnIiDd", key)) break;
     writeStatusLine(22, "Please answer n (NULL), i (IMAGE) or d (IMAGE_DES).");
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
     refused = true;
   }
   if (refused) {
     writeStatusLine(22, "");
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
   }
   echoKey(key);
   twoBreaks();
@@ -508,7 +508,7 @@ void showResultSizes(const std::vector<std::string>& sizes) {
   for (int r : {22, 24})
     if (next < lines.size() && screenRow(r).find_first_not_of(' ') == std::string::npos)
       writeStatusLine(r, lines[next++]);
-  gotoXY(column + 1, row + 1);
+  moveCursor(column, row);
 }
 
 int checkNondeterminism(const DES& des, std::string_view name, bool pause) {

@@ -84,14 +84,14 @@ void scrollPage(const EntryPage& page) {
   scrollUpOneLine();
   const std::vector<std::string> rows = headRows(page);
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    gotoXY(1, static_cast<int>(r) + 1);
+    moveCursor(0, static_cast<int>(r));
     clearToEndOfLine();
     writeText(rows[r]);
   }
   writeStatusLine(22, "");
   writeStatusLine(23, "");
   showEscHint();
-  gotoXY(1, LAST_ENTRY_ROW + 1);
+  moveCursor(0, LAST_ENTRY_ROW);
   clearToEndOfLine();
 }
 
@@ -119,14 +119,14 @@ void endRow() { newLineIfRoom(); }
 // A refusal on row 22; the field at (column, row) is cleared for the next try.
 void refuse(const std::string& message, int column, int row) {
   writeStatusLine(22, message);
-  gotoXY(column + 1, row + 1);
+  moveCursor(column, row);
   clearToEndOfLine();
 }
 
 void clearRefusal() {
   const int column = whereX(), row = whereY();
   writeStatusLine(22, "");
-  gotoXY(column + 1, row + 1);
+  moveCursor(column, row);
 }
 
 enum FieldKind { NUMBER_FIELD, STATE_OR_STAR_FIELD, EVENT_FIELD };
@@ -268,7 +268,7 @@ DialogResult createDes() {
     } else {
       des[state].marked = 1;
     }
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
 
   EntryPage vocals{
@@ -416,7 +416,7 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
       if (!des[state].marked) record.mark.push_back("+[" + std::to_string(state) + "]");
       des[state].marked = 1;
     }
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
 
   EntryPage unmark{
@@ -440,7 +440,7 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
       des[state].marked = 0;
     }
     clearRefusal();
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
   resumeEditPage(out, in);
   return true;
@@ -701,7 +701,7 @@ bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& 
     }
     clearRefusal();
     insertState(doomed, state);
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
   if (doomed.empty()) return true;
   twoBreaks();

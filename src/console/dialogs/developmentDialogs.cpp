@@ -252,7 +252,7 @@ DialogResult statemapDialog() {
     const long from = readIntInRange(key, -1, last);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (from == -1) break;
-    gotoXY(26, row + 1);
+    moveCursor(25, row);
     writeText("New value:  ");
     const long to = readIntInRange(key, -1, last);
     if (key == ESCAPE_KEY) return CANCELLED;

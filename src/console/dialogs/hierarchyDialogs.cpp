@@ -175,12 +175,12 @@ DialogResult vocalizeDialog() {
     if (key == ESCAPE_KEY) return CANCELLED;
     if (key != '*' && state == -1) break;
     const long exitState = key == '*' ? -1 : state;
-    gotoXY(28, row + 1);
+    moveCursor(27, row);
     writeText("Event:  ");
     const long event = readEventOrE(key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (event == -1) break;
-    gotoXY(42, row + 1);
+    moveCursor(41, row);
     writeText("Entrance state vocal output:  ");
     const long output = readIntInRange(key, -1, 99);
     if (key == ESCAPE_KEY) return CANCELLED;
@@ -199,7 +199,7 @@ DialogResult vocalizeDialog() {
       continue;
     }
     writeStatusLine(22, "");
-    gotoXY(1, row + 2);
+    moveCursor(0, row + 1);
     typed.push_back({exitState, label, output});
     for (const Quadruple& q : found) insertQuadruple(quadruples, q);
   }

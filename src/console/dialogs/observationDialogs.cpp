@@ -194,7 +194,7 @@ DialogResult supqcDialog() {
   std::vector<long> representative;
   const int row = whereY();
   const int code = runProcedure(PROC_SUPQC, lines, [&] { return readResultIntegers(representative); });
-  gotoXY(1, row + 1); // the status rows took the cursor
+  moveCursor(0, row); // the status rows took the cursor
   DES result;
   if (DialogResult r = collectOutput(code, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
   const bool deterministic = isStrictlyDeterministic(result);
@@ -230,7 +230,7 @@ DialogResult observableDialog() {
   const int row = whereY();
   const int code =
       runProcedure(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); });
-  gotoXY(1, row + 1);
+  moveCursor(0, row);
   if (code == RESULT_NO_REPORT) {
     reportProblem("Computation failed: the failure report was not found.");
     return FAILED;
@@ -324,7 +324,7 @@ DialogResult natobsDialog() {
   const bool computed = inProcess::natobsDES(des, seed, observer, image);
   markEndTime();
   writeStatusLine(23, "");
-  gotoXY(1, row + 1);
+  moveCursor(0, row);
   if (!computed) {
     reportTooManyTransitions();
     return FAILED;

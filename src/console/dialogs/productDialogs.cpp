@@ -178,14 +178,14 @@ DialogResult mutexDialog() {
     const int row = whereY(), column = whereX();
     long state[2];
     for (int k = 0; k < 2 && !ended; ++k) {
-      gotoXY(column + 1 + 8 * k, row + 1);
+      moveCursor(column + 8 * k, row);
       int key = 0;
       state[k] = readIntInRange(key, -1, 1999999);
       if (key == ESCAPE_KEY) return CANCELLED;
       ended = state[k] == -1;
     }
     if (!ended) insertStatePair(pairs, state[0], state[1]);
-    gotoXY(column + 18 + 1, row + 1);
+    moveCursor(column + 18, row);
   }
   twoBreaks();
   ParameterLines lines;

@@ -49,7 +49,7 @@ DialogResult relabelDialog() {
     const long from = readEventOrE(key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (from == -1) break;
-    gotoXY(31, row + 1);
+    moveCursor(30, row);
     writeText("New value:  ");
     const long to = readEventOrE(key);
     if (key == ESCAPE_KEY) return CANCELLED;

@@ -90,7 +90,7 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   const int row = whereY();
   const int code = runProcedure(PROC_SYNC, lines);
   writeStatusLine(23, "");
-  gotoXY(1, row + 1); // the status rows took the cursor
+  moveCursor(0, row); // the status rows took the cursor
   DES product;
   std::int64_t init = 0;
   const bool loaded = code == RESULT_OK && loadDES(COMPONENT_PRODUCT_NAME, init, product) == LOAD_OK;
@@ -180,7 +180,7 @@ DialogResult supreduceDialog() {
   std::vector<long> figures;
   const int row = whereY();
   const int code = runProcedure(PROC_SUPREDUCE, lines, [&] { return readResultIntegers(figures); });
-  gotoXY(1, row + 1); // the status rows took the cursor
+  moveCursor(0, row); // the status rows took the cursor
   DES reduced;
   std::int64_t init = 0;
   const bool loaded = code == RESULT_OK && loadDES(REDUCTION_NAME, init, reduced) == LOAD_OK;
@@ -280,7 +280,7 @@ DialogResult localizeDialog() {
   const int row = whereY();
   writeStatusLine(22, "");
   writeStatusLine(23, "Processing:  Please wait... ");
-  gotoXY(1, row + 1);
+  moveCursor(0, row);
   refreshScreen();
   const std::time_t started = std::time(nullptr);
   std::vector<std::int64_t> sizes;
@@ -288,7 +288,7 @@ DialogResult localizeDialog() {
   const std::time_t ended = std::time(nullptr);
   const int after = whereY();
   writeStatusLine(23, "");
-  gotoXY(1, after + 1);
+  moveCursor(0, after);
   if (status != LOCALIZE_OK) {
     reportProblem(status == LOCALIZE_WRITE_FAILED ? "Localization failed: a local controller could not be written."
                                                   : "Localization failed: check the entries.");
