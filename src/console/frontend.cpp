@@ -148,7 +148,7 @@ int promptName(std::string_view prompt, std::string_view extension, std::string&
       writeFormat("Filename %s already exists.  OK to overwrite?  (*y/n)  ", name.c_str());
       const int key = readAnswerKey();
       if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-      if (key != 'y' && key != 'Y' && key != ENTER_KEY) continue;
+      if (!isYes(key) && key != ENTER_KEY) continue;
     }
     newLineIfRoom();
     nameOut = name;
@@ -186,7 +186,7 @@ int askRename(const char* question, std::string_view newNamePrompt, const std::s
   showEscHint();
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (key == 'n' || key == 'N') {
+  if (isNo(key)) {
     outputName = inputName;
     return PROMPT_OK;
   }
@@ -519,7 +519,7 @@ int checkNondeterminism(const DES& des, std::string_view name, bool pause) {
   writeFormat("Check %s for nondeterminism?  (y/*n)  ", title.c_str());
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (key != 'y' && key != 'Y') return PROMPT_OK;
+  if (!isYes(key)) return PROMPT_OK;
 
   // Reported: every transition whose label another transition of its state
   // shares, and every silent one; grouped by label.

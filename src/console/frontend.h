@@ -74,6 +74,11 @@ void breakPageIfFull(int lastRow = 22);
 // A yes/no key: echoed unless Enter, then two line breaks. Answers the
 // key; ESCAPE_KEY cancels.
 [[nodiscard]] int readAnswerKey();
+// The answers to a yes/no question, in either case. A question's default
+// (the starred choice) is whatever is neither, Enter included; Escape
+// (ESCAPE_KEY) cancels it.
+inline bool isYes(int key) { return key == 'y' || key == 'Y'; }
+inline bool isNo(int key) { return key == 'n' || key == 'N'; }
 
 // --- Lists ------------------------------------------------------------------------
 

@@ -368,8 +368,6 @@ int askQuestion(const std::string& question, int lastRow = 22) {
   return key == ESCAPE_KEY ? -1 : key;
 }
 
-bool isNo(int key) { return key == 'n' || key == 'N'; }
-bool isYes(int key) { return key == 'y' || key == 'Y'; }
 
 // Back from an entry page to the dialog's own: a fresh page with the title.
 void resumeEditPage(const std::string& out, const std::string& in) {

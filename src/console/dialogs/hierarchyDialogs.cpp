@@ -209,7 +209,7 @@ DialogResult vocalizeDialog() {
   showEscHint();
   const int answer = readAnswerKey();
   if (answer == ESCAPE_KEY) return CANCELLED;
-  const bool full = answer == 'y' || answer == 'Y';
+  const bool full = isYes(answer);
   std::string listed;
   const auto add = [&listed](const std::string& item) { listed += (listed.empty() ? "" : ",") + item; };
   if (full) {

@@ -184,7 +184,7 @@ DialogResult supqcDialog() {
   showEscHint();
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
-  const bool reportPartition = key == 'y' || key == 'Y';
+  const bool reportPartition = isYes(key);
 
   ParameterLines lines;
   addNumber(lines, strong ? 2 : 1);

@@ -286,7 +286,7 @@ DialogResult isomorphDialog() {
       showEscHint();
       const int key = readAnswerKey();
       if (key == ESCAPE_KEY) return CANCELLED;
-      if (key == 'y' || key == 'Y') {
+      if (isYes(key)) {
         std::string pairs;
         for (std::size_t s = 0; s < map.size(); ++s)
           if (map[s] != static_cast<long>(s))

@@ -47,7 +47,7 @@ DialogResult offerCleanUp(DES& reduced, const std::string& controlData, bool& ap
   if (inProcess::cleanUpReduction(reduced, disabled, cleaned)) {
     const int key = ask("Execute clean-up procedure? (*y/n)  ");
     if (key == ESCAPE_KEY) return CANCELLED;
-    applied = key != 'n' && key != 'N';
+    applied = !isNo(key);
   }
   if (applied) reduced = std::move(cleaned);
   return DONE;
@@ -159,7 +159,7 @@ DialogResult supreduceDialog() {
   setTitleFormula(out + " = SUPREDUCE (" + plant + ", " + supervisor + ", " + controlData + ")");
   const int key = ask("Compute slb estimate (at cost of run time increase)? ......  (*y/n)  ");
   if (key == ESCAPE_KEY) return CANCELLED;
-  const bool estimate = key != 'n' && key != 'N';
+  const bool estimate = !isNo(key);
 
   // The clean-up applies only when plant and supervisor share their events.
   const bool sameEvents = labelsOfFile(plant) == labelsOfFile(supervisor);
@@ -252,7 +252,7 @@ DialogResult localizeDialog() {
     writeText("Input PLANT is not the synchronous product of input PLANT components,");
     newLineIfRoom();
     key = ask("  and ControlEqu procedure will be invalid; continue?  (y/*n)  ");
-    if (key != 'y' && key != 'Y') return CANCELLED;
+    if (!isYes(key)) return CANCELLED;
     break;
   }
   }
@@ -275,7 +275,7 @@ DialogResult localizeDialog() {
   }
   key = ask("Execute clean up procedure?  (*y/n)  ");
   if (key == ESCAPE_KEY) return CANCELLED;
-  request.skipCleanUp = key == 'n' || key == 'N';
+  request.skipCleanUp = isNo(key);
 
   const int row = whereY();
   writeStatusLine(22, "");
@@ -298,7 +298,7 @@ DialogResult localizeDialog() {
   key = ask("Confirm localization control-equivalent to " + request.supervisor + "?  (*y/n)  ");
   if (key == ESCAPE_KEY) return CANCELLED;
   bool checked = false, equivalent = false;
-  if (key == 'y' || key == 'Y' || key == ENTER_KEY) {
+  if (isYes(key) || key == ENTER_KEY) {
     std::vector<DES> components, controllers;
     DES supervisor;
     std::int64_t init = 0;

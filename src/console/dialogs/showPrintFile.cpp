@@ -148,11 +148,11 @@ DialogResult printOrFile(const std::string& name, const char* inExtension, const
   for (;;) {
     key = readKey();
     if (key == ESCAPE_KEY) return CANCELLED;
-    if (key == ENTER_KEY || key == 'y' || key == 'Y' || key == 'n' || key == 'N') break;
+    if (key == ENTER_KEY || isYes(key) || isNo(key)) break;
   }
   echoKey(key == ENTER_KEY ? 'y' : key);
   twoBreaks();
-  if (key != 'n' && key != 'N') {
+  if (!isNo(key)) {
     const std::string lpr = findProgram("lpr");
     if (lpr.empty()) {
       reportNoPrinter();

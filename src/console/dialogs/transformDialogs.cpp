@@ -98,7 +98,7 @@ DialogResult complementDialog() {
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
   EventList events;
-  if ((key == 'n' || key == 'N') &&
+  if ((isNo(key)) &&
       enterEventList(events, {{"Enter auxiliary LIST of event labels not in DES1;", "type -1 to quit:"},
                               {"Continue to enter auxilary LIST", "of event labels not in DES1;"}}))
     return CANCELLED;
