@@ -1,3 +1,5 @@
+// The front end's title, name prompts, questions and list editors.
+
 #include "console/frontend.h"
 
 #include <algorithm>
@@ -9,11 +11,7 @@
 #include "console/screen.h"
 #include "console/session.h"
 #include "console/sessionLog.h"
-#include "engine/child.h"
-#include "engine/protocol.h"
 #include "model/desfile.h"
-#include "model/safefile.h"
-#include "model/session.h"
 #include "model/userfiles.h"
 
 namespace kav {
@@ -26,10 +24,6 @@ struct DialogTitle {
   std::string formula;
 };
 DialogTitle currentTitle;
-
-// Calendar times around the last batch child, whole seconds.
-std::time_t startTime = 0;
-std::time_t endTime = 0;
 
 // File names accepted by the prompts: at most this many characters.
 constexpr int NAME_LENGTH = 20;
@@ -61,37 +55,6 @@ void startListPage(const ListTexts& texts) {
   writeLines(texts.continuation);
   setColumn(5);
 }
-
-std::string pathOf(const FileName& file) { return userPath(file.name, file.extension); }
-
-// The input the child could not read: the first one that does not load.
-std::string unreadableInput(const ProcedureFiles& files) {
-  for (const FileName& file : files.inputs) {
-    std::int64_t init = file.extension == ".DAT" ? -1 : 0;
-    DES probe;
-    if (loadDES(file.name, init, probe) == LOAD_MALFORMED) return pathOf(file);
-  }
-  return files.inputs.empty() ? std::string() : pathOf(files.inputs.front());
-}
-
-std::string failureMessage(int code, const ProcedureFiles& files) {
-  // Paths are shortened from the middle so the file name stays in sight.
-  switch (code) {
-  case RESULT_NO_PARAMETERS: return "Computation failed: the child found no parameter file orva.prm.";
-  case RESULT_INCOMPLETE_PARAMETERS: return "Computation failed: parameter file orva.prm incomplete or not acceptable.";
-  case RESULT_UNREADABLE_INPUT: return "Error reading file: " + abbreviate(unreadableInput(files), 59);
-  case RESULT_WRITE_FAILED: return "Error writing file: " + abbreviate(pathOf(files.output), 59);
-  case RESULT_TOO_MANY_TRANSITIONS: return "Computation failed: a state would carry more than 65535 transitions.";
-  case RESULT_NO_PARAMETER_FILE: return "Error writing file: " + abbreviate(protocolPath(PARAMETER_FILE), 59);
-  case RESULT_CHILD_FAILED: return "Computation failed: the child process did not end normally.";
-  case RESULT_NO_RESULT: return "Computation failed: the child process left no result file orva.rst.";
-  case RESULT_NO_NUMBER: return "Computation failed: the result file orva.rst holds no result code.";
-  case RESULT_UNOPENABLE_RESULT: return "Error reading file: " + abbreviate(protocolPath(RESULT_FILE), 59);
-  default: return "Computation failed with result code " + std::to_string(code) + ".";
-  }
-}
-
-bool escapeDuringWait(int milliseconds) { return pollEscape(milliseconds); }
 
 } // namespace
 
@@ -348,167 +311,6 @@ std::string nullImageLogText(const NullImageChoice& choice) {
   case IMAGE_DES: break;
   }
   return choice.imageDesName;
-}
-
-// --- The computation ------------------------------------------------------------
-
-int runProcedure(int code, const ParameterLines& lines, const ResultReader& reader) {
-  writeStatusLine(22, "");
-  writeStatusLine(23, "Processing:  Please wait...");
-  refreshScreen();
-  startTime = std::time(nullptr);
-  // In debug mode the child writes its progress lines on the terminal;
-  // Escape is read there too, unechoed.
-  const bool handOver = session.debugMode && isScreenDrawn();
-  if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
-  if (handOver) handOverTerminal();
-  const int result = runBatchProcedure(code, lines, reader);
-  setChildWaitPoll(nullptr);
-  endAfterHangup();
-  if (handOver) takeBackTerminal();
-  endTime = std::time(nullptr);
-  // A child ended on Escape may leave the temporary file of a save it
-  // had begun; it is a dead process's now.
-  if (result == RESULT_CANCELLED) removeStaleTemporaries(session.userDir);
-  return result;
-}
-
-std::string computingTime() { return formatComputingTime(static_cast<long long>(endTime - startTime)); }
-
-void markStartTime() { startTime = std::time(nullptr); }
-
-void markEndTime() { endTime = std::time(nullptr); }
-
-void reportProblem(std::string_view message) {
-  writeStatusLine(22, message);
-  waitForEnterToReturn();
-}
-
-PageTurn readPageTurn(bool canGoBack, bool atEnd) {
-  for (;;) {
-    const int key = readKey();
-    if (key == ESCAPE_KEY) return PageTurn::ESCAPED;
-    if (key == 'd' || key == 'D' || key == ENTER_KEY) return atEnd ? PageTurn::FINISHED : PageTurn::NEXT;
-    if ((key == 'u' || key == 'U') && canGoBack) return PageTurn::BACK;
-  }
-}
-
-bool loadDialogInput(const std::string& name, DES& des) {
-  std::int64_t init = 0;
-  if (loadDES(name, init, des) == LOAD_OK) return true;
-  reportProblem("Error reading file: " + abbreviate(userPath(name, ".DES"), 59));
-  return false;
-}
-
-bool saveDialogOutput(const std::string& name, const DES& des) {
-  if (saveDES(name, des, 0) == SAVE_OK) return true;
-  reportProblem(failureMessage(RESULT_WRITE_FAILED, {{}, {name, ".DES"}}));
-  return false;
-}
-
-void reportTooManyTransitions() {
-  transitionLimitExceeded = false;
-  reportProblem(failureMessage(RESULT_TOO_MANY_TRANSITIONS, {}));
-}
-
-DialogResult checkResult(int code, const ProcedureFiles& files) {
-  switch (code) {
-  case RESULT_OK: return DONE;
-  case RESULT_CANCELLED: return CANCELLED;
-  case RESULT_OUT_OF_MEMORY:
-    showOutOfMemory();
-    waitForEnterToReturn();
-    return FAILED;
-  default: reportProblem(failureMessage(code, files)); return FAILED;
-  }
-}
-
-DialogResult collectOutput(int code, const ProcedureFiles& files, DES& result) {
-  if (DialogResult r = checkResult(code, files); r != DONE) return r;
-  std::int64_t init = files.output.extension == ".DAT" ? -1 : 0;
-  switch (loadDES(files.output.name, init, result)) {
-  case LOAD_OK: return DONE;
-  case LOAD_MISSING: reportProblem("Output file " + abbreviate(pathOf(files.output), 50) + " was not created."); break;
-  case LOAD_MALFORMED: reportProblem("Error reading file: " + abbreviate(pathOf(files.output), 59)); break;
-  }
-  return FAILED;
-}
-
-// --- The log and the way back ----------------------------------------------------
-
-std::string sizesText(const DES& des) {
-  return "  (" + std::to_string(des.size()) + "," + std::to_string(countTransitions(des)) + ")";
-}
-
-std::string labelsText(const EventList& labels) {
-  std::string text;
-  for (std::uint16_t e : labels) {
-    if (!text.empty()) text += ',';
-    text += labelText(e);
-  }
-  return text;
-}
-
-std::string joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
-  return text;
-}
-
-std::string labelText(long e) { return e == EPSILON_LABEL ? std::string("e") : std::to_string(e); }
-
-void writeLogEntry(std::string_view outName, std::string_view text, bool viaScratch) {
-  std::string entry(text);
-  const int indent = static_cast<int>(outName.size()) + 3;
-  if (session.clockingMode) {
-    entry += '\n';
-    entry.append(static_cast<std::size_t>(indent), ' ');
-    entry += "Computing time = ";
-    entry += computingTime();
-  }
-  entry += "\n\n";
-  if (viaScratch) appendLogWrapped(entry, indent);
-  else appendLogDirect(entry);
-}
-
-void freeAndReturn(DES& result) {
-  writeStatusLine(22, "");
-  writeStatusLine(23, "Freeing memory:  Please wait...");
-  freeDES(result);
-}
-
-DialogResult completeProcedure(std::string_view outName, std::string_view text, bool viaScratch, DES& result) {
-  writeLogEntry(outName, text, viaScratch);
-  waitForEnterToReturn();
-  freeAndReturn(result);
-  return DONE;
-}
-
-DialogResult completeWithResult(std::string_view outName, std::string_view text, bool viaScratch, DES& result) {
-  showResultSizes({resultSizeText(outName, result)});
-  return completeProcedure(outName, text, viaScratch, result);
-}
-
-std::string resultSizeText(std::string_view name, const DES& des) {
-  const auto counted = [](long long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-  };
-  return std::string(name) + ": " + counted(des.size(), "state", "states") + ", " +
-         counted(countTransitions(des), "transition", "transitions");
-}
-
-void showResultSizes(const std::vector<std::string>& sizes) {
-  std::vector<std::string> lines;
-  for (const std::string& size : sizes) {
-    if (!lines.empty() && lines.back().size() + 2 + size.size() < SCREEN_COLUMNS) lines.back() += "; " + size;
-    else lines.push_back(size);
-  }
-  const int row = whereY(), column = whereX();
-  std::size_t next = 0;
-  for (int r : {22, 24})
-    if (next < lines.size() && screenRow(r).find_first_not_of(' ') == std::string::npos)
-      writeStatusLine(r, lines[next++]);
-  moveCursor(column, row);
 }
 
 int checkNondeterminism(const DES& des, std::string_view name, bool pause) {
