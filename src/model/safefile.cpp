@@ -190,4 +190,11 @@ bool commitAtomicFile(AtomicFile& file, bool written) {
   return true;
 }
 
+void discardAtomicFile(AtomicFile& file) {
+  if (!file.stream) return;
+  std::fclose(file.stream);
+  file.stream = nullptr;
+  ::unlink(file.temporary.c_str());
+}
+
 } // namespace kav

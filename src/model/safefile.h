@@ -94,6 +94,9 @@ struct AtomicFile {
 // removed. Answers whether the target now holds the new content.
 [[nodiscard]] bool commitAtomicFile(AtomicFile& file, bool written);
 
+// Ends the write without touching the target: the temporary file goes.
+void discardAtomicFile(AtomicFile& file);
+
 // beginAtomicFile, then write(stream) -> bool, then commitAtomicFile.
 template <typename Writer>
 [[nodiscard]] bool writeFileAtomically(const std::string& path, Writer write, bool durable = true) {

@@ -453,7 +453,7 @@ void determinizeSilent(DES& des) {
 
   begin();
   add(0);
-  (void)findOrAdd();
+  findOrAdd(); // the closure of state 0 becomes result state 0
   std::vector<std::vector<Index>> bucket(labels.size());
   std::vector<Index> used; // label indexes with a nonempty bucket
   std::vector<Transition> out;

@@ -214,8 +214,10 @@ void offerToCreateUserDirectory() {
     }
     return;
   }
-  // Held from now on, as a directory found at the start would be.
-  (void)lockUserDirectory(session.userDir);
+  // Held from now on, as a directory found at the start would be. Should
+  // another session take it first, the first procedure finds out
+  // (holdsUserDirectory) and says so.
+  [[maybe_unused]] const int lock = lockUserDirectory(session.userDir);
 }
 
 DialogResult resetUserDirectory() {
