@@ -140,4 +140,38 @@ DialogResult collectOutput(int code, const ProcedureFiles& files, DES& result) {
   return FAILED;
 }
 
+DialogResult runProcedureForm(const ProcedureForm& form) {
+  clearScreen();
+  showTitle(form.word, form.formula);
+  std::vector<std::string> inputs(form.secondPrompt ? 2 : 1);
+  std::string out;
+  if (promptExistingDes(form.firstPrompt, inputs[0])) return CANCELLED;
+  if (form.secondPrompt && promptExistingDes(form.secondPrompt, inputs[1])) return CANCELLED;
+  if (form.outputLead) {
+    breakPageIfFull();
+    writeText(form.outputLead);
+    newLineIfRoom();
+  }
+  if (promptFileName(form.outputPrompt, ".DES", out, true)) return CANCELLED;
+  NullImageChoice choice;
+  if (form.listMode != NO_LIST && chooseNullImage(form.listMode, choice)) return CANCELLED;
+  ParameterLines lines;
+  ProcedureFiles files{{}, {out, ".DES"}};
+  for (const std::string& in : inputs) {
+    addName(lines, in);
+    files.inputs.push_back({in, ".DES"});
+  }
+  addName(lines, out);
+  if (form.flagLine) addNumber(lines, 1);
+  std::string text = out + " = " + form.logName + "(" + joined(inputs);
+  if (form.listMode != NO_LIST) {
+    const std::vector<std::string> imageOf = form.imageFromBoth ? inputs : std::vector<std::string>{inputs[0]};
+    for (std::uint16_t e : nullEventsOf(choice, imageOf)) addNumber(lines, e);
+    text += "," + nullImageLogText(choice);
+  }
+  DES result;
+  if (DialogResult r = collectOutput(runProcedure(form.code, lines), files, result); r != DONE) return r;
+  return completeWithResult(out, text + ")" + sizesText(result), form.viaScratch, result);
+}
+
 } // namespace kav

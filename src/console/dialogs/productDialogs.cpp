@@ -143,23 +143,15 @@ DialogResult meetDialog() {
 }
 
 DialogResult supconDialog() {
-  clearScreen();
-  showTitle("SUPCON", "DES3 = SUPCON (DES1, DES2)");
-  std::string plant, spec, out;
-  if (promptExistingDes("Enter name of plant generator DES1 .............  ", plant)) return CANCELLED;
-  if (promptExistingDes("Enter name of legal language generator DES2 ....  ", spec)) return CANCELLED;
-  breakPageIfFull();
-  writeText("Enter name of supremal");
-  newLineIfRoom();
-  if (promptFileName("  controllable sublanguage generator DES3 ......  ", ".DES", out, true)) return CANCELLED;
-  ParameterLines lines;
-  addName(lines, plant);
-  addName(lines, spec);
-  addName(lines, out);
-  DES result;
-  const ProcedureFiles files{{{plant, ".DES"}, {spec, ".DES"}}, {out, ".DES"}};
-  if (DialogResult r = collectOutput(runProcedure(PROC_SUPCON, lines), files, result); r != DONE) return r;
-  return completeWithResult(out, out + " = Supcon(" + plant + "," + spec + ")" + sizesText(result), false, result);
+  return runProcedureForm({.word = "SUPCON",
+                           .formula = "DES3 = SUPCON (DES1, DES2)",
+                           .firstPrompt = "Enter name of plant generator DES1 .............  ",
+                           .secondPrompt = "Enter name of legal language generator DES2 ....  ",
+                           .outputLead = "Enter name of supremal",
+                           .outputPrompt = "  controllable sublanguage generator DES3 ......  ",
+                           .code = PROC_SUPCON,
+                           .logName = "Supcon",
+                           .viaScratch = false});
 }
 
 DialogResult mutexDialog() {

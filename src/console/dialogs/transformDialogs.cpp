@@ -77,12 +77,13 @@ DialogResult minstateDialog() {
 }
 
 DialogResult bfsRecodeDialog() {
-  clearScreen();
-  showTitle("REACH & BREADTH-FIRST SEARCH RECODE", "DES2 = RECODE (DES1)");
-  std::string in, out;
-  if (promptExistingDes("Enter name of DES1 ....  ", in)) return CANCELLED;
-  if (promptFileName("Enter name of DES2 ....  ", ".DES", out, true)) return CANCELLED;
-  return oneInOneOut(PROC_BFS_RECODE, "Recode", in, out);
+  return runProcedureForm({.word = "REACH & BREADTH-FIRST SEARCH RECODE",
+                           .formula = "DES2 = RECODE (DES1)",
+                           .firstPrompt = "Enter name of DES1 ....  ",
+                           .outputPrompt = "Enter name of DES2 ....  ",
+                           .code = PROC_BFS_RECODE,
+                           .logName = "Recode",
+                           .viaScratch = false});
 }
 
 DialogResult complementDialog() {
