@@ -52,23 +52,23 @@ void breakPageIfFull(int lastRow = 22);
 // Asks until the user names an existing DES (".DES" in the user directory)
 // or presses Escape. A name not found gives "Filename %s not in
 // directory!" and the prompt again.
-[[nodiscard]] int promptExistingDes(std::string_view prompt, std::string& nameOut);
+[[nodiscard]] PromptStatus promptExistingDes(std::string_view prompt, std::string& nameOut);
 
 // With mustBeNew off: as promptExistingDes for the given extension. With
 // mustBeNew on: a name whose file exists asks "OK to overwrite?"; y or
 // Enter accepts it, Escape cancels, any other key asks for another name.
-[[nodiscard]] int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut,
+[[nodiscard]] PromptStatus promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut,
                                  bool mustBeNew);
 
 // As promptFileName with mustBeNew off, for any file of the user
 // directory: a name typed with an extension (SUPER.PDS) is taken as it is,
 // one without gets defaultExtension. fileNameOut holds the extension.
-[[nodiscard]] int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut);
+[[nodiscard]] PromptStatus promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut);
 
 // The question of the procedures that transform one DES. `question` has
 // one %s for the input name. n keeps the input name as the output name;
 // any other key (Enter included) asks for a new one with newNamePrompt.
-[[nodiscard]] int askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
+[[nodiscard]] PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
                             std::string& outputName);
 
 // A yes/no key: echoed unless Enter, then two line breaks. Answers the
@@ -107,7 +107,7 @@ using EventCheck = std::function<std::string(std::uint16_t label)>;
 // cells 7 columns wide, ended by -1, stored ascending without repeats. A
 // label that `refuse` objects to is not taken: its message stands on row 22
 // and the same cell is asked again.
-[[nodiscard]] int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse = {});
+[[nodiscard]] PromptStatus enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse = {});
 
 // How a projection-like procedure names its events.
 enum NullImageKind { NULL_LIST = 1, IMAGE_LIST = 2, IMAGE_DES = 3 };
@@ -118,7 +118,7 @@ struct NullImageChoice {
 };
 // The NULL/IMAGE/IMAGE_DES dialog. mode 0 words it for Project, 3 for
 // Supscop, 4 for Supnorm, anything else plainly.
-[[nodiscard]] int chooseNullImage(int mode, NullImageChoice& choice);
+[[nodiscard]] PromptStatus chooseNullImage(int mode, NullImageChoice& choice);
 // The erased labels the child receives: the list itself for NULL; for the
 // other kinds every label of the named inputs that is not retained.
 EventList nullEventsOf(const NullImageChoice& choice, const std::vector<std::string>& inputs);
@@ -253,6 +253,6 @@ void showResultSizes(const std::vector<std::string>& sizes);
 // The determinism check offered after Create and Edit: reports every
 // transition that shares its label with another at its state, and every
 // silent one. PROMPT_CANCELLED on Escape at the question.
-[[nodiscard]] int checkNondeterminism(const DES& des, std::string_view name, bool pause);
+[[nodiscard]] PromptStatus checkNondeterminism(const DES& des, std::string_view name, bool pause);
 
 } // namespace kav

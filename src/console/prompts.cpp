@@ -81,7 +81,7 @@ namespace {
 
 // promptFileName; with anyFile, a name typed with an extension is taken as
 // it is, and nameOut gets the extension too.
-int promptName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew,
+PromptStatus promptName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew,
                bool anyFile) {
   for (;;) {
     breakPageIfFull();
@@ -121,15 +121,15 @@ int promptName(std::string_view prompt, std::string_view extension, std::string&
 
 } // namespace
 
-int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
+PromptStatus promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
   return promptName(prompt, extension, nameOut, mustBeNew, false);
 }
 
-int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut) {
+PromptStatus promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut) {
   return promptName(prompt, defaultExtension, fileNameOut, false, true);
 }
 
-int promptExistingDes(std::string_view prompt, std::string& nameOut) {
+PromptStatus promptExistingDes(std::string_view prompt, std::string& nameOut) {
   return promptFileName(prompt, ".DES", nameOut, false);
 }
 
@@ -142,7 +142,7 @@ int readAnswerKey() {
   return key;
 }
 
-int askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
+PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
               std::string& outputName) {
   breakPageIfFull();
   writeFormat(question, inputName.c_str());
@@ -178,7 +178,7 @@ void beginListRow(const ListTexts& texts) {
   setColumn(5);
 }
 
-int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse) {
+PromptStatus enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse) {
   beginList(texts);
   for (;;) {
     beginListCell(7, texts);
@@ -205,7 +205,7 @@ int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& re
   return PROMPT_OK;
 }
 
-int chooseNullImage(int mode, NullImageChoice& choice) {
+PromptStatus chooseNullImage(int mode, NullImageChoice& choice) {
   const char* erased = mode == 0 ? "erased by projection"
                        : mode == 3 ? "erased by supscop"
                        : mode == 4 ? "erased by supnorm"
@@ -313,7 +313,7 @@ std::string nullImageLogText(const NullImageChoice& choice) {
   return choice.imageDesName;
 }
 
-int checkNondeterminism(const DES& des, std::string_view name, bool pause) {
+PromptStatus checkNondeterminism(const DES& des, std::string_view name, bool pause) {
   const std::string title(name);
   clearScreen();
   showEscHint();

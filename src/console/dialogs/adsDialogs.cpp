@@ -49,7 +49,7 @@ void reportSaveFailure(const std::string& name) {
 // The name of DES2 when it is to be that of ADS1: an existing DES asks
 // whether to overwrite it, and any answer but y or Enter asks for another
 // name, checked the same way.
-int confirmSameName(std::string& name) {
+PromptStatus confirmSameName(std::string& name) {
   for (;;) {
     if (!userFileExists(name, ".DES")) return PROMPT_OK;
     breakPageIfFull();

@@ -146,7 +146,7 @@ DialogResult showTxt() {
   return DONE;
 }
 
-int promptTextFile(std::string_view prompt, const char* command, std::string& fileOut) {
+PromptStatus promptTextFile(std::string_view prompt, const char* command, std::string& fileOut) {
   // The files KAV writes as text (.PDS, .PDT, .ADS) and any other text
   // file are read too, named with their extension.
   const int row = whereY();
