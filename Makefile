@@ -11,6 +11,7 @@ PREFIX ?= /usr/local
 SANITIZE_DIR := build/sanitize
 BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
+WERROR ?= ON
 # Build and test jobs: one per core, not more.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -45,7 +46,13 @@ run: configure
 	[ -f $$ini ] || printf '%s\nCLOCK 0\n' "$(CURDIR)/user" > $$ini
 	./$(RELEASE_DIR)/kav
 
-test: build
+# Built as CI builds: warnings are errors (WERROR=OFF turns that off), and
+# the benchmarks and fuzz targets are built in the same tree, not run, so
+# that they cannot rot; the tree then also serves `make run`.
+test: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAV_WERROR=$(WERROR) -DBUILD_BENCH=ON \
+	  -DBUILD_FUZZ=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	ctest --test-dir $(RELEASE_DIR) --output-on-failure -j $(JOBS)
 
 # An installed kav keeps its orva.ini per user ($XDG_CONFIG_HOME/kav, else

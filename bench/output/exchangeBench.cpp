@@ -12,6 +12,7 @@
 
 #include "benchSupport.h"
 #include "model/desfile.h"
+#include "model/safefile.h"
 #include "output/exchange.h"
 #include "output/namedModel.h"
 
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     report(std::string("import from .") + format, n, transitions, read.seconds(), "writing both maps");
     std::string before, after;
     const bool same = exported.status == CONVERT_OK && imported.status == CONVERT_OK &&
-                      readWholeFile(in, before) == READ_OK && readWholeFile(out, after) == READ_OK && before == after;
+                      readWholeFile(in, before) == OPEN_OK && readWholeFile(out, after) == OPEN_OK && before == after;
     if (!same) std::printf("round trip failed: %s %s\n", exported.message.c_str(), imported.message.c_str());
     status |= same ? 0 : 1;
     std::remove(middle.c_str());

@@ -89,17 +89,6 @@ void onInterrupt(int signal) {
   endInterrupted();
 }
 
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-mode_t defaultFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 } // namespace
 
 std::string stageOutput(OutputStage& stage, const std::string& finalPath) {

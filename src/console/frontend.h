@@ -52,28 +52,33 @@ void breakPageIfFull(int lastRow = 22);
 // Asks until the user names an existing DES (".DES" in the user directory)
 // or presses Escape. A name not found gives "Filename %s not in
 // directory!" and the prompt again.
-[[nodiscard]] int promptExistingDes(std::string_view prompt, std::string& nameOut);
+[[nodiscard]] PromptStatus promptExistingDes(std::string_view prompt, std::string& nameOut);
 
 // With mustBeNew off: as promptExistingDes for the given extension. With
 // mustBeNew on: a name whose file exists asks "OK to overwrite?"; y or
 // Enter accepts it, Escape cancels, any other key asks for another name.
-[[nodiscard]] int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut,
+[[nodiscard]] PromptStatus promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut,
                                  bool mustBeNew);
 
 // As promptFileName with mustBeNew off, for any file of the user
 // directory: a name typed with an extension (SUPER.PDS) is taken as it is,
 // one without gets defaultExtension. fileNameOut holds the extension.
-[[nodiscard]] int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut);
+[[nodiscard]] PromptStatus promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut);
 
 // The question of the procedures that transform one DES. `question` has
 // one %s for the input name. n keeps the input name as the output name;
 // any other key (Enter included) asks for a new one with newNamePrompt.
-[[nodiscard]] int askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
+[[nodiscard]] PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
                             std::string& outputName);
 
 // A yes/no key: echoed unless Enter, then two line breaks. Answers the
 // key; ESCAPE_KEY cancels.
 [[nodiscard]] int readAnswerKey();
+// The answers to a yes/no question, in either case. A question's default
+// (the starred choice) is whatever is neither, Enter included; Escape
+// (ESCAPE_KEY) cancels it.
+inline bool isYes(int key) { return key == 'y' || key == 'Y'; }
+inline bool isNo(int key) { return key == 'n' || key == 'N'; }
 
 // --- Lists ------------------------------------------------------------------------
 
@@ -102,7 +107,7 @@ using EventCheck = std::function<std::string(std::uint16_t label)>;
 // cells 7 columns wide, ended by -1, stored ascending without repeats. A
 // label that `refuse` objects to is not taken: its message stands on row 22
 // and the same cell is asked again.
-[[nodiscard]] int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse = {});
+[[nodiscard]] PromptStatus enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse = {});
 
 // How a projection-like procedure names its events.
 enum NullImageKind { NULL_LIST = 1, IMAGE_LIST = 2, IMAGE_DES = 3 };
@@ -113,7 +118,7 @@ struct NullImageChoice {
 };
 // The NULL/IMAGE/IMAGE_DES dialog. mode 0 words it for Project, 3 for
 // Supscop, 4 for Supnorm, anything else plainly.
-[[nodiscard]] int chooseNullImage(int mode, NullImageChoice& choice);
+[[nodiscard]] PromptStatus chooseNullImage(int mode, NullImageChoice& choice);
 // The erased labels the child receives: the list itself for NULL; for the
 // other kinds every label of the named inputs that is not retained.
 EventList nullEventsOf(const NullImageChoice& choice, const std::vector<std::string>& inputs);
@@ -129,20 +134,40 @@ std::string nullImageLogText(const NullImageChoice& choice);
 // --- The computation ------------------------------------------------------------
 
 // "Processing:  Please wait..." on row 23, then the batch child with the
-// procedure's code and lines. In debug mode the terminal is handed to the
+// procedure's code and lines (runBatchProcedure; `reader` reads orva.rst,
+// readResult when empty). In debug mode the terminal is handed to the
 // child while it runs. Escape on the terminal ends the child (and the
-// children it started) and answers RESULT_CANCELLED. Notes the start and end times. With `values`,
-// the integers after the result code in orva.rst are read into it.
-[[nodiscard]] int runComputation(int code, const ParameterLines& lines, std::vector<long>* values = nullptr);
-// runComputation for procedures whose orva.rst has a layout of its own:
-// `reader` reads it (and deletes it) once the child has ended normally.
-[[nodiscard]] int runComputationReading(int code, const ParameterLines& lines, const std::function<int()>& reader);
-// The span of the last runComputation, formatted.
+// children it started) and answers RESULT_CANCELLED. Notes the start and
+// end times.
+[[nodiscard]] int runProcedure(int code, const ParameterLines& lines, const ResultReader& reader = {});
+// The span of the last runProcedure, formatted.
 std::string computingTime();
 // Procedures that compute in this process take their own times for the
 // computing-time line: the start just before, the end just after.
 void markStartTime();
 void markEndTime();
+
+// A procedure of the batch child whose dialog is names and at most a
+// NULL/IMAGE list: one or two input DES, an output DES, the list when
+// listMode is not NO_LIST. The child gets the names in that order, the
+// flag line and the erased labels; the log entry is
+// "OUT = Name(IN1,IN2,LIST)" with the result's sizes.
+inline constexpr int NO_LIST = -1;
+struct ProcedureForm {
+  const char* word;                   // the title word
+  const char* formula;                // the title formula
+  const char* firstPrompt;            // DES1
+  const char* secondPrompt = nullptr; // DES2, or null for one input
+  const char* outputLead = nullptr;   // a line before the output prompt, or null
+  const char* outputPrompt = nullptr;
+  int code = 0;                       // the procedure code
+  const char* logName = nullptr;      // the name in the log entry
+  int listMode = NO_LIST;             // chooseNullImage's wording, or NO_LIST
+  bool flagLine = false;              // a number line 1 after the names (Suprobs)
+  bool imageFromBoth = false;         // IMAGE lists are taken against both inputs
+  bool viaScratch = true;             // the log entry goes through the scratch file
+};
+[[nodiscard]] DialogResult runProcedureForm(const ProcedureForm& form);
 
 // A file of the procedure, for the messages that name it.
 struct FileName {
@@ -228,6 +253,6 @@ void showResultSizes(const std::vector<std::string>& sizes);
 // The determinism check offered after Create and Edit: reports every
 // transition that shares its label with another at its state, and every
 // silent one. PROMPT_CANCELLED on Escape at the question.
-[[nodiscard]] int checkNondeterminism(const DES& des, std::string_view name, bool pause);
+[[nodiscard]] PromptStatus checkNondeterminism(const DES& des, std::string_view name, bool pause);
 
 } // namespace kav

@@ -52,7 +52,7 @@ int editText(std::string& buffer, int maxLen, TextKind kind) {
   std::string text;
   RefusalNote note;
   for (;;) {
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
     clearToEndOfLine();
     writeText(visiblePart(text, column));
     int key = readKey();
@@ -121,7 +121,7 @@ long editNumber(int& lastKey, const NumberField& field) {
   std::string overflow;
   RefusalNote note;
   for (;;) {
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
     clearToEndOfLine();
     writeText(text);
     int key = readKey();

@@ -46,7 +46,6 @@ void runDialog(const MenuEntry& entry) {
   try {
     entry.dialog();
   } catch (const std::bad_alloc&) {
-    session.outOfMemory = false;
     showOutOfMemory();
     waitForEnterToReturn();
   }
@@ -72,7 +71,7 @@ void runProcedure(const MenuEntry& entry) {
 }
 
 void writeAt(int column, int row, const char* text) {
-  gotoXY(column + 1, row + 1);
+  moveCursor(column, row);
   writeText(text);
 }
 
@@ -103,13 +102,13 @@ void drawDirectoryFooter() {
 int readMenuKey(const char* keySet, bool upperBeforeEcho) {
   const int column = whereX(), row = whereY();
   for (;;) {
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
     clearToEndOfLine();
     int key = readKey();
     if (upperBeforeEcho) key = std::toupper(key);
     echoKey(key);
     key = std::toupper(key);
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
     if (key != 0 && std::strchr(keySet, key)) return key;
   }
 }
@@ -248,7 +247,7 @@ void runDevelopmentMenu(const MenuEntry* entries, std::size_t count) {
     gotoXY(32, 4);
     writeFormat("%s DEVELOPMENT", PROGRAM_NAME);
     for (std::size_t k = 0; k < count; ++k) {
-      gotoXY(6, 6 + static_cast<int>(k));
+      moveCursor(5, 5 + static_cast<int>(k));
       writeFormat("%s: %s", entries[k].keys, entries[k].name);
     }
     writeAt(53, 16, "X: Exit to KAV PROCEDURES");

@@ -341,10 +341,12 @@ void clearToEndOfLine() {
   std::memset(&screen.cells[screen.row][screen.column], ' ', static_cast<std::size_t>(SCREEN_COLUMNS - screen.column));
 }
 
-void gotoXY(int x, int y) {
-  screen.column = x < 1 ? 0 : x > SCREEN_COLUMNS ? SCREEN_COLUMNS - 1 : x - 1;
-  screen.row = y < 1 ? 0 : y > SCREEN_ROWS ? SCREEN_ROWS - 1 : y - 1;
+void moveCursor(int column, int row) {
+  screen.column = column < 0 ? 0 : column >= SCREEN_COLUMNS ? SCREEN_COLUMNS - 1 : column;
+  screen.row = row < 0 ? 0 : row >= SCREEN_ROWS ? SCREEN_ROWS - 1 : row;
 }
+
+void gotoXY(int x, int y) { moveCursor(x - 1, y - 1); }
 
 int whereX() { return screen.column; }
 int whereY() { return screen.row; }

@@ -18,7 +18,7 @@
 // Backspace as 8, Escape as 27 at once).
 //
 // Positions are (column, row) from 0 at the top left, except gotoXY,
-// which counts from 1. Rows 22 and 23 are the status rows; no line break
+// which counts from 1 for the fixed positions of the screen layout. Rows 22 and 23 are the status rows; no line break
 // goes below row 22 (newLineIfRoom), so output never scrolls the screen.
 
 #include <string>
@@ -84,7 +84,10 @@ bool isScreenDrawn();
 void clearScreen();
 // Blanks from the cursor to the end of its row; the cursor stays.
 void clearToEndOfLine();
-// Puts the cursor at column x-1, row y-1 (this one counts from 1).
+// Puts the cursor at (column, row), clamped to the screen.
+void moveCursor(int column, int row);
+// moveCursor(x - 1, y - 1): the fixed positions of the screen layout,
+// counted from 1. Positions computed from whereX / whereY use moveCursor.
 void gotoXY(int x, int y);
 int whereX();
 int whereY();

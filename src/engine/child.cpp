@@ -194,9 +194,7 @@ int spawnBatchChild() {
   return status;
 }
 
-namespace {
-
-int runChildAndRead(const ResultReader& reader) {
+int runChild(const ResultReader& reader) {
   // A stale result must never pass for this child's.
   std::remove(protocolPath(RESULT_FILE).c_str());
   const int status = spawnBatchChild();
@@ -206,19 +204,8 @@ int runChildAndRead(const ResultReader& reader) {
     return RESULT_CANCELLED;
   }
   if (status != 0) return RESULT_CHILD_FAILED;
-  return reader();
+  return reader ? reader() : readResult();
 }
-
-} // namespace
-
-int runChild() { return runChildAndRead(readResult); }
-
-int runChildReadingValues(std::vector<long>& values) {
-  values.clear();
-  return runChildAndRead([&values] { return readResultIntegers(values); });
-}
-
-int runChildReading(const ResultReader& reader) { return runChildAndRead(reader); }
 
 int runProgram(const std::vector<std::string>& argv, bool wait, bool quiet) {
   if (argv.empty()) return -1;

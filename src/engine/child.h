@@ -13,24 +13,18 @@
 
 namespace kav {
 
-// Deletes any leftover orva.rst, runs the child, deletes orva.out and
-// orva.err, and returns readResult(), RESULT_CHILD_FAILED when the child
-// could not be started or did not end with status 0, or RESULT_CANCELLED
-// when the wait poll asked to end it (orva.rst is then deleted unread).
-[[nodiscard]] int runChild();
-
-// runChild for procedures that answer with figures: the result code, and
-// every integer after it in orva.rst into `values` (cleared first).
-[[nodiscard]] int runChildReadingValues(std::vector<long>& values);
-
 // Reads orva.rst after a child that ended with status 0 and deletes it,
 // answering the result code (or what readResult answers for a missing or
-// unreadable file).
+// unreadable file). Procedures that answer with figures read them with
+// readResultIntegers; a few have a layout of their own.
 using ResultReader = std::function<int()>;
 
-// runChild for procedures whose orva.rst has a layout of its own: the
-// reader takes the place of readResult.
-[[nodiscard]] int runChildReading(const ResultReader& reader);
+// Deletes any leftover orva.rst, runs the child, deletes orva.out and
+// orva.err, and returns what `reader` answers (readResult() when it is
+// empty), RESULT_CHILD_FAILED when the child could not be started or did
+// not end with status 0, or RESULT_CANCELLED when the wait poll asked to
+// end it (orva.rst is then deleted unread).
+[[nodiscard]] int runChild(const ResultReader& reader = {});
 
 // Asked again and again while a child runs, with the time in milliseconds
 // it may spend waiting (it should wait about that long, for a key say);

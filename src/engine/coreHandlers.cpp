@@ -27,7 +27,7 @@ void transformKeepingInit(const ProcedureRequest& r, ProcedureOutcome& o, void (
   std::int64_t init = 0;
   if (!loadFrom(r.inputs[0], init, des, o)) return;
   transform(des);
-  (void)saveTo(r, 0, des, init, o);
+  saveTo(r, 0, des, init, o);
 }
 
 } // namespace
@@ -85,7 +85,7 @@ void runCreate(const ProcedureRequest& r, ProcedureOutcome& o) {
     if (!assignTransitions(des[from], list)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
   }
   std::vector<std::pair<std::int64_t, Transition>>().swap(entries);
-  (void)saveTo(r, 0, des, 0, o);
+  saveTo(r, 0, des, 0, o);
 }
 
 BatchOutcome handleTrim(ParamReader& params) {

@@ -101,8 +101,10 @@ bool fail(ProcedureOutcome& o, int code, const std::string& path = {});
 
 // Saves output k: RESULT_TOO_MANY_TRANSITIONS when an operation hit the
 // per-state limit on the way, RESULT_WRITE_FAILED when the file could not
-// be written; on success its figures join o.results.
-[[nodiscard]] bool saveTo(const ProcedureRequest& r, std::size_t k, const DES& des, std::int64_t init,
+// be written; on success its figures join o.results. The failure is in o,
+// so a runner whose last step this is need not look at the answer, which
+// lets a runner with more to do stop.
+bool saveTo(const ProcedureRequest& r, std::size_t k, const DES& des, std::int64_t init,
                           ProcedureOutcome& o);
 
 // The batch side: a request whose inputs and outputs are user-directory

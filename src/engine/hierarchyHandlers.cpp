@@ -40,7 +40,7 @@ void finish(int status, const ProcedureRequest& r, const DES& des, ProcedureOutc
     o.message = "Excessed maximum - fix semi-deterministism has fail\n";
     o.code = RESULT_CHILD_FAILED;
     return;
-  default: (void)saveTo(r, 0, des, 0, o);
+  default: saveTo(r, 0, des, 0, o);
   }
 }
 
@@ -61,7 +61,7 @@ void runForce(const ProcedureRequest& r, ProcedureOutcome& o) {
   if (!loadDESFrom(r.inputs[0], des, o)) return;
   DES result;
   forceDES(des, r.events, r.moreEvents, static_cast<std::uint16_t>(r.number), result);
-  (void)saveTo(r, 0, result, 0, o);
+  saveTo(r, 0, result, 0, o);
 }
 
 BatchOutcome handleVocalize(ParamReader& params) {
@@ -98,7 +98,7 @@ void runVocalize(const ProcedureRequest& r, ProcedureOutcome& o) {
   }
   normalizeSorted(requests);
   vocalizeDES(des, requests);
-  (void)saveTo(r, 0, des, 0, o);
+  saveTo(r, 0, des, 0, o);
 }
 
 BatchOutcome handleOutconsis(ParamReader& params) { return handleOneInOneOut(params, PROC_OUTCONSIS); }

@@ -60,8 +60,8 @@ void runNormalProcedure(const ProcedureRequest& r, ProcedureOutcome& o, Operatio
   DES a, b;
   if (!loadDESFrom(r.inputs[0], a, o) || !loadDESFrom(r.inputs[1], b, o)) return;
   DES result;
-  (void)operation(a, b, r.events, result);
-  (void)saveTo(r, 0, result, 0, o);
+  if (!operation(a, b, r.events, result)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  saveTo(r, 0, result, 0, o);
 }
 
 // The working flags as a freshly loaded DES has them, so that a result
@@ -110,7 +110,7 @@ BatchOutcome handleSupconrobs(ParamReader& params) {
     addName(lines, plantName);
     addName(lines, spec ? out : legalName);
     addName(lines, SUPCONROBS_WORKING_NAME);
-    const int rc = writeParameters(PROC_SUPCON, lines);
+    const int rc = runBatchProcedure(PROC_SUPCON, lines);
     if (rc != RESULT_OK) return rc == RESULT_OUT_OF_MEMORY ? rc : static_cast<int>(RESULT_NO_RESULT);
     std::int64_t init = 0;
     return loadDES(SUPCONROBS_WORKING_NAME, init, result) == LOAD_OK ? RESULT_OK : static_cast<int>(RESULT_NO_RESULT);
@@ -165,7 +165,7 @@ void runSupconrobs(const ProcedureRequest& r, ProcedureOutcome& o) {
     if (same) break;
   }
   o.results.clear();
-  (void)saveTo(r, 0, k, 0, o);
+  saveTo(r, 0, k, 0, o);
 }
 
 BatchOutcome handleSupqc(ParamReader& params) {
@@ -194,8 +194,8 @@ void runSupqc(const ProcedureRequest& r, ProcedureOutcome& o) {
   EventList image;
   collectEventsExcept(des, r.events, image);
   DES quotient;
-  (void)supqcDES(des, image, r.number == 2, quotient, o.states);
-  (void)saveTo(r, 0, quotient, 0, o);
+  if (!supqcDES(des, image, r.number == 2, quotient, o.states)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  saveTo(r, 0, quotient, 0, o);
 }
 
 BatchOutcome handleObservable(ParamReader& params) {
@@ -218,7 +218,8 @@ void runObservable(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES plant, spec;
   if (!loadRequired(r.inputs[0], plant, o) || !loadRequired(r.inputs[1], spec, o)) return;
   o.holds = true;
-  (void)checkObservability(plant, spec, r.events, r.number == 2, o.holds, o.report);
+  if (!checkObservability(plant, spec, r.events, r.number == 2, o.holds, o.report))
+    fail(o, RESULT_TOO_MANY_TRANSITIONS);
 }
 
 BatchOutcome handleNatobs(ParamReader& params) {
@@ -237,8 +238,8 @@ void runNatobs(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadRequired(r.inputs[0], des, o)) return;
   DES observer;
-  (void)natobsDES(des, r.events, observer, o.labels);
-  if (saveTo(r, 0, observer, 0, o)) (void)saveTo(r, 1, allEventsDES(o.labels), 0, o);
+  if (!natobsDES(des, r.events, observer, o.labels)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  if (saveTo(r, 0, observer, 0, o)) saveTo(r, 1, allEventsDES(o.labels), 0, o);
 }
 
 BatchOutcome handleSuprobs(ParamReader& params) {
@@ -259,8 +260,8 @@ void runSuprobs(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES plant, legal;
   if (!loadRequired(r.inputs[0], plant, o) || !loadRequired(r.inputs[1], legal, o)) return;
   DES result;
-  (void)suprobsDES(plant, legal, r.events, result);
-  (void)saveTo(r, 0, result, 0, o);
+  if (!suprobsDES(plant, legal, r.events, result)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  saveTo(r, 0, result, 0, o);
 }
 
 BatchOutcome handleUncertmod(ParamReader& params) {
@@ -278,8 +279,8 @@ void runUncertmod(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
   DES result;
-  (void)uncertmodDES(des, r.events, result);
-  (void)saveTo(r, 0, result, 0, o);
+  if (!uncertmodDES(des, r.events, result)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  saveTo(r, 0, result, 0, o);
 }
 
 } // namespace kav

@@ -114,17 +114,8 @@ bool writeParameterFile(int code, const ParameterLines& lines) {
 
 } // namespace
 
-int writeParameters(int code, const ParameterLines& lines) {
-  return writeParameterFile(code, lines) ? runChild() : RESULT_NO_PARAMETER_FILE;
-}
-
-int writeParametersReadingValues(int code, const ParameterLines& lines, std::vector<long>& values) {
-  values.clear();
-  return writeParameterFile(code, lines) ? runChildReadingValues(values) : RESULT_NO_PARAMETER_FILE;
-}
-
-int writeParametersReading(int code, const ParameterLines& lines, const std::function<int()>& reader) {
-  return writeParameterFile(code, lines) ? runChildReading(reader) : RESULT_NO_PARAMETER_FILE;
+int runBatchProcedure(int code, const ParameterLines& lines, const ResultReader& reader) {
+  return writeParameterFile(code, lines) ? runChild(reader) : RESULT_NO_PARAMETER_FILE;
 }
 
 } // namespace kav

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/child.h"
 #include "model/sortedlists.h"
 
 namespace kav {
@@ -48,14 +49,10 @@ void addNumber(ParameterLines& lines, long value);
 void addPair(ParameterLines& lines, long a, long b);
 
 // Writes orva.prm (debug flag, minimizer selector, code, lines) and runs
-// the batch child. Returns the child's result code, or RESULT_NO_PARAMETER_FILE
-// when orva.prm cannot be created (no child is started).
-[[nodiscard]] int writeParameters(int code, const ParameterLines& lines);
-// The same for procedures that answer with figures: every integer after
-// the result code in orva.rst goes into `values`.
-[[nodiscard]] int writeParametersReadingValues(int code, const ParameterLines& lines, std::vector<long>& values);
-// The same for procedures whose orva.rst has a layout of its own: `reader`
-// reads (and deletes) it after the child has ended normally.
-[[nodiscard]] int writeParametersReading(int code, const ParameterLines& lines, const std::function<int()>& reader);
+// the batch child (runChild with `reader`). Returns the child's result
+// code, or RESULT_NO_PARAMETER_FILE when orva.prm cannot be created (no
+// child is started). The console runs procedures through its own
+// runProcedure, which adds the waiting message and Escape.
+[[nodiscard]] int runBatchProcedure(int code, const ParameterLines& lines, const ResultReader& reader = {});
 
 } // namespace kav

@@ -65,8 +65,7 @@ int convertDesFileToGif(const std::string& desPath, const std::string& title, co
   if (loadDESFile(desPath, des, init) != LOAD_OK) return PICTURE_FAILED;
   const std::string dot = findDotProgram();
   if (dot.empty()) return PICTURE_NO_DOT;
-  const std::size_t slash = gifPath.rfind('/');
-  WorkFolder work(slash == std::string::npos ? std::string() : gifPath.substr(0, slash + 1));
+  WorkFolder work(directoryOf(gifPath));
   if (work.path.empty()) return PICTURE_FAILED;
   // Fixed names inside the folder: the user's names may hold characters
   // that dot would read as options or paths.

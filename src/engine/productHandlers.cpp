@@ -101,7 +101,7 @@ void runMeet(const ProcedureRequest& r, ProcedureOutcome& o) {
     if (!meetDESHashed(accumulator, next, result, pairOf)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
     accumulator = std::move(result);
   }
-  (void)saveTo(r, 0, accumulator, 0, o);
+  saveTo(r, 0, accumulator, 0, o);
 }
 
 BatchOutcome handleSupcon(ParamReader& params) { return handleWith(params, PROC_SUPCON, readTwoDES); }
@@ -111,7 +111,7 @@ void runSupcon(const ProcedureRequest& r, ProcedureOutcome& o) {
   if (!loadDESFrom(r.inputs[0], plant, o) || !loadDESFrom(r.inputs[1], spec, o)) return;
   DES supervisor;
   if (!supconDES(plant, spec, supervisor)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
-  (void)saveTo(r, 0, supervisor, 0, o);
+  saveTo(r, 0, supervisor, 0, o);
 }
 
 BatchOutcome handleCondat(ParamReader& params) { return handleWith(params, PROC_CONDAT, readTwoDAT); }
@@ -121,7 +121,7 @@ void runCondat(const ProcedureRequest& r, ProcedureOutcome& o) {
   if (!loadDESFrom(r.inputs[0], plant, o) || !loadDESFrom(r.inputs[1], supervisor, o)) return;
   DES controlData;
   if (!condatDES(plant, supervisor, controlData)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
-  (void)saveTo(r, 0, controlData, -1, o);
+  saveTo(r, 0, controlData, -1, o);
 }
 
 BatchOutcome handleMinstate(ParamReader& params) {
@@ -140,7 +140,7 @@ void runMinstate(const ProcedureRequest& r, ProcedureOutcome& o) {
   if (!loadFrom(r.inputs[0], init, des, o)) return;
   reachDES(des);
   minimizeDES(des);
-  (void)saveTo(r, 0, des, init, o);
+  saveTo(r, 0, des, init, o);
 }
 
 } // namespace kav

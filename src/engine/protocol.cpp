@@ -52,20 +52,6 @@ int readResult() {
   return closeResult(stream, code);
 }
 
-int readResultWithFigures(long& value, double& figure) {
-  std::FILE* stream = nullptr;
-  if (int rc = openResult(stream)) return rc;
-  int code;
-  if (std::fscanf(stream, "%d", &code) != 1) return closeResult(stream, RESULT_NO_NUMBER);
-  long v;
-  if (std::fscanf(stream, "%ld", &v) == 1) {
-    value = v;
-    double f;
-    if (std::fscanf(stream, "%lf", &f) == 1) figure = f;
-  }
-  return closeResult(stream, code);
-}
-
 int readResultIntegers(std::vector<long>& values) {
   std::FILE* stream = nullptr;
   if (int rc = openResult(stream)) return rc;

@@ -86,8 +86,6 @@ bool writeResultFile(int code, std::string_view extra = {});
 // RESULT_NO_NUMBER when its first number cannot be read, and deletes the
 // file after reading it.
 [[nodiscard]] int readResult();
-// The code, then a "%ld" value and a "%f" value (left unchanged when absent).
-[[nodiscard]] int readResultWithFigures(long& value, double& figure);
 // The code, then every further integer in order.
 [[nodiscard]] int readResultIntegers(std::vector<long>& values);
 

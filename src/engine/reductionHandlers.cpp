@@ -20,7 +20,9 @@ constexpr long MAX_LOCALIZE_COMPONENTS = 20;
 void addFiguresOfFile(const std::string& path, ProcedureOutcome& o) {
   DES des;
   std::int64_t init = 0;
-  (void)loadDESFile(path, des, init);
+  // A result that cannot be read back has no figures to give: it counts
+  // as empty.
+  if (loadDESFile(path, des, init) != LOAD_OK) freeDES(des);
   o.results.push_back(figuresOf(path, des, 0));
 }
 
@@ -30,6 +32,9 @@ BatchOutcome handleSupreduce(ParamReader& params) {
   ProcedureRequest r;
   r.code = PROC_SUPREDUCE;
   std::string plant, supervisor, controlData, out;
+  // The mode line keeps the parameter file's layout: the console always
+  // writes 1, and there is only the one greedy reduction to select, so the
+  // value is checked for range and otherwise unused.
   long mode;
   if (!readParamName(params, plant) || !readParamName(params, supervisor) || !readParamName(params, controlData) ||
       !readParamName(params, out) || !readParamNumber(params, mode, 0, 1) || !readParamNumber(params, r.number, 0, 1))
@@ -57,7 +62,7 @@ void runSupreduce(const ProcedureRequest& r, ProcedureOutcome& o) {
   case REDUCE_EMPTY_INPUT:
     o.lowerBound = 0;
     o.ratio = 0.0f;
-    (void)saveTo(r, 0, DES{}, 0, o);
+    saveTo(r, 0, DES{}, 0, o);
     return;
   case REDUCE_NOTHING_TO_REDUCE: {
     // One state with at most one transition: DES2 is its own reduction.
@@ -70,7 +75,6 @@ void runSupreduce(const ProcedureRequest& r, ProcedureOutcome& o) {
     return;
   }
   case REDUCE_TOO_LARGE: return (void)fail(o, RESULT_OUT_OF_MEMORY);
-  case REDUCE_RECURSION_GUARD: return (void)fail(o, RESULT_RECURSION_GUARD);
   default:
     // The reduction's own code says which file was at fault.
     o.detail = code;

@@ -82,7 +82,7 @@ void runSelfloop(const ProcedureRequest& r, ProcedureOutcome& o) {
   std::int64_t init = 0;
   if (!loadFrom(r.inputs[0], init, des, o)) return;
   selfloopWhereAbsent(des, r.events);
-  (void)saveTo(r, 0, des, init, o);
+  saveTo(r, 0, des, init, o);
 }
 
 BatchOutcome handleMutex(ParamReader& params) {
@@ -106,7 +106,7 @@ void runMutex(const ProcedureRequest& r, ProcedureOutcome& o) {
   if (!loadDESFrom(r.inputs[0], first, o) || !loadDESFrom(r.inputs[1], second, o)) return;
   DES result;
   if (!mutexDES(first, second, r.pairs, result)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
-  (void)saveTo(r, 0, result, 0, o);
+  saveTo(r, 0, result, 0, o);
 }
 
 BatchOutcome handleComplement(ParamReader& params) { return handleOneInWithEvents(params, PROC_COMPLEMENT); }
@@ -116,7 +116,7 @@ void runComplement(const ProcedureRequest& r, ProcedureOutcome& o) {
   if (!loadDESFrom(r.inputs[0], des, o)) return;
   complementDES(des, r.events);
   reachDES(des);
-  (void)saveTo(r, 0, des, 0, o);
+  saveTo(r, 0, des, 0, o);
 }
 
 BatchOutcome handleProject(ParamReader& params) { return handleOneInWithEvents(params, PROC_PROJECT); }
@@ -125,7 +125,7 @@ void runProject(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
   project(des, r.events);
-  (void)saveTo(r, 0, des, 0, o);
+  saveTo(r, 0, des, 0, o);
 }
 
 BatchOutcome handleRelabel(ParamReader& params) {
@@ -153,7 +153,7 @@ void runRelabel(const ProcedureRequest& r, ProcedureOutcome& o) {
   // Only a relabelling that made the DES nondeterministic is projected
   // (and so minimized); otherwise the numbering of DES1 stays.
   if (!fresh.empty()) project(result, fresh);
-  (void)saveTo(r, 0, result, 0, o);
+  saveTo(r, 0, result, 0, o);
 }
 
 BatchOutcome handleAllevents(ParamReader& params) {
@@ -185,7 +185,7 @@ void runAllevents(const ProcedureRequest& r, ProcedureOutcome& o) {
     if (!loadFrom(r.inputs[0], init, des, o)) return;
     collectEvents(des, labels);
   }
-  (void)saveTo(r, 0, allEventsDES(labels), 0, o);
+  saveTo(r, 0, allEventsDES(labels), 0, o);
 }
 
 BatchOutcome handleIsomorph(ParamReader& params) {

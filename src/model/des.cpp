@@ -54,45 +54,6 @@ DES copyDES(const DES& source) {
   return copy;
 }
 
-DES reverseDES(const DES& source) {
-  // Counting pass first, so each reversed list is allocated once.
-  std::vector<std::uint32_t> indegree(source.states.size(), 0);
-  for (const StateRecord& s : source.states)
-    for (const Transition& t : transitionsOf(s)) ++indegree[static_cast<std::size_t>(t.target)];
-  DES result = allocStates(source.size());
-  if (std::any_of(indegree.begin(), indegree.end(),
-                  [](std::uint32_t d) { return d > MAX_TRANSITIONS_PER_STATE; })) {
-    // Fall back to checked insertion so the limit is honoured exactly
-    // (duplicates may still bring a list under the limit).
-    for (std::int64_t i = 0; i < source.size(); ++i)
-      for (const Transition& t : transitionsOf(source[i])) insertTransition(result[t.target], t.event, i);
-    return result;
-  }
-  for (std::int64_t j = 0; j < source.size(); ++j)
-    result[j].transitions = newTransitionArray(indegree[static_cast<std::size_t>(j)]);
-  // Sources are visited in ascending order, so within one event the
-  // reversed targets arrive ascending; a final per-state sort orders events.
-  for (std::int64_t i = 0; i < source.size(); ++i) {
-    for (const Transition& t : transitionsOf(source[i])) {
-      StateRecord& r = result[t.target];
-      r.transitions[r.transitionCount++] = makeTransition(t.event, i);
-    }
-  }
-  for (StateRecord& r : result.states) {
-    auto list = transitionsOf(r);
-    std::sort(list.begin(), list.end());
-    auto end = std::unique(list.begin(), list.end());
-    auto kept = static_cast<std::uint16_t>(end - list.begin());
-    if (kept != r.transitionCount) {
-      auto fresh = newTransitionArray(kept);
-      if (kept) std::memcpy(fresh.get(), list.data(), kept * sizeof(Transition));
-      r.transitions = std::move(fresh);
-      r.transitionCount = kept;
-    }
-  }
-  return result;
-}
-
 bool insertTransition(StateRecord& state, std::uint16_t event, std::int64_t target) {
   const Transition entry = makeTransition(event, target);
   Transition* begin = state.transitions.get();
@@ -128,11 +89,6 @@ bool deleteTransition(StateRecord& state, std::uint16_t event, std::int64_t targ
   state.transitions = std::move(shrunk);
   --state.transitionCount;
   return true;
-}
-
-bool addTransition(DES& des, std::int64_t from, std::uint16_t event, std::int64_t to) {
-  if (from >= des.size()) resizeStates(des, from + 1);
-  return insertTransition(des[from], event, to);
 }
 
 bool assignTransitions(StateRecord& state, std::vector<Transition>& list) {

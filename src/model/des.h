@@ -94,9 +94,6 @@ void freeDES(DES& des);
 // Deep copy; every transition list of the copy is sorted and duplicate-free
 // even if the source's is not. Flags and vocal outputs are copied.
 DES copyDES(const DES& source);
-// Same state count; every transition (i, e, j) of source becomes (j, e, i).
-// Flags and vocal outputs of the result are zero.
-DES reverseDES(const DES& source);
 
 // --- Transition lists -------------------------------------------------------
 
@@ -106,9 +103,6 @@ DES reverseDES(const DES& source);
 bool insertTransition(StateRecord& state, std::uint16_t event, std::int64_t target);
 // Removes (event, target). Returns true when it was present.
 bool deleteTransition(StateRecord& state, std::uint16_t event, std::int64_t target);
-// insertTransition into state `from`, first growing the DES to from+1 states
-// when from is beyond its end. The target is not checked.
-bool addTransition(DES& des, std::int64_t from, std::uint16_t event, std::int64_t to);
 // Replaces the state's transitions by `list`, which is sorted and stripped
 // of duplicates in place. One allocation. Returns false, leaving the state
 // unchanged and setting transitionLimitExceeded, when more than

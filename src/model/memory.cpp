@@ -31,9 +31,7 @@ char temporaryFile[4096];
 } // namespace
 
 void installBatchMemoryPolicy(const std::string& resultPath) {
-  const std::size_t slash = resultPath.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : resultPath.substr(0, slash + 1);
-  std::string temporary = temporaryPattern(dir, "save");
+  std::string temporary = temporaryPattern(directoryOf(resultPath), "save");
   temporary.replace(temporary.size() - 6, 6, "memory");
   std::strncpy(resultFile, resultPath.c_str(), sizeof resultFile - 1);
   std::strncpy(temporaryFile, temporary.c_str(), sizeof temporaryFile - 1);

@@ -4,8 +4,7 @@
 // batch child a failed allocation writes result code 3 as the only line of
 // the result file and ends the process with status 0, cleaning nothing up.
 // In the interactive process std::bad_alloc travels up to the front end,
-// which sets session.outOfMemory and reports "Problem too large -- out of
-// memory!".
+// which reports "Problem too large -- out of memory!".
 
 #include <cstdint>
 #include <string>

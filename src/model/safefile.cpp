@@ -56,18 +56,6 @@ pid_t ownerOf(std::string_view name) {
 
 bool isRunning(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
 
-// The mode a new file gets: what the umask leaves of 0666.
-mode_t defaultFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // Each directory is cleaned once by a process: its own temporaries are
 // never stale, and others' seldom appear while it runs.
 void removeStaleTemporariesOnce(const std::string& dir) {
@@ -149,6 +137,17 @@ void removeStaleTemporaries(const std::string& dir) {
   }
 }
 
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+mode_t defaultFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
 void ignoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }
 
 bool beginAtomicFile(const std::string& path, AtomicFile& file, bool durable) {
@@ -189,6 +188,13 @@ bool commitAtomicFile(AtomicFile& file, bool written) {
     return false;
   }
   return true;
+}
+
+void discardAtomicFile(AtomicFile& file) {
+  if (!file.stream) return;
+  std::fclose(file.stream);
+  file.stream = nullptr;
+  ::unlink(file.temporary.c_str());
 }
 
 } // namespace kav

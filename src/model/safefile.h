@@ -19,6 +19,8 @@
 // this machine; a user directory shared between machines or PID namespaces
 // may see another host's temporary file taken for a leftover.)
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -59,6 +61,13 @@ std::string temporaryPattern(const std::string& dir, std::string_view kind);
 // folders of processes that no longer exist. Cost: one listing of dir.
 void removeStaleTemporaries(const std::string& dir);
 
+// The folder part of path with its final '/'; "" when path has none.
+std::string directoryOf(const std::string& path);
+
+// The mode a new file gets: what the umask leaves of 0666. Read by
+// setting the umask and back, so not safe while other threads create files.
+mode_t defaultFileMode();
+
 // Makes a write past the file size limit fail with EFBIG instead of ending
 // the process with SIGXFSZ. Called by the program entry and by every
 // atomic write; children started later get the default back.
@@ -84,6 +93,9 @@ struct AtomicFile {
 // target left alone) and is renamed over the target; otherwise it is
 // removed. Answers whether the target now holds the new content.
 [[nodiscard]] bool commitAtomicFile(AtomicFile& file, bool written);
+
+// Ends the write without touching the target: the temporary file goes.
+void discardAtomicFile(AtomicFile& file);
 
 // beginAtomicFile, then write(stream) -> bool, then commitAtomicFile.
 template <typename Writer>

@@ -24,7 +24,6 @@ struct Session {
   bool clockingMode = false; // computing time is logged
   bool bellOn = true;        // the Bell switch of the main menu
   bool autotest = false;     // keys come from a script file
-  bool outOfMemory = false;  // set by a failed allocation in the interactive process
   int minimizerSelector = 1; // 1 partition refinement, 0 pairwise
   std::FILE* scriptFile = nullptr; // open script in autotest mode
 };

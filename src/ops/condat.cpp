@@ -32,8 +32,4 @@ bool condatDES(const DES& plant, const DES& supervisor, DES& controlData) {
   return true;
 }
 
-const char* controllabilityVerdict(const DES& controlData) {
-  return allEventsControllable(controlData) ? "  Controllable." : "  Uncontrollable.";
-}
-
 } // namespace kav

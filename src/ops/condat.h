@@ -26,9 +26,4 @@ namespace kav {
 // productState does not. Labels already in the record stay once.
 void tabulateDisabled(const StateRecord& plantState, const StateRecord& productState, StateRecord& record);
 
-// "  Controllable." when every tabulated label is controllable (odd), or
-// nothing is tabulated; else "  Uncontrollable.". The front end appends it
-// to its log line.
-const char* controllabilityVerdict(const DES& controlData);
-
 } // namespace kav

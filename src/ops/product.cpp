@@ -549,28 +549,6 @@ EventList blockedEvents(const EventList& inputLabels, const DES& result) {
   return blocked;
 }
 
-EventList blockedEvents(std::span<const DES> inputs, const DES& result) {
-  EventList labels;
-  for (const DES& input : inputs) collectEvents(input, labels);
-  return blockedEvents(labels, result);
-}
-
-std::string blockedEventsText(std::string_view resultName, const EventList& blocked) {
-  std::string text = "Events blocked in ";
-  text += resultName;
-  text += ": ";
-  if (blocked.empty()) return text + "None.\n";
-  if (blocked.size() >= 8) return text + "See MAKEIT.TXT file.\n";
-  text += "[";
-  for (std::size_t k = 0; k < blocked.size(); ++k) {
-    char item[16];
-    std::snprintf(item, sizeof item, "%3d", static_cast<int>(blocked[k]));
-    if (k > 0) text += ",";
-    text += item;
-  }
-  return text + "]";
-}
-
 std::int64_t PairIndex::find(std::int64_t code) const {
   if (code < 0) return -1;
   if (hashed)

@@ -134,13 +134,5 @@ void addSelfloops(DES& des, const EventList& events);
 // the result, ascending. `inputLabels` is the union of the inputs' labels
 // (collectEvents over each input).
 EventList blockedEvents(const EventList& inputLabels, const DES& result);
-// The same from the inputs themselves.
-EventList blockedEvents(std::span<const DES> inputs, const DES& result);
-
-// The console lines for the blocked events of the product named resultName:
-// "Events blocked in NAME: " followed by "None.\n" when there are none, by
-// "[" the labels as "%3d" separated by "," and "]" when there are fewer
-// than 8, else by "See MAKEIT.TXT file.\n".
-std::string blockedEventsText(std::string_view resultName, const EventList& blocked);
 
 } // namespace kav

@@ -528,7 +528,7 @@ struct PlainSubsets {
       : aut(a), keyByTops(acyclic), marks(a.size()), below(a.size()), bucket(a.labels.size()) {
     begin();
     add(0);
-    (void)findOrAdd();
+    findOrAdd(); // the closure of state 0 becomes result state 0
   }
 
   void begin() {

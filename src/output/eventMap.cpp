@@ -1,5 +1,7 @@
 #include "output/eventMap.h"
 
+#include <cassert>
+
 #include "model/safefile.h"
 
 namespace kav {
@@ -83,7 +85,8 @@ MapStatus readNameMap(const std::string& path, std::string_view noun, std::int64
     }
     lineOf[static_cast<std::size_t>(k)] = number;
     names[static_cast<std::size_t>(k)] = std::string(name);
-    (void)addName(numberOf, name, k, nameOf);
+    [[maybe_unused]] const std::int64_t taken = addName(numberOf, name, k, nameOf);
+    assert(taken < 0); // findName above found the name free
   }
   return MAP_READ;
 }

@@ -279,7 +279,7 @@ template <typename Writer> bool stage(const std::string& path, Writer write, std
   if (!beginAtomicFile(path, file)) return false;
   write(file.stream);
   if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0) {
-    (void)commitAtomicFile(file, false);
+    discardAtomicFile(file);
     return false;
   }
   staged.push_back(std::move(file));
@@ -287,7 +287,7 @@ template <typename Writer> bool stage(const std::string& path, Writer write, std
 }
 
 void discard(std::vector<AtomicFile>& staged, std::size_t from = 0) {
-  for (std::size_t k = from; k < staged.size(); ++k) (void)commitAtomicFile(staged[k], false);
+  for (std::size_t k = from; k < staged.size(); ++k) discardAtomicFile(staged[k]);
 }
 
 bool writeOutput(const std::string& inPath, const std::string& outPath, Format to, const Model& m,

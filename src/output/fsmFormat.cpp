@@ -1,6 +1,7 @@
 #include "output/fsmFormat.h"
 
 #include <array>
+#include <cassert>
 #include <unordered_map>
 
 namespace kav {
@@ -97,7 +98,8 @@ bool parseFsm(std::string_view text, std::string_view file, NamedModel& out, std
         return refuse(number, problem);
       }
       // One state per block, so the count stays far below MAX_STATES.
-      (void)declareStates(model, StateDeclaration{f[0], 0, 0, number});
+      [[maybe_unused]] const bool declared = declareStates(model, StateDeclaration{f[0], 0, 0, number});
+      assert(declared);
       model.marked.push_back(f[1] == "1");
       expect = remaining > 0 ? Expect::TRANSITION : Expect::STATE;
       break;

@@ -8,7 +8,6 @@
 
 #include "model/desfile.h"
 #include "model/safefile.h"
-#include "model/session.h"
 #include "model/userfiles.h"
 #include "ops/isomorph.h"
 #include "ops/minimize.h"
@@ -56,12 +55,6 @@ bool loadNamed(const LocalizePaths& pathOf, const std::string& name, DES& des) {
 
 bool saveNamed(const LocalizePaths& pathOf, const std::string& name, const DES& des) {
   return saveDESFile(pathOfName(pathOf, name), des, 0, sizeof(void*) >= 8 ? 2 : 1) == SAVE_OK;
-}
-
-// The directory of a path, ending in '/'.
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // SUPER's control data on PLANT restricted to `events`: record x lists
@@ -118,7 +111,7 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
   std::vector<std::int64_t> pairOf;
   if (!plant.empty() && !meetDES(plant, supervisor, product, pairOf)) return LOCALIZE_FAILED;
 
-  PrivateDirectory scratch(m > 0 ? directoryOf(pathOfName(pathOf, request.controllers[0])) : session.userDir);
+  PrivateDirectory scratch(directoryOf(pathOfName(pathOf, m > 0 ? request.controllers[0] : request.plant)));
   if (scratch.path.empty()) return LOCALIZE_FAILED;
   const auto dataPath = [&scratch](std::size_t k) { return scratch.path + "LOC" + std::to_string(k + 1) + ".DAT"; };
   const std::string plantPath = pathOfName(pathOf, request.plant);

@@ -18,33 +18,9 @@
 #include <vector>
 
 #include "model/des.h"
+#include "model/localizeRequest.h"
 
 namespace kav {
-
-// Names of DES files, without extension, in the user directory unless the
-// localization is given a LocalizePaths.
-struct LocalizeRequest {
-  std::string plant;                    // PLANT
-  std::string supervisor;               // SUPER
-  std::vector<std::string> components;  // PLANT1..PLANTn, n >= 1
-  std::vector<std::string> controllers; // LOC1..LOCm, m <= n; controller i serves component i
-  bool skipCleanUp = false;             // keep every self-loop of the local controllers
-};
-
-// The file of a name of the request. Without one a name is name + ".DES"
-// in the user directory.
-using LocalizePaths = std::function<std::string(const std::string& name)>;
-
-enum LocalizeStatus {
-  LOCALIZE_OK = 0,
-  LOCALIZE_FAILED = -1, // an input could not be loaded, a controller name is taken, or a controller could not be generated
-  LOCALIZE_WRITE_FAILED = -2, // a controller, or the control data kept for it, could not be written
-};
-
-// Receives the texts of the interactive run ("Generating LOC1.DES...",
-// "LOC1.DES generated.\n", the cannot-be-generated message); an empty
-// function keeps the computation silent.
-using LocalizeConsole = std::function<void(const std::string& text)>;
 
 // Whether `name` must not be used for controller `index` (0-based): it
 // names PLANT, SUPER, a component, or a controller before it, compared as
@@ -65,8 +41,8 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
 //      with more than one component) removes from LOCi each self-loop whose
 //      event LOCi's control data never disable and no transition of LOCi
 //      between two different states carries.
-//      With `pathOf` the names are files wherever it says, and the private
-//      directory goes beside LOC1's file.
+//      With `pathOf` the names are files wherever it says. The private
+//      directory goes beside LOC1's file (PLANT's without controllers).
 // Returns: LOCALIZE_OK, LOCALIZE_FAILED or LOCALIZE_WRITE_FAILED (every
 //      save is checked, so OK means every controller is on file as
 //      computed); controllers written before a failure stay.

@@ -52,7 +52,6 @@ enum ReductionCode {
   REDUCE_TOO_LARGE = 30,         // more states than the 32-bit class numbers can name
   REDUCE_PLANT_CORRESPONDENCE = 40, // reserved: an inconsistent spanning tree (cannot occur here)
   REDUCE_RESULT_INCOMPLETE = 50, // the result file was not written completely
-  REDUCE_RECURSION_GUARD = 100,  // reserved: the walks here are iterative
 };
 inline constexpr int REDUCE_SUPERVISOR_FILE = 10;
 

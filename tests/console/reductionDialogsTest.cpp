@@ -31,6 +31,11 @@ void putTwoCells(const ProgramDir& p) { putCycle(p, {0, 2}, false, 4); }
 void putDisabled(const ProgramDir& p) { putCycle(p, {}, true, 4); }
 // Control data of another supervisor.
 void putMismatch(const ProgramDir& p) { putCycle(p, {}, false, 3); }
+// The loops, and an older R.DES that a cancelled reduction must leave alone.
+void putLoopsOverR(const ProgramDir& p) {
+  putLoops(p);
+  p.save("R.DES", makeDES(2, {{0, 7, 1}}));
+}
 
 // The two machines; machine 1 as typed in M1B may start again while busy:
 // not the plant's.
@@ -61,6 +66,11 @@ const test::DialogCase ROWS[] = {
                    {"Execute clean-up"}, {{"R.DES", "1: 0-1->0 0-3->0 | marked"}},
                    "R = Supreduce(P,S,D)  (1,2;slb=1)\n\n"}},
     {putMismatch, {"8P\rS\rD\rR\r\r\r", {"Error, check the entries"}, {}, {{"R.DES", "unreadable"}}, ""}},
+    // Escape at the clean-up question writes nothing, over nothing or over
+    // an older file (whose overwrite question takes the third Enter).
+    {putLoops, {"8P\rS\rD\rR\r\r\x1b", {"Execute clean-up procedure? (*y/n)"}, {}, {{"R.DES", "unreadable"}}, ""}},
+    {putLoopsOverR, {"8P\rS\rD\rR\r\r\r\x1b", {"Execute clean-up procedure? (*y/n)"}, {},
+                     {{"R.DES", "2: 0-7->1 | marked"}}, ""}},
     // Clean-up, messages, the check and the private files, all gone.
     {putMachines, {"11PLANT\r2\rM1\rM2\rSUPER\rLOC1\rLOC2\r\r\r\r",
                    {"Execute clean up procedure?  (*y/n)",

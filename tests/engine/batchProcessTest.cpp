@@ -341,7 +341,7 @@ TEST_F(BatchChild, EndsWithStatusOneAndNoResultWhenNoFreshLabelIsLeft) {
   addName(lines, "FULL");
   addName(lines, "R");
   addPair(lines, 4, 5);
-  EXPECT_EQ(writeParameters(PROC_RELABEL, lines), RESULT_CHILD_FAILED);
+  EXPECT_EQ(runBatchProcedure(PROC_RELABEL, lines), RESULT_CHILD_FAILED);
 }
 
 TEST_F(BatchChild, SupconrobsWhoseNestedSupconCannotWriteLeavesNoResult) {
@@ -362,7 +362,7 @@ TEST_F(BatchChild, ObservabilityReaderLoadsAndDeletesTheReport) {
   addNumber(lines, 2);
   long verdict = -1;
   DES report;
-  EXPECT_EQ(writeParametersReading(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); }),
+  EXPECT_EQ(runBatchProcedure(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); }),
             RESULT_OK);
   EXPECT_EQ(verdict, 0);
   EXPECT_EQ(test::describe(report), "3: 1-1->0 1-1001->0 | marked");

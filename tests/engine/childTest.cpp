@@ -30,23 +30,11 @@ TEST(RunChild, RunsTheRealChildAndCleansUpItsFiles) {
   ParameterLines lines;
   addName(lines, "A");
   addNumber(lines, 0);
-  EXPECT_EQ(writeParameters(PROC_STATISTICS, lines), RESULT_OK);
+  EXPECT_EQ(runBatchProcedure(PROC_STATISTICS, lines), RESULT_OK);
   EXPECT_FALSE(exists(program.user("orva.prm")));
   EXPECT_FALSE(exists(program.user("orva.rst")));
   EXPECT_FALSE(exists(program.user("orva.out")));
   EXPECT_FALSE(exists(program.user("orva.err")));
-}
-
-TEST(RunChild, ReadsFiguresAfterTheCode) {
-  ProgramDir program;
-  fakeChild(program, "printf '0\\n17 \\n0.25\\n' > \"" + program.user("orva.rst") + "\"");
-  long value = -1;
-  double figure = -1;
-  ASSERT_EQ(spawnBatchChild(), 0);
-  EXPECT_EQ(readResultWithFigures(value, figure), 0);
-  EXPECT_EQ(value, 17);
-  EXPECT_DOUBLE_EQ(figure, 0.25);
-  EXPECT_FALSE(exists(program.user("orva.rst")));
 }
 
 TEST(RunChild, ReportsAChildThatFailsOrLeavesNoResult) {
@@ -105,7 +93,7 @@ TEST(RunChild, StartsNoChildWhenTheParameterFileCannotBeWritten) {
   ProgramDir program;
   session.userDir = program.dir.path + "nowhere/";
   fakeChild(program, "touch \"" + program.dir.path + "started\"");
-  EXPECT_EQ(writeParameters(PROC_TRIM, ParameterLines{}), RESULT_NO_PARAMETER_FILE);
+  EXPECT_EQ(runBatchProcedure(PROC_TRIM, ParameterLines{}), RESULT_NO_PARAMETER_FILE);
   EXPECT_FALSE(exists(program.dir.path + "started"));
 }
 

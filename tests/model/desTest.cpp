@@ -61,19 +61,6 @@ TEST(DeleteTransition, FreesTheArrayWithTheLastEntry) {
   EXPECT_EQ(s.transitions, nullptr);
 }
 
-TEST(AddTransition, GrowsTheDesWithAllZeroStates) {
-  DES des = allocStates(1);
-  des[0].marked = 1;
-  addTransition(des, 4, 7, 0);
-  ASSERT_EQ(des.size(), 5);
-  for (std::int64_t s = 1; s < 4; ++s) {
-    EXPECT_EQ(des[s].marked, 0);
-    EXPECT_EQ(des[s].vocal, 0);
-    EXPECT_EQ(des[s].transitionCount, 0);
-  }
-  EXPECT_EQ(listOf(des[4]), (std::vector<std::pair<int, long>>{{7, 0}}));
-}
-
 TEST(StateRecord, VocalFieldHoldsThirteenSignedBitsWithoutDisturbingFlags) {
   StateRecord s;
   s.marked = 1;
@@ -130,15 +117,6 @@ TEST(CopyDES, SortsAndDeduplicatesAnUnsortedSource) {
   EXPECT_EQ(listOf(copy[0]), (std::vector<std::pair<int, long>>{{1, 1}, {2, 2}}));
   EXPECT_EQ(copy[2].marked, 1);
   EXPECT_EQ(copy[0].vocal, -12);
-}
-
-TEST(ReverseDES, TurnsEveryTransitionAroundAndClearsFlags) {
-  DES source = makeDES(3, {{0, 5, 1}, {2, 5, 1}, {1, 4, 0}, {1, 4, 1}}, {1});
-  DES reversed = reverseDES(source);
-  EXPECT_TRUE(isValidDES(reversed));
-  EXPECT_EQ(listOf(reversed[1]), (std::vector<std::pair<int, long>>{{4, 1}, {5, 0}, {5, 2}}));
-  EXPECT_EQ(listOf(reversed[0]), (std::vector<std::pair<int, long>>{{4, 1}}));
-  EXPECT_EQ(reversed[1].marked, 0);
 }
 
 TEST(RecodeDES, MergesStatesSentToOneTargetAndTranslatesTargets) {

@@ -57,7 +57,7 @@ bool exists(const std::string& path);
 // A program directory with a copy of kav and an orva.ini naming its user
 // directory "user/" beside it. session.userDir and session.programPath are
 // pointed at them while the object lives, so library calls of the parent
-// side (writeParameters, runChild) use this copy.
+// side (runBatchProcedure, runChild) use this copy.
 struct ProgramDir {
   ProgramDir();
   ~ProgramDir();

@@ -49,7 +49,7 @@ void reportSaveFailure(const std::string& name) {
 // The name of DES2 when it is to be that of ADS1: an existing DES asks
 // whether to overwrite it, and any answer but y or Enter asks for another
 // name, checked the same way.
-int confirmSameName(std::string& name) {
+PromptStatus confirmSameName(std::string& name) {
   for (;;) {
     if (!userFileExists(name, ".DES")) return PROMPT_OK;
     breakPageIfFull();
@@ -57,7 +57,7 @@ int confirmSameName(std::string& name) {
     showEscHint();
     const int key = readAnswerKey();
     if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-    if (key == 'y' || key == 'Y' || key == ENTER_KEY) return PROMPT_OK;
+    if (isYes(key) || key == ENTER_KEY) return PROMPT_OK;
     breakPageIfFull();
     writeText("Enter new name for DES2 ...............  ");
     showEscHint();
@@ -77,7 +77,7 @@ DialogResult fileOneAds() {
   showEscHint();
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
-  if (key == 'n' || key == 'N') {
+  if (isNo(key)) {
     if (promptFileName("Enter new name for DES2 ....  ", ".DES", des2, true) != PROMPT_OK) return CANCELLED;
   } else {
     des2 = ads;

@@ -15,11 +15,10 @@
 #include "console/lineEditors.h"
 #include "console/screen.h"
 #include "console/sessionLog.h"
+#include "engine/inProcess.h"
 #include "model/desfile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
-#include "ops/edit.h"
-#include "ops/trim.h"
 #include "output/ads.h"
 #include "output/listing.h"
 
@@ -85,14 +84,14 @@ void scrollPage(const EntryPage& page) {
   scrollUpOneLine();
   const std::vector<std::string> rows = headRows(page);
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    gotoXY(1, static_cast<int>(r) + 1);
+    moveCursor(0, static_cast<int>(r));
     clearToEndOfLine();
     writeText(rows[r]);
   }
   writeStatusLine(22, "");
   writeStatusLine(23, "");
   showEscHint();
-  gotoXY(1, LAST_ENTRY_ROW + 1);
+  moveCursor(0, LAST_ENTRY_ROW);
   clearToEndOfLine();
 }
 
@@ -120,14 +119,14 @@ void endRow() { newLineIfRoom(); }
 // A refusal on row 22; the field at (column, row) is cleared for the next try.
 void refuse(const std::string& message, int column, int row) {
   writeStatusLine(22, message);
-  gotoXY(column + 1, row + 1);
+  moveCursor(column, row);
   clearToEndOfLine();
 }
 
 void clearRefusal() {
   const int column = whereX(), row = whereY();
   writeStatusLine(22, "");
-  gotoXY(column + 1, row + 1);
+  moveCursor(column, row);
 }
 
 enum FieldKind { NUMBER_FIELD, STATE_OR_STAR_FIELD, EVENT_FIELD };
@@ -269,7 +268,7 @@ DialogResult createDes() {
     } else {
       des[state].marked = 1;
     }
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
 
   EntryPage vocals{
@@ -369,8 +368,6 @@ int askQuestion(const std::string& question, int lastRow = 22) {
   return key == ESCAPE_KEY ? -1 : key;
 }
 
-bool isNo(int key) { return key == 'n' || key == 'N'; }
-bool isYes(int key) { return key == 'y' || key == 'Y'; }
 
 // Back from an entry page to the dialog's own: a fresh page with the title.
 void resumeEditPage(const std::string& out, const std::string& in) {
@@ -417,7 +414,7 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
       if (!des[state].marked) record.mark.push_back("+[" + std::to_string(state) + "]");
       des[state].marked = 1;
     }
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
 
   EntryPage unmark{
@@ -441,7 +438,7 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
       des[state].marked = 0;
     }
     clearRefusal();
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
   resumeEditPage(out, in);
   return true;
@@ -702,7 +699,7 @@ bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& 
     }
     clearRefusal();
     insertState(doomed, state);
-    gotoXY(column + CELL_WIDTH + 1, row + 1);
+    moveCursor(column + CELL_WIDTH, row);
   }
   if (doomed.empty()) return true;
   twoBreaks();
@@ -716,7 +713,7 @@ bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& 
     newInitial = askNewInitialState(des, doomed, page, record);
     if (newInitial < 0) return false;
   }
-  deleteStates(des, doomed, newInitial);
+  inProcess::deleteStates(des, doomed, newInitial);
   for (std::int64_t s : doomed) record.states.push_back("-[" + std::to_string(s) + "]");
   return true;
 }
@@ -784,7 +781,7 @@ DialogResult editDialog() {
   const int answer = askQuestion(format("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
   if (answer < 0) return CANCELLED;
   if (isYes(answer)) {
-    reachDES(des);
+    inProcess::reachDES(des);
     record.reachedOnly = true;
   }
   if (saveDES(out, des, 0) != SAVE_OK) {

@@ -12,8 +12,7 @@
 #include "console/dialogs/dialogs.h"
 #include "console/lineEditors.h"
 #include "console/screen.h"
-#include "development/attach.h"
-#include "development/shortestPath.h"
+#include "engine/inProcess.h"
 #include "model/desfile.h"
 #include "model/userfiles.h"
 
@@ -88,7 +87,7 @@ DialogResult pathToBlockDialog() {
   if (promptFileName("Enter name of DES2 ...........", ".DES", out, true)) return CANCELLED;
   DES des;
   if (!loadDialogInput(in, des)) return FAILED;
-  const StateList blocked = blockStates(des);
+  const StateList blocked = inProcess::blockStates(des);
   if (blocked.empty()) {
     writeNote("There does not exist blocked state in " + in);
     waitForEnterToReturn();
@@ -111,7 +110,7 @@ DialogResult pathToBlockDialog() {
   showWorking("Processing: Please wait...");
   markStartTime();
   DES result;
-  shortestPathDES(des, 0, chosen, result);
+  inProcess::shortestPathDES(des, 0, chosen, result);
   result[chosen].marked = 1;
   freeDES(des);
   if (!saveDialogOutput(out, result)) return FAILED;
@@ -154,7 +153,7 @@ DialogResult shortestPathDialog() {
   showWorking("Processing:  Please wait...");
   markStartTime();
   DES result;
-  shortestPathDES(des, p, q, result);
+  inProcess::shortestPathDES(des, p, q, result);
   markEndTime();
   freeDES(des);
   if (!saveDialogOutput(out, result)) return FAILED;
@@ -209,7 +208,7 @@ DialogResult attachDialog() {
   showWorking("Processing:  Please wait...");
   markStartTime();
   DES result;
-  if (!attachDES(des1, state, des2, result)) {
+  if (!inProcess::attachDES(des1, state, des2, result)) {
     reportTooManyTransitions();
     return FAILED;
   }
@@ -253,7 +252,7 @@ DialogResult statemapDialog() {
     const long from = readIntInRange(key, -1, last);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (from == -1) break;
-    gotoXY(26, row + 1);
+    moveCursor(25, row);
     writeText("New value:  ");
     const long to = readIntInRange(key, -1, last);
     if (key == ESCAPE_KEY) return CANCELLED;
@@ -266,7 +265,7 @@ DialogResult statemapDialog() {
   showWorking("Processing:  Please wait...");
   markStartTime();
   DES result;
-  if (!statemapDES(des, pairs, result)) {
+  if (!inProcess::statemapDES(des, pairs, result)) {
     reportTooManyTransitions();
     return FAILED;
   }

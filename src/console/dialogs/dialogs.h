@@ -26,7 +26,7 @@ void offerToCreateUserDirectory();
 // when typed without extension; a DES or DAT file is refused with the
 // command that takes it (`command` is "show" or "print"). fileOut gets the
 // name with its extension.
-[[nodiscard]] int promptTextFile(std::string_view prompt, const char* command, std::string& fileOut);
+[[nodiscard]] PromptStatus promptTextFile(std::string_view prompt, const char* command, std::string& fileOut);
 
 // How a text pager ended.
 enum PagerEnd { PAGER_FINISHED, PAGER_ESCAPED };

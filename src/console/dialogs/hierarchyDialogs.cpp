@@ -61,7 +61,7 @@ DialogResult vocalCheckedProcedure(const char* word, const char* formula, int co
   ParameterLines lines;
   addName(lines, in);
   addName(lines, out);
-  const int rc = runComputation(code, lines);
+  const int rc = runProcedure(code, lines);
   if (rc == INITIAL_STATE_VOCAL) return refuseInitialVocal();
   DES result;
   if (DialogResult r = collectOutput(rc, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
@@ -130,7 +130,7 @@ DialogResult hiconsisDialog() {
   addName(lines, in);
   addName(lines, out);
   addNumber(lines, key == 'm' ? 1 : 0);
-  const int rc = runComputation(PROC_HICONSIS, lines);
+  const int rc = runProcedure(PROC_HICONSIS, lines);
   if (rc == INITIAL_STATE_VOCAL) return refuseInitialVocal();
   if (rc == VOCAL_OVERFLOW) {
     showRefusal(75, {"               Sorry! Vocal output overflow.", "               Computation cancelled."});
@@ -175,12 +175,12 @@ DialogResult vocalizeDialog() {
     if (key == ESCAPE_KEY) return CANCELLED;
     if (key != '*' && state == -1) break;
     const long exitState = key == '*' ? -1 : state;
-    gotoXY(28, row + 1);
+    moveCursor(27, row);
     writeText("Event:  ");
     const long event = readEventOrE(key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (event == -1) break;
-    gotoXY(42, row + 1);
+    moveCursor(41, row);
     writeText("Entrance state vocal output:  ");
     const long output = readIntInRange(key, -1, 99);
     if (key == ESCAPE_KEY) return CANCELLED;
@@ -199,7 +199,7 @@ DialogResult vocalizeDialog() {
       continue;
     }
     writeStatusLine(22, "");
-    gotoXY(1, row + 2);
+    moveCursor(0, row + 1);
     typed.push_back({exitState, label, output});
     for (const Quadruple& q : found) insertQuadruple(quadruples, q);
   }
@@ -209,7 +209,7 @@ DialogResult vocalizeDialog() {
   showEscHint();
   const int answer = readAnswerKey();
   if (answer == ESCAPE_KEY) return CANCELLED;
-  const bool full = answer == 'y' || answer == 'Y';
+  const bool full = isYes(answer);
   std::string listed;
   const auto add = [&listed](const std::string& item) { listed += (listed.empty() ? "" : ",") + item; };
   if (full) {
@@ -228,7 +228,7 @@ DialogResult vocalizeDialog() {
                   std::to_string(q.value) + "\n";
   freeDES(input);
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_VOCALIZE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_VOCALIZE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   return completeWithResult(out, out + " = Vocalize(" + in + ",[" + listed + "])" + sizesText(result), true, result);
@@ -287,7 +287,7 @@ DialogResult forceDialog() {
   addNumber(lines, -1);
   for (std::uint16_t e : preemptable) addNumber(lines, e);
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_FORCE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_FORCE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   const std::string text = out + " = Force(" + in + ",Forcible [" + labelsText(forcible) + "]" + ",Preemptible [" +

@@ -201,7 +201,7 @@ void offerToCreateUserDirectory() {
   writeText("Create it now?  (*y/n)  ");
   showEscHint();
   const int key = readAnswerKey();
-  if (key == ESCAPE_KEY || key == 'n' || key == 'N') return;
+  if (key == ESCAPE_KEY || isNo(key)) return;
   std::error_code error;
   std::filesystem::create_directories(session.userDir, error);
   if (!isEnterableDirectory(session.userDir)) {
@@ -214,21 +214,23 @@ void offerToCreateUserDirectory() {
     }
     return;
   }
-  // Held from now on, as a directory found at the start would be.
-  (void)lockUserDirectory(session.userDir);
+  // Held from now on, as a directory found at the start would be. Should
+  // another session take it first, the first procedure finds out
+  // (holdsUserDirectory) and says so.
+  [[maybe_unused]] const int lock = lockUserDirectory(session.userDir);
 }
 
 DialogResult resetUserDirectory() {
   writeResetIntroduction();
   writeText("Current directory path is " + session.userDirLine + ". OK?  (*y/n)  ");
   int key = readKey();
-  if (key != 'n' && key != 'N') return CANCELLED;
+  if (!isNo(key)) return CANCELLED;
   echoKey(key);
   twoBreaks();
   writeText("Have you created an alternative user directory? (*y/n)  ");
   key = readKey();
   if (key == ESCAPE_KEY) return CANCELLED;
-  if (key == 'n' || key == 'N') {
+  if (isNo(key)) {
     echoKey(key);
     twoBreaks();
     writeFormat("Create new directory in your operating system, then restart %s.", PROGRAM_NAME);

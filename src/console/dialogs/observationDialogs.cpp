@@ -10,11 +10,10 @@
 #include "console/dialogs/dialogs.h"
 #include "console/lineEditors.h"
 #include "console/screen.h"
+#include "engine/inProcess.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
 #include "model/userfiles.h"
-#include "synthesis/quasiCongruence.h"
-#include "ops/transforms.h"
 
 namespace kav {
 
@@ -33,51 +32,7 @@ void addLabels(ParameterLines& lines, const EventList& labels) {
 
 // A label in a report: "e" for the silent label, "_" for the marker.
 std::string reportLabel(std::uint16_t e) {
-  return e == MARKER_EVENT ? std::string("_") : labelText(e);
-}
-
-// The procedures with a plant, a legal language, one output and a NULL,
-// IMAGE or IMAGE_DES list.
-struct TwoInputForm {
-  const char* word;
-  const char* formula;
-  const char* plantPrompt;
-  const char* legalPrompt;
-  const char* outputLead; // a line before the output prompt, or null
-  const char* outputPrompt;
-  int listMode;           // chooseNullImage's wording
-  int code;
-  const char* logName;
-  bool flagLine;          // Suprobs: a number line 1 after the names
-  bool imageFromBoth;     // IMAGE lists are taken against both inputs
-};
-
-DialogResult runTwoInputForm(const TwoInputForm& form) {
-  clearScreen();
-  showTitle(form.word, form.formula);
-  std::string plant, legal, out;
-  if (promptExistingDes(form.plantPrompt, plant)) return CANCELLED;
-  if (promptExistingDes(form.legalPrompt, legal)) return CANCELLED;
-  if (form.outputLead) writeLine(form.outputLead);
-  if (promptFileName(form.outputPrompt, ".DES", out, true)) return CANCELLED;
-  NullImageChoice choice;
-  if (chooseNullImage(form.listMode, choice)) return CANCELLED;
-  ParameterLines lines;
-  addName(lines, plant);
-  addName(lines, legal);
-  addName(lines, out);
-  if (form.flagLine) addNumber(lines, 1);
-  addLabels(lines, nullEventsOf(choice, form.imageFromBoth ? std::vector<std::string>{plant, legal}
-                                                            : std::vector<std::string>{plant}));
-  DES result;
-  if (DialogResult r = collectOutput(runComputation(form.code, lines), {{{plant, ".DES"}, {legal, ".DES"}}, {out, ".DES"}},
-                                    result);
-      r != DONE)
-    return r;
-  return completeWithResult(out,
-                           out + " = " + form.logName + "(" + plant + "," + legal + "," + nullImageLogText(choice) +
-                               ")" + sizesText(result),
-                           true, result);
+  return e == inProcess::MARKER_EVENT ? std::string("_") : labelText(e);
 }
 
 // Asks until the answer is one of `answers` (as typed); its index, or -1
@@ -115,34 +70,52 @@ std::string partitionText(const std::vector<long>& representative) {
 } // namespace
 
 DialogResult supnormDialog() {
-  return runTwoInputForm({"SUPNORM", "DES3 = SUPNORM (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
-                          "Enter name of plant generator DES1 .............  ",
-                          "Enter name of legal language generator DES2 ....  ", nullptr, "Enter name of DES3 ....  ", 4,
-                          PROC_SUPNORM, "Supnorm", false, true});
+  return runProcedureForm({.word = "SUPNORM",
+                           .formula = "DES3 = SUPNORM (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                           .firstPrompt = "Enter name of plant generator DES1 .............  ",
+                           .secondPrompt = "Enter name of legal language generator DES2 ....  ",
+                           .outputPrompt = "Enter name of DES3 ....  ",
+                           .code = PROC_SUPNORM,
+                           .logName = "Supnorm",
+                           .listMode = 4,
+                           .imageFromBoth = true});
 }
 
 DialogResult supscopDialog() {
-  return runTwoInputForm({"SUPSCOP", "DES3 = SUPSCOP (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
-                          "Enter name of plant generator DES1 .............  ",
-                          "Enter name of legal language generator DES2 ....  ", nullptr, "Enter name of DES3 ....  ", 3,
-                          PROC_SUPSCOP, "Supscop", false, true});
+  return runProcedureForm({.word = "SUPSCOP",
+                           .formula = "DES3 = SUPSCOP (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                           .firstPrompt = "Enter name of plant generator DES1 .............  ",
+                           .secondPrompt = "Enter name of legal language generator DES2 ....  ",
+                           .outputPrompt = "Enter name of DES3 ....  ",
+                           .code = PROC_SUPSCOP,
+                           .logName = "Supscop",
+                           .listMode = 3,
+                           .imageFromBoth = true});
 }
 
 DialogResult supconrobsDialog() {
-  return runTwoInputForm({"SUPCONROBS", "DES3 = SUPCONROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
-                          "Enter name of plant generator DES1 .................  ",
-                          "Enter name of legal language generator DES2 ........  ",
-                          "Enter name of supremal controllable and",
-                          " relatively observable sublanguage generator DES3 ...  ", 1, PROC_SUPCONROBS, "Supconrobs",
-                          false, false});
+  return runProcedureForm({.word = "SUPCONROBS",
+                           .formula = "DES3 = SUPCONROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                           .firstPrompt = "Enter name of plant generator DES1 .................  ",
+                           .secondPrompt = "Enter name of legal language generator DES2 ........  ",
+                           .outputLead = "Enter name of supremal controllable and",
+                           .outputPrompt = " relatively observable sublanguage generator DES3 ...  ",
+                           .code = PROC_SUPCONROBS,
+                           .logName = "Supconrobs",
+                           .listMode = 1});
 }
 
 DialogResult suprobsDialog() {
-  return runTwoInputForm({"SUPROBS", "DES3 = SUPROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
-                          "Enter name of plant generator DES1 .................. ",
-                          "Enter name of legal language generator DES2 ......... ", "Enter name of supremal",
-                          " relatively observable sublanguage generator DES3 ... ", 1, PROC_SUPROBS, "Suprobs", true,
-                          false});
+  return runProcedureForm({.word = "SUPROBS",
+                           .formula = "DES3 = SUPROBS (DES1, DES2, NULL/IMAGE/IMAGE_DES)",
+                           .firstPrompt = "Enter name of plant generator DES1 .................. ",
+                           .secondPrompt = "Enter name of legal language generator DES2 ......... ",
+                           .outputLead = "Enter name of supremal",
+                           .outputPrompt = " relatively observable sublanguage generator DES3 ... ",
+                           .code = PROC_SUPROBS,
+                           .logName = "Suprobs",
+                           .listMode = 1,
+                           .flagLine = true});
 }
 
 DialogResult uncertmodDialog() {
@@ -158,7 +131,7 @@ DialogResult uncertmodDialog() {
   addName(lines, out);
   addLabels(lines, nullEventsOf(choice, {in}));
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   return completeWithResult(out, out + " = Uncertmod(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
@@ -185,7 +158,7 @@ DialogResult supqcDialog() {
   showEscHint();
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
-  const bool reportPartition = key == 'y' || key == 'Y';
+  const bool reportPartition = isYes(key);
 
   ParameterLines lines;
   addNumber(lines, strong ? 2 : 1);
@@ -194,8 +167,8 @@ DialogResult supqcDialog() {
   addLabels(lines, nullEventsOf(choice, {in}));
   std::vector<long> representative;
   const int row = whereY();
-  const int code = runComputation(PROC_SUPQC, lines, &representative);
-  gotoXY(1, row + 1); // the status rows took the cursor
+  const int code = runProcedure(PROC_SUPQC, lines, [&] { return readResultIntegers(representative); });
+  moveCursor(0, row); // the status rows took the cursor
   DES result;
   if (DialogResult r = collectOutput(code, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
   const bool deterministic = isStrictlyDeterministic(result);
@@ -230,8 +203,8 @@ DialogResult observableDialog() {
   DES report;
   const int row = whereY();
   const int code =
-      runComputationReading(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); });
-  gotoXY(1, row + 1);
+      runProcedure(PROC_OBSERVABLE, lines, [&] { return readObservabilityResult(verdict, report); });
+  moveCursor(0, row);
   if (code == RESULT_NO_REPORT) {
     reportProblem("Computation failed: the failure report was not found.");
     return FAILED;
@@ -322,15 +295,15 @@ DialogResult natobsDialog() {
   markStartTime();
   transitionLimitExceeded = false;
   EventList image;
-  const bool computed = natobsDES(des, seed, observer, image);
+  const bool computed = inProcess::natobsDES(des, seed, observer, image);
   markEndTime();
   writeStatusLine(23, "");
-  gotoXY(1, row + 1);
+  moveCursor(0, row);
   if (!computed) {
     reportTooManyTransitions();
     return FAILED;
   }
-  const DES list = allEventsDES(image);
+  const DES list = inProcess::allEventsDES(image);
   for (const auto& [name, saved] : {std::pair<const std::string&, const DES&>{observerName, observer}, {listName, list}})
     if (!saveDialogOutput(name, saved)) return FAILED;
 

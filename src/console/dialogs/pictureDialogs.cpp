@@ -31,7 +31,7 @@ bool confirmLargePicture(const std::string& desName) {
   writeFormat("more than a few thousand states readably.  Draw it anyway?  (y/*n)  ");
   showEscHint();
   const int key = readAnswerKey();
-  return key == 'y' || key == 'Y';
+  return isYes(key);
 }
 
 } // namespace
@@ -47,7 +47,7 @@ DialogResult convertDialog() {
   int key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
   std::string gifName = desName;
-  if ((key == 'y' || key == 'Y') &&
+  if ((isYes(key)) &&
       promptFileName("Enter name of GIF ...............................  ", ".GIF", gifName, true) != PROMPT_OK)
     return CANCELLED;
   breakPageIfFull();
@@ -55,7 +55,7 @@ DialogResult convertDialog() {
   showEscHint();
   key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
-  const bool colour = key == 'y' || key == 'Y';
+  const bool colour = isYes(key);
   if (!confirmLargePicture(desName)) return CANCELLED;
 
   breakPageIfFull(20);

@@ -8,13 +8,33 @@
 #include "console/dialogs/dialogs.h"
 #include "console/lineEditors.h"
 #include "console/screen.h"
+#include "engine/inProcess.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
-#include "ops/product.h"
 
 namespace kav {
 
 namespace {
+
+// The lines for the blocked events of the product named resultName:
+// "Events blocked in NAME: " followed by "None.\n" when there are none, by
+// "[" the labels as "%3d" separated by "," and "]" when there are fewer
+// than 8, else by "See MAKEIT.TXT file.\n".
+std::string blockedEventsText(std::string_view resultName, const EventList& blocked) {
+  std::string text = "Events blocked in ";
+  text += resultName;
+  text += ": ";
+  if (blocked.empty()) return text + "None.\n";
+  if (blocked.size() >= 8) return text + "See MAKEIT.TXT file.\n";
+  text += "[";
+  for (std::size_t k = 0; k < blocked.size(); ++k) {
+    char item[16];
+    std::snprintf(item, sizeof item, "%3d", static_cast<int>(blocked[k]));
+    if (k > 0) text += ",";
+    text += item;
+  }
+  return text + "]";
+}
 
 // k, the k input names and the output name of Sync and Meet.
 DialogResult askProductNames(const char* kPrompt, std::vector<std::string>& inputs, std::string& out) {
@@ -97,9 +117,9 @@ DialogResult syncDialog() {
   if (askProductNames("Enter value of k ....... (between 2 and 20) ", inputs, out) != DONE) return CANCELLED;
   const ProcedureFiles files = productFiles(inputs, out);
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_SYNC, productLines(inputs, out)), files, result); r != DONE)
+  if (DialogResult r = collectOutput(runProcedure(PROC_SYNC, productLines(inputs, out)), files, result); r != DONE)
     return r;
-  const EventList blocked = blockedEvents(labelsOfFiles(inputs), result);
+  const EventList blocked = inProcess::blockedEvents(labelsOfFiles(inputs), result);
   writeStatusLine(20, "");
   gotoXY(1, 22);
   writeText(blockedEventsText(out, blocked));
@@ -115,7 +135,7 @@ DialogResult meetDialog() {
   std::string out;
   if (askProductNames("Enter value of k ...... (between 2 and 20) ", inputs, out) != DONE) return CANCELLED;
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_MEET, productLines(inputs, out)), productFiles(inputs, out),
+  if (DialogResult r = collectOutput(runProcedure(PROC_MEET, productLines(inputs, out)), productFiles(inputs, out),
                                      result);
       r != DONE)
     return r;
@@ -123,23 +143,15 @@ DialogResult meetDialog() {
 }
 
 DialogResult supconDialog() {
-  clearScreen();
-  showTitle("SUPCON", "DES3 = SUPCON (DES1, DES2)");
-  std::string plant, spec, out;
-  if (promptExistingDes("Enter name of plant generator DES1 .............  ", plant)) return CANCELLED;
-  if (promptExistingDes("Enter name of legal language generator DES2 ....  ", spec)) return CANCELLED;
-  breakPageIfFull();
-  writeText("Enter name of supremal");
-  newLineIfRoom();
-  if (promptFileName("  controllable sublanguage generator DES3 ......  ", ".DES", out, true)) return CANCELLED;
-  ParameterLines lines;
-  addName(lines, plant);
-  addName(lines, spec);
-  addName(lines, out);
-  DES result;
-  const ProcedureFiles files{{{plant, ".DES"}, {spec, ".DES"}}, {out, ".DES"}};
-  if (DialogResult r = collectOutput(runComputation(PROC_SUPCON, lines), files, result); r != DONE) return r;
-  return completeWithResult(out, out + " = Supcon(" + plant + "," + spec + ")" + sizesText(result), false, result);
+  return runProcedureForm({.word = "SUPCON",
+                           .formula = "DES3 = SUPCON (DES1, DES2)",
+                           .firstPrompt = "Enter name of plant generator DES1 .............  ",
+                           .secondPrompt = "Enter name of legal language generator DES2 ....  ",
+                           .outputLead = "Enter name of supremal",
+                           .outputPrompt = "  controllable sublanguage generator DES3 ......  ",
+                           .code = PROC_SUPCON,
+                           .logName = "Supcon",
+                           .viaScratch = false});
 }
 
 DialogResult mutexDialog() {
@@ -158,14 +170,14 @@ DialogResult mutexDialog() {
     const int row = whereY(), column = whereX();
     long state[2];
     for (int k = 0; k < 2 && !ended; ++k) {
-      gotoXY(column + 1 + 8 * k, row + 1);
+      moveCursor(column + 8 * k, row);
       int key = 0;
       state[k] = readIntInRange(key, -1, 1999999);
       if (key == ESCAPE_KEY) return CANCELLED;
       ended = state[k] == -1;
     }
     if (!ended) insertStatePair(pairs, state[0], state[1]);
-    gotoXY(column + 18 + 1, row + 1);
+    moveCursor(column + 18, row);
   }
   twoBreaks();
   ParameterLines lines;
@@ -179,7 +191,7 @@ DialogResult mutexDialog() {
   }
   DES result;
   const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {out, ".DES"}};
-  if (DialogResult r = collectOutput(runComputation(PROC_MUTEX, lines), files, result); r != DONE) return r;
+  if (DialogResult r = collectOutput(runProcedure(PROC_MUTEX, lines), files, result); r != DONE) return r;
   return completeWithResult(out, out + " = Mutex(" + first + "," + second + ",[" + listed + "])" + sizesText(result),
                            true, result);
 }
@@ -197,7 +209,7 @@ DialogResult condatDialog() {
   addName(lines, out);
   DES table;
   const ProcedureFiles files{{{plant, ".DES"}, {supervisor, ".DES"}}, {out, ".DAT"}};
-  if (DialogResult r = collectOutput(runComputation(PROC_CONDAT, lines), files, table); r != DONE) return r;
+  if (DialogResult r = collectOutput(runProcedure(PROC_CONDAT, lines), files, table); r != DONE) return r;
   const char* verdict = allEventsControllable(table) ? "  Controllable." : "  Uncontrollable.";
   return completeProcedure(out, out + " = Condat(" + plant + "," + supervisor + ")" + verdict, false, table);
 }
@@ -212,7 +224,8 @@ DialogResult nonconflictDialog() {
   addName(lines, second);
   std::vector<long> values;
   const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {}};
-  if (DialogResult r = checkResult(runComputation(PROC_NONCONFLICT, lines, &values), files); r != DONE) return r;
+  const int code = runProcedure(PROC_NONCONFLICT, lines, [&] { return readResultIntegers(values); });
+  if (DialogResult r = checkResult(code, files); r != DONE) return r;
   if (values.empty()) return reportNoAnswer();
   const bool nonconflicting = !values.empty() && values[0] == 1;
   breakPageIfFull(21);
@@ -234,7 +247,8 @@ DialogResult isomorphDialog() {
   addName(lines, second);
   std::vector<long> values;
   const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {}};
-  if (DialogResult r = checkResult(runComputation(PROC_ISOMORPH, lines, &values), files); r != DONE) return r;
+  const int code = runProcedure(PROC_ISOMORPH, lines, [&] { return readResultIntegers(values); });
+  if (DialogResult r = checkResult(code, files); r != DONE) return r;
   if (values.size() < 2) return reportNoAnswer();
   const bool isomorphic = values.size() >= 1 && values[0] == 1;
   const std::vector<long> map(values.size() > 2 ? values.begin() + 2 : values.end(), values.end());
@@ -264,7 +278,7 @@ DialogResult isomorphDialog() {
       showEscHint();
       const int key = readAnswerKey();
       if (key == ESCAPE_KEY) return CANCELLED;
-      if (key == 'y' || key == 'Y') {
+      if (isYes(key)) {
         std::string pairs;
         for (std::size_t s = 0; s < map.size(); ++s)
           if (map[s] != static_cast<long>(s))

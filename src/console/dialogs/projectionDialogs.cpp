@@ -12,23 +12,13 @@
 namespace kav {
 
 DialogResult projectDialog() {
-  clearScreen();
-  showTitle("PROJECT", "DES2 = PROJECT (DES1, NULL/IMAGE/IMAGE_DES)");
-  std::string in, out;
-  if (promptExistingDes("Enter name of DES1 to project .........  ", in)) return CANCELLED;
-  if (promptFileName("Enter name of DES2 to project onto ....  ", ".DES", out, true)) return CANCELLED;
-  NullImageChoice choice;
-  if (chooseNullImage(0, choice)) return CANCELLED;
-  ParameterLines lines;
-  addName(lines, in);
-  addName(lines, out);
-  for (std::uint16_t e : nullEventsOf(choice, {in})) addNumber(lines, e);
-  DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_PROJECT, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
-      r != DONE)
-    return r;
-  return completeWithResult(out, out + " = Project(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
-                           true, result);
+  return runProcedureForm({.word = "PROJECT",
+                           .formula = "DES2 = PROJECT (DES1, NULL/IMAGE/IMAGE_DES)",
+                           .firstPrompt = "Enter name of DES1 to project .........  ",
+                           .outputPrompt = "Enter name of DES2 to project onto ....  ",
+                           .code = PROC_PROJECT,
+                           .logName = "Project",
+                           .listMode = 0});
 }
 
 DialogResult relabelDialog() {
@@ -49,7 +39,7 @@ DialogResult relabelDialog() {
     const long from = readEventOrE(key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (from == -1) break;
-    gotoXY(31, row + 1);
+    moveCursor(30, row);
     writeText("New value:  ");
     const long to = readEventOrE(key);
     if (key == ESCAPE_KEY) return CANCELLED;
@@ -68,7 +58,7 @@ DialogResult relabelDialog() {
     listed += (listed.empty() ? "[" : ",[") + labelText(p.a) + "," + labelText(p.b) + "]";
   }
   DES result;
-  if (DialogResult r = collectOutput(runComputation(PROC_RELABEL, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
+  if (DialogResult r = collectOutput(runProcedure(PROC_RELABEL, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
       r != DONE)
     return r;
   return completeWithResult(out, out + " = Relabel(" + in + ",[" + listed + "])" + sizesText(result), true, result);

@@ -9,13 +9,11 @@
 #include "console/lineEditors.h"
 #include "console/screen.h"
 #include "console/sessionLog.h"
+#include "engine/inProcess.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
 #include "model/session.h"
 #include "model/userfiles.h"
-#include "ops/isomorph.h"
-#include "synthesis/localize.h"
-#include "synthesis/supreduce.h"
 
 namespace kav {
 
@@ -44,14 +42,12 @@ DialogResult offerCleanUp(DES& reduced, const std::string& controlData, bool& ap
   }
   EventList disabled;
   collectEvents(data, disabled);
-  DES cleaned = copyDES(reduced);
-  removeIdleSelfloops(cleaned, disabled);
-  std::vector<std::int64_t> map;
+  DES cleaned;
   applied = true;
-  if (!isomorphicDES(cleaned, reduced, map)) {
+  if (inProcess::cleanUpReduction(reduced, disabled, cleaned)) {
     const int key = ask("Execute clean-up procedure? (*y/n)  ");
     if (key == ESCAPE_KEY) return CANCELLED;
-    applied = key != 'n' && key != 'N';
+    applied = !isNo(key);
   }
   if (applied) reduced = std::move(cleaned);
   return DONE;
@@ -77,6 +73,10 @@ void writeTimedLogEntry(const std::string& outName, std::string text, std::time_
 // components: it begins with a character the name editor does not take
 // (outside printable ASCII), so it can never be a user's file.
 const std::string COMPONENT_PRODUCT_NAME = "\xC2\xA7LOCALIZE-SYNC";
+// Likewise for the reduction, which the dialog saves as DES3 itself once
+// the clean-up question is answered: Escape there leaves no file behind
+// and an older DES3 as it was.
+const std::string REDUCTION_NAME = "\xC2\xA7SUPREDUCE";
 
 enum PlantCheck { PLANT_IS_PRODUCT, PLANT_IS_NOT_PRODUCT, PLANT_CHECK_FAILED };
 
@@ -88,9 +88,9 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   addNumber(lines, static_cast<long>(request.components.size()));
   for (const std::string& name : request.components) addName(lines, name);
   const int row = whereY();
-  const int code = runComputation(PROC_SYNC, lines);
+  const int code = runProcedure(PROC_SYNC, lines);
   writeStatusLine(23, "");
-  gotoXY(1, row + 1); // the status rows took the cursor
+  moveCursor(0, row); // the status rows took the cursor
   DES product;
   std::int64_t init = 0;
   const bool loaded = code == RESULT_OK && loadDES(COMPONENT_PRODUCT_NAME, init, product) == LOAD_OK;
@@ -106,7 +106,7 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   DES plant;
   init = 0;
   if (loadDES(request.plant, init, plant) != LOAD_OK) return PLANT_IS_NOT_PRODUCT;
-  return sameAfterMinimization(plant, product) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
+  return inProcess::sameAfterMinimization(plant, product) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
 }
 
 // Up to three names in full; more as the first two, "..." and the last.
@@ -159,7 +159,7 @@ DialogResult supreduceDialog() {
   setTitleFormula(out + " = SUPREDUCE (" + plant + ", " + supervisor + ", " + controlData + ")");
   const int key = ask("Compute slb estimate (at cost of run time increase)? ......  (*y/n)  ");
   if (key == ESCAPE_KEY) return CANCELLED;
-  const bool estimate = key != 'n' && key != 'N';
+  const bool estimate = !isNo(key);
 
   // The clean-up applies only when plant and supervisor share their events.
   const bool sameEvents = labelsOfFile(plant) == labelsOfFile(supervisor);
@@ -174,22 +174,24 @@ DialogResult supreduceDialog() {
   addName(lines, plant);
   addName(lines, supervisor);
   addName(lines, controlData);
-  addName(lines, out);
+  addName(lines, REDUCTION_NAME);
   addNumber(lines, 1);
   addNumber(lines, estimate ? 1 : 0);
   std::vector<long> figures;
   const int row = whereY();
-  const int code = runComputation(PROC_SUPREDUCE, lines, &figures);
-  gotoXY(1, row + 1); // the status rows took the cursor
+  const int code = runProcedure(PROC_SUPREDUCE, lines, [&] { return readResultIntegers(figures); });
+  moveCursor(0, row); // the status rows took the cursor
+  DES reduced;
+  std::int64_t init = 0;
+  const bool loaded = code == RESULT_OK && loadDES(REDUCTION_NAME, init, reduced) == LOAD_OK;
+  std::remove(userPath(REDUCTION_NAME, ".DES").c_str());
   if (code < 0) return CANCELLED;
   if (code == RESULT_OUT_OF_MEMORY) return checkResult(code, {});
   if (code != RESULT_OK) {
     reportProblem("Error, check the entries");
     return FAILED;
   }
-  DES reduced;
-  std::int64_t init = 0;
-  if (loadDES(out, init, reduced) != LOAD_OK) return CANCELLED;
+  if (!loaded) return CANCELLED;
   const long bound = figures.empty() ? 0 : figures[0];
   // orva.rst carries the ratio too, but only its integers are read back;
   // it is N / N' in single precision, recomputed from the two sizes.
@@ -250,7 +252,7 @@ DialogResult localizeDialog() {
     writeText("Input PLANT is not the synchronous product of input PLANT components,");
     newLineIfRoom();
     key = ask("  and ControlEqu procedure will be invalid; continue?  (y/*n)  ");
-    if (key != 'y' && key != 'Y') return CANCELLED;
+    if (!isYes(key)) return CANCELLED;
     break;
   }
   }
@@ -263,7 +265,7 @@ DialogResult localizeDialog() {
     for (;;) {
       std::string name;
       if (promptFileName(prompt, ".DES", name, true)) return CANCELLED;
-      if (!isControllerNameTaken(request, request.controllers.size(), name)) {
+      if (!inProcess::isControllerNameTaken(request, request.controllers.size(), name)) {
         request.controllers.push_back(name);
         break;
       }
@@ -273,20 +275,20 @@ DialogResult localizeDialog() {
   }
   key = ask("Execute clean up procedure?  (*y/n)  ");
   if (key == ESCAPE_KEY) return CANCELLED;
-  request.skipCleanUp = key == 'n' || key == 'N';
+  request.skipCleanUp = isNo(key);
 
   const int row = whereY();
   writeStatusLine(22, "");
   writeStatusLine(23, "Processing:  Please wait... ");
-  gotoXY(1, row + 1);
+  moveCursor(0, row);
   refreshScreen();
   const std::time_t started = std::time(nullptr);
   std::vector<std::int64_t> sizes;
-  const int status = localize(request, sizes, showLocalizeMessage);
+  const int status = inProcess::localize(request, sizes, showLocalizeMessage);
   const std::time_t ended = std::time(nullptr);
   const int after = whereY();
   writeStatusLine(23, "");
-  gotoXY(1, after + 1);
+  moveCursor(0, after);
   if (status != LOCALIZE_OK) {
     reportProblem(status == LOCALIZE_WRITE_FAILED ? "Localization failed: a local controller could not be written."
                                                   : "Localization failed: check the entries.");
@@ -296,14 +298,14 @@ DialogResult localizeDialog() {
   key = ask("Confirm localization control-equivalent to " + request.supervisor + "?  (*y/n)  ");
   if (key == ESCAPE_KEY) return CANCELLED;
   bool checked = false, equivalent = false;
-  if (key == 'y' || key == 'Y' || key == ENTER_KEY) {
+  if (isYes(key) || key == ENTER_KEY) {
     std::vector<DES> components, controllers;
     DES supervisor;
     std::int64_t init = 0;
     checked = true;
     equivalent = loadAll(request.components, components) && loadAll(request.controllers, controllers) &&
                  loadDES(request.supervisor, init, supervisor) == LOAD_OK &&
-                 controlEquivalent(components, controllers, supervisor);
+                 inProcess::controlEquivalent(components, controllers, supervisor);
     breakPageIfFull(21);
     writeText(equivalent ? "Localization succeeds!" : "Localization fails!");
     newLineIfRoom();

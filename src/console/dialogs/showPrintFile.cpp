@@ -148,11 +148,11 @@ DialogResult printOrFile(const std::string& name, const char* inExtension, const
   for (;;) {
     key = readKey();
     if (key == ESCAPE_KEY) return CANCELLED;
-    if (key == ENTER_KEY || key == 'y' || key == 'Y' || key == 'n' || key == 'N') break;
+    if (key == ENTER_KEY || isYes(key) || isNo(key)) break;
   }
   echoKey(key == ENTER_KEY ? 'y' : key);
   twoBreaks();
-  if (key != 'n' && key != 'N') {
+  if (!isNo(key)) {
     const std::string lpr = findProgram("lpr");
     if (lpr.empty()) {
       reportNoPrinter();
@@ -186,10 +186,10 @@ DialogResult showDesDialog() {
     const std::int64_t start = shown.back();
     const std::int64_t end = std::min(start + PAGE_ROWS, listing.lineCount);
     for (std::int64_t k = start; k < end; ++k) {
-      gotoXY(1, static_cast<int>(k - start) + 1);
+      moveCursor(0, static_cast<int>(k - start));
       writeText(desScreenLine(listing, k).substr(0, SCREEN_COLUMNS - 1));
     }
-    gotoXY(1, static_cast<int>(end - start) + 1);
+    moveCursor(0, static_cast<int>(end - start));
     if (onePage) break;
     writeStatusLine(23, " D(own)  U(p)  H(ead)  V(ocal table)  T(ransition table)  Esc (Exit Show)  ");
     bool finished = false;

@@ -146,12 +146,12 @@ DialogResult showTxt() {
   return DONE;
 }
 
-int promptTextFile(std::string_view prompt, const char* command, std::string& fileOut) {
+PromptStatus promptTextFile(std::string_view prompt, const char* command, std::string& fileOut) {
   // The files KAV writes as text (.PDS, .PDT, .ADS) and any other text
   // file are read too, named with their extension.
   const int row = whereY();
   writeStatusLine(22, "A name without extension is NAME.TXT; name others in full: SUPER.PDS, PLANT.ADS");
-  gotoXY(1, row + 1);
+  moveCursor(0, row);
   for (;;) {
     if (promptAnyFile(prompt, ".TXT", fileOut) != PROMPT_OK) return PROMPT_CANCELLED;
     const std::size_t dot = fileOut.rfind('.');
@@ -160,14 +160,14 @@ int promptTextFile(std::string_view prompt, const char* command, std::string& fi
     if (!isDes && ::strcasecmp(extension.c_str(), ".DAT") != 0) {
       const int at = whereY();
       writeStatusLine(22, "");
-      gotoXY(1, at + 1);
+      moveCursor(0, at);
       return PROMPT_OK;
     }
     // The binary files have dialogs of their own.
     const int at = whereY();
     writeStatusLine(22, std::string(isDes ? "This is a DES file." : "This is a DAT file.") + "  Use " + command +
                             (isDes ? " DES" : " DAT") + " command.");
-    gotoXY(1, at + 1);
+    moveCursor(0, at);
   }
 }
 

@@ -25,7 +25,7 @@ void addEvents(ParameterLines& lines, const EventList& events) {
 DialogResult runAndLog(int code, const ParameterLines& lines, const ProcedureFiles& files, const std::string& text,
                        bool viaScratch) {
   DES result;
-  if (DialogResult r = collectOutput(runComputation(code, lines), files, result); r != DONE) return r;
+  if (DialogResult r = collectOutput(runProcedure(code, lines), files, result); r != DONE) return r;
   return completeWithResult(files.output.name, text + sizesText(result), viaScratch, result);
 }
 
@@ -77,12 +77,13 @@ DialogResult minstateDialog() {
 }
 
 DialogResult bfsRecodeDialog() {
-  clearScreen();
-  showTitle("REACH & BREADTH-FIRST SEARCH RECODE", "DES2 = RECODE (DES1)");
-  std::string in, out;
-  if (promptExistingDes("Enter name of DES1 ....  ", in)) return CANCELLED;
-  if (promptFileName("Enter name of DES2 ....  ", ".DES", out, true)) return CANCELLED;
-  return oneInOneOut(PROC_BFS_RECODE, "Recode", in, out);
+  return runProcedureForm({.word = "REACH & BREADTH-FIRST SEARCH RECODE",
+                           .formula = "DES2 = RECODE (DES1)",
+                           .firstPrompt = "Enter name of DES1 ....  ",
+                           .outputPrompt = "Enter name of DES2 ....  ",
+                           .code = PROC_BFS_RECODE,
+                           .logName = "Recode",
+                           .viaScratch = false});
 }
 
 DialogResult complementDialog() {
@@ -98,7 +99,7 @@ DialogResult complementDialog() {
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return CANCELLED;
   EventList events;
-  if ((key == 'n' || key == 'N') &&
+  if ((isNo(key)) &&
       enterEventList(events, {{"Enter auxiliary LIST of event labels not in DES1;", "type -1 to quit:"},
                               {"Continue to enter auxilary LIST", "of event labels not in DES1;"}}))
     return CANCELLED;

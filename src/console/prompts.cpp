@@ -1,3 +1,5 @@
+// The front end's title, name prompts, questions and list editors.
+
 #include "console/frontend.h"
 
 #include <algorithm>
@@ -9,11 +11,7 @@
 #include "console/screen.h"
 #include "console/session.h"
 #include "console/sessionLog.h"
-#include "engine/child.h"
-#include "engine/protocol.h"
 #include "model/desfile.h"
-#include "model/safefile.h"
-#include "model/session.h"
 #include "model/userfiles.h"
 
 namespace kav {
@@ -26,10 +24,6 @@ struct DialogTitle {
   std::string formula;
 };
 DialogTitle currentTitle;
-
-// Calendar times around the last batch child, whole seconds.
-std::time_t startTime = 0;
-std::time_t endTime = 0;
 
 // File names accepted by the prompts: at most this many characters.
 constexpr int NAME_LENGTH = 20;
@@ -62,37 +56,6 @@ void startListPage(const ListTexts& texts) {
   setColumn(5);
 }
 
-std::string pathOf(const FileName& file) { return userPath(file.name, file.extension); }
-
-// The input the child could not read: the first one that does not load.
-std::string unreadableInput(const ProcedureFiles& files) {
-  for (const FileName& file : files.inputs) {
-    std::int64_t init = file.extension == ".DAT" ? -1 : 0;
-    DES probe;
-    if (loadDES(file.name, init, probe) == LOAD_MALFORMED) return pathOf(file);
-  }
-  return files.inputs.empty() ? std::string() : pathOf(files.inputs.front());
-}
-
-std::string failureMessage(int code, const ProcedureFiles& files) {
-  // Paths are shortened from the middle so the file name stays in sight.
-  switch (code) {
-  case RESULT_NO_PARAMETERS: return "Computation failed: the child found no parameter file orva.prm.";
-  case RESULT_INCOMPLETE_PARAMETERS: return "Computation failed: parameter file orva.prm incomplete or not acceptable.";
-  case RESULT_UNREADABLE_INPUT: return "Error reading file: " + abbreviate(unreadableInput(files), 59);
-  case RESULT_WRITE_FAILED: return "Error writing file: " + abbreviate(pathOf(files.output), 59);
-  case RESULT_TOO_MANY_TRANSITIONS: return "Computation failed: a state would carry more than 65535 transitions.";
-  case RESULT_NO_PARAMETER_FILE: return "Error writing file: " + abbreviate(protocolPath(PARAMETER_FILE), 59);
-  case RESULT_CHILD_FAILED: return "Computation failed: the child process did not end normally.";
-  case RESULT_NO_RESULT: return "Computation failed: the child process left no result file orva.rst.";
-  case RESULT_NO_NUMBER: return "Computation failed: the result file orva.rst holds no result code.";
-  case RESULT_UNOPENABLE_RESULT: return "Error reading file: " + abbreviate(protocolPath(RESULT_FILE), 59);
-  default: return "Computation failed with result code " + std::to_string(code) + ".";
-  }
-}
-
-bool escapeDuringWait(int milliseconds) { return pollEscape(milliseconds); }
-
 } // namespace
 
 // --- Title and page ------------------------------------------------------------
@@ -118,7 +81,7 @@ namespace {
 
 // promptFileName; with anyFile, a name typed with an extension is taken as
 // it is, and nameOut gets the extension too.
-int promptName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew,
+PromptStatus promptName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew,
                bool anyFile) {
   for (;;) {
     breakPageIfFull();
@@ -148,7 +111,7 @@ int promptName(std::string_view prompt, std::string_view extension, std::string&
       writeFormat("Filename %s already exists.  OK to overwrite?  (*y/n)  ", name.c_str());
       const int key = readAnswerKey();
       if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-      if (key != 'y' && key != 'Y' && key != ENTER_KEY) continue;
+      if (!isYes(key) && key != ENTER_KEY) continue;
     }
     newLineIfRoom();
     nameOut = name;
@@ -158,15 +121,15 @@ int promptName(std::string_view prompt, std::string_view extension, std::string&
 
 } // namespace
 
-int promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
+PromptStatus promptFileName(std::string_view prompt, std::string_view extension, std::string& nameOut, bool mustBeNew) {
   return promptName(prompt, extension, nameOut, mustBeNew, false);
 }
 
-int promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut) {
+PromptStatus promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut) {
   return promptName(prompt, defaultExtension, fileNameOut, false, true);
 }
 
-int promptExistingDes(std::string_view prompt, std::string& nameOut) {
+PromptStatus promptExistingDes(std::string_view prompt, std::string& nameOut) {
   return promptFileName(prompt, ".DES", nameOut, false);
 }
 
@@ -179,14 +142,14 @@ int readAnswerKey() {
   return key;
 }
 
-int askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
+PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
               std::string& outputName) {
   breakPageIfFull();
   writeFormat(question, inputName.c_str());
   showEscHint();
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (key == 'n' || key == 'N') {
+  if (isNo(key)) {
     outputName = inputName;
     return PROMPT_OK;
   }
@@ -215,7 +178,7 @@ void beginListRow(const ListTexts& texts) {
   setColumn(5);
 }
 
-int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse) {
+PromptStatus enterEventList(EventList& list, const ListTexts& texts, const EventCheck& refuse) {
   beginList(texts);
   for (;;) {
     beginListCell(7, texts);
@@ -228,21 +191,21 @@ int enterEventList(EventList& list, const ListTexts& texts, const EventCheck& re
     if (refuse) {
       if (const std::string message = refuse(label); !message.empty()) {
         writeStatusLine(22, message);
-        gotoXY(column + 1, row + 1);
+        moveCursor(column, row);
         clearToEndOfLine();
         continue;
       }
       writeStatusLine(22, "");
     }
     insertEvent(list, label);
-    gotoXY(column + 7 + 1, row + 1);
+    moveCursor(column + 7, row);
   }
   newLineIfRoom();
   newLineIfRoom();
   return PROMPT_OK;
 }
 
-int chooseNullImage(int mode, NullImageChoice& choice) {
+PromptStatus chooseNullImage(int mode, NullImageChoice& choice) {
   const char* erased = mode == 0 ? "erased by projection"
                        : mode == 3 ? "erased by supscop"
                        : mode == 4 ? "erased by supnorm"
@@ -285,12 +248,12 @@ int chooseNullImage(int mode, NullImageChoice& choice) {
     if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
     if (key != 0 && std::strchr("NnIiDd", key)) break;
     writeStatusLine(22, "Please answer n (NULL), i (IMAGE) or d (IMAGE_DES).");
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
     refused = true;
   }
   if (refused) {
     writeStatusLine(22, "");
-    gotoXY(column + 1, row + 1);
+    moveCursor(column, row);
   }
   echoKey(key);
   twoBreaks();
@@ -350,185 +313,7 @@ std::string nullImageLogText(const NullImageChoice& choice) {
   return choice.imageDesName;
 }
 
-// --- The computation ------------------------------------------------------------
-
-namespace {
-
-// Runs the child through `start` (which writes orva.prm, runs the child
-// and reads its result) with the waiting message and the times.
-int runWithStatus(const std::function<int()>& start) {
-  writeStatusLine(22, "");
-  writeStatusLine(23, "Processing:  Please wait...");
-  refreshScreen();
-  startTime = std::time(nullptr);
-  // In debug mode the child writes its progress lines on the terminal;
-  // Escape is read there too, unechoed.
-  const bool handOver = session.debugMode && isScreenDrawn();
-  if (isScreenDrawn()) setChildWaitPoll(escapeDuringWait);
-  if (handOver) handOverTerminal();
-  const int result = start();
-  setChildWaitPoll(nullptr);
-  endAfterHangup();
-  if (handOver) takeBackTerminal();
-  endTime = std::time(nullptr);
-  // A child ended on Escape may leave the temporary file of a save it
-  // had begun; it is a dead process's now.
-  if (result == RESULT_CANCELLED) removeStaleTemporaries(session.userDir);
-  return result;
-}
-
-} // namespace
-
-int runComputation(int code, const ParameterLines& lines, std::vector<long>* values) {
-  return runWithStatus([&] {
-    return values ? writeParametersReadingValues(code, lines, *values) : writeParameters(code, lines);
-  });
-}
-
-int runComputationReading(int code, const ParameterLines& lines, const std::function<int()>& reader) {
-  return runWithStatus([&] { return writeParametersReading(code, lines, reader); });
-}
-
-std::string computingTime() { return formatComputingTime(static_cast<long long>(endTime - startTime)); }
-
-void markStartTime() { startTime = std::time(nullptr); }
-
-void markEndTime() { endTime = std::time(nullptr); }
-
-void reportProblem(std::string_view message) {
-  writeStatusLine(22, message);
-  waitForEnterToReturn();
-}
-
-PageTurn readPageTurn(bool canGoBack, bool atEnd) {
-  for (;;) {
-    const int key = readKey();
-    if (key == ESCAPE_KEY) return PageTurn::ESCAPED;
-    if (key == 'd' || key == 'D' || key == ENTER_KEY) return atEnd ? PageTurn::FINISHED : PageTurn::NEXT;
-    if ((key == 'u' || key == 'U') && canGoBack) return PageTurn::BACK;
-  }
-}
-
-bool loadDialogInput(const std::string& name, DES& des) {
-  std::int64_t init = 0;
-  if (loadDES(name, init, des) == LOAD_OK) return true;
-  reportProblem("Error reading file: " + abbreviate(userPath(name, ".DES"), 59));
-  return false;
-}
-
-bool saveDialogOutput(const std::string& name, const DES& des) {
-  if (saveDES(name, des, 0) == SAVE_OK) return true;
-  reportProblem(failureMessage(RESULT_WRITE_FAILED, {{}, {name, ".DES"}}));
-  return false;
-}
-
-void reportTooManyTransitions() {
-  transitionLimitExceeded = false;
-  reportProblem(failureMessage(RESULT_TOO_MANY_TRANSITIONS, {}));
-}
-
-DialogResult checkResult(int code, const ProcedureFiles& files) {
-  switch (code) {
-  case RESULT_OK: return DONE;
-  case RESULT_CANCELLED: return CANCELLED;
-  case RESULT_OUT_OF_MEMORY:
-    session.outOfMemory = false;
-    showOutOfMemory();
-    waitForEnterToReturn();
-    return FAILED;
-  default: reportProblem(failureMessage(code, files)); return FAILED;
-  }
-}
-
-DialogResult collectOutput(int code, const ProcedureFiles& files, DES& result) {
-  if (DialogResult r = checkResult(code, files); r != DONE) return r;
-  std::int64_t init = files.output.extension == ".DAT" ? -1 : 0;
-  switch (loadDES(files.output.name, init, result)) {
-  case LOAD_OK: return DONE;
-  case LOAD_MISSING: reportProblem("Output file " + abbreviate(pathOf(files.output), 50) + " was not created."); break;
-  case LOAD_MALFORMED: reportProblem("Error reading file: " + abbreviate(pathOf(files.output), 59)); break;
-  }
-  return FAILED;
-}
-
-// --- The log and the way back ----------------------------------------------------
-
-std::string sizesText(const DES& des) {
-  return "  (" + std::to_string(des.size()) + "," + std::to_string(countTransitions(des)) + ")";
-}
-
-std::string labelsText(const EventList& labels) {
-  std::string text;
-  for (std::uint16_t e : labels) {
-    if (!text.empty()) text += ',';
-    text += labelText(e);
-  }
-  return text;
-}
-
-std::string joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
-  return text;
-}
-
-std::string labelText(long e) { return e == EPSILON_LABEL ? std::string("e") : std::to_string(e); }
-
-void writeLogEntry(std::string_view outName, std::string_view text, bool viaScratch) {
-  std::string entry(text);
-  const int indent = static_cast<int>(outName.size()) + 3;
-  if (session.clockingMode) {
-    entry += '\n';
-    entry.append(static_cast<std::size_t>(indent), ' ');
-    entry += "Computing time = ";
-    entry += computingTime();
-  }
-  entry += "\n\n";
-  if (viaScratch) appendLogWrapped(entry, indent);
-  else appendLogDirect(entry);
-}
-
-void freeAndReturn(DES& result) {
-  writeStatusLine(22, "");
-  writeStatusLine(23, "Freeing memory:  Please wait...");
-  freeDES(result);
-}
-
-DialogResult completeProcedure(std::string_view outName, std::string_view text, bool viaScratch, DES& result) {
-  writeLogEntry(outName, text, viaScratch);
-  waitForEnterToReturn();
-  freeAndReturn(result);
-  return DONE;
-}
-
-DialogResult completeWithResult(std::string_view outName, std::string_view text, bool viaScratch, DES& result) {
-  showResultSizes({resultSizeText(outName, result)});
-  return completeProcedure(outName, text, viaScratch, result);
-}
-
-std::string resultSizeText(std::string_view name, const DES& des) {
-  const auto counted = [](long long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-  };
-  return std::string(name) + ": " + counted(des.size(), "state", "states") + ", " +
-         counted(countTransitions(des), "transition", "transitions");
-}
-
-void showResultSizes(const std::vector<std::string>& sizes) {
-  std::vector<std::string> lines;
-  for (const std::string& size : sizes) {
-    if (!lines.empty() && lines.back().size() + 2 + size.size() < SCREEN_COLUMNS) lines.back() += "; " + size;
-    else lines.push_back(size);
-  }
-  const int row = whereY(), column = whereX();
-  std::size_t next = 0;
-  for (int r : {22, 24})
-    if (next < lines.size() && screenRow(r).find_first_not_of(' ') == std::string::npos)
-      writeStatusLine(r, lines[next++]);
-  gotoXY(column + 1, row + 1);
-}
-
-int checkNondeterminism(const DES& des, std::string_view name, bool pause) {
+PromptStatus checkNondeterminism(const DES& des, std::string_view name, bool pause) {
   const std::string title(name);
   clearScreen();
   showEscHint();
@@ -536,7 +321,7 @@ int checkNondeterminism(const DES& des, std::string_view name, bool pause) {
   writeFormat("Check %s for nondeterminism?  (y/*n)  ", title.c_str());
   const int key = readAnswerKey();
   if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (key != 'y' && key != 'Y') return PROMPT_OK;
+  if (!isYes(key)) return PROMPT_OK;
 
   // Reported: every transition whose label another transition of its state
   // shares, and every silent one; grouped by label.
