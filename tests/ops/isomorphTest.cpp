@@ -20,12 +20,11 @@ DES renumbered(const DES& a, const std::vector<std::int64_t>& perm) {
   std::vector<test::Edge> edges;
   std::vector<std::int64_t> marked;
   for (std::int64_t s = 0; s < a.size(); ++s) {
-    if (a[s].marked) marked.push_back(perm[static_cast<std::size_t>(s)]);
-    for (const Transition& t : transitionsOf(a[s]))
-      edges.push_back({perm[static_cast<std::size_t>(s)], t.event, perm[static_cast<std::size_t>(t.target)]});
+    if (a[s].marked) marked.push_back(perm[s]);
+    for (const Transition& t : transitionsOf(a[s])) edges.push_back({perm[s], t.event, perm[t.target]});
   }
   DES b = makeDES(a.size(), edges, marked);
-  for (std::int64_t s = 0; s < a.size(); ++s) b[perm[static_cast<std::size_t>(s)]].vocal = a[s].vocal;
+  for (std::int64_t s = 0; s < a.size(); ++s) b[perm[s]].vocal = a[s].vocal;
   return b;
 }
 

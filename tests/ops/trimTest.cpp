@@ -7,45 +7,17 @@
 
 #include "model/progress.h"
 #include "model/session.h"
-#include "support/testSupport.h"
+#include "support/languageOracle.h"
 
 namespace kav {
 namespace {
 
 using namespace test;
 
-// Reference written without library code: fixpoint iteration.
-std::vector<bool> referenceReachable(const DES& des) {
-  std::vector<bool> reach(des.states.size(), false);
-  if (des.empty()) return reach;
-  reach[0] = true;
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (std::int64_t s = 0; s < des.size(); ++s)
-      if (reach[s])
-        for (const Transition& t : transitionsOf(des[s]))
-          if (!reach[t.target]) reach[t.target] = changed = true;
-  }
-  return reach;
-}
-
-std::vector<bool> referenceCoreachable(const DES& des) {
-  std::vector<bool> co(des.states.size(), false);
-  for (std::int64_t s = 0; s < des.size(); ++s) co[s] = des[s].marked;
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (std::int64_t s = 0; s < des.size(); ++s)
-      if (!co[s])
-        for (const Transition& t : transitionsOf(des[s]))
-          if (co[t.target]) co[s] = changed = true;
-  }
-  return co;
-}
-
 // The trim computed from the reference sets, survivors renumbered by rank.
 DES referenceTrim(const DES& des, bool needCoreached) {
-  const auto reach = referenceReachable(des);
-  const auto co = referenceCoreachable(des);
+  const auto reach = reachableStates(des);
+  const auto co = coreachableStates(des);
   std::vector<std::int64_t> rank(des.states.size(), -1);
   std::int64_t kept = 0;
   for (std::int64_t s = 0; s < des.size(); ++s)
@@ -103,7 +75,7 @@ TEST(ReachabilityLaws, AgreeWithReferenceOnRandomDes) {
 
     DES coreach = copyDES(input);
     markCoreachable(coreach);
-    const auto expected = referenceCoreachable(input);
+    const auto expected = coreachableStates(input);
     for (std::int64_t s = 0; s < size; ++s) EXPECT_EQ(coreach[s].coreached == 1, expected[s]) << "state " << s;
 
     // Recoding a reachable DES is a renaming: the same sizes, and a second

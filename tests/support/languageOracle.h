@@ -14,6 +14,7 @@
 
 #include "model/des.h"
 #include "model/sortedlists.h"
+#include "support/testSupport.h"
 
 namespace kav::test {
 
@@ -67,26 +68,38 @@ inline Languages languagesOf(const DES& des, std::size_t maxLength) {
   return result;
 }
 
-// Same closed and marked behaviour of two deterministic DES: walking both
-// from their initial states, every pair of states reached offers the same
-// events and agrees on marking.
-inline bool sameBehaviour(const DES& a, const DES& b) {
-  if (a.empty() || b.empty()) return a.empty() == b.empty();
+// Walks the pairs (s, t) of states of `small` and `big` reached by the same
+// words; calls visit on each. Both deterministic and not empty.
+template <typename Visit>
+void walkPairs(const DES& small, const DES& big, Visit visit) {
   std::set<std::pair<std::int64_t, std::int64_t>> seen{{0, 0}};
-  std::vector<std::pair<std::int64_t, std::int64_t>> work{{0, 0}};
-  while (!work.empty()) {
-    const auto [x, y] = work.back();
-    work.pop_back();
-    if (a[x].marked != b[y].marked || a[x].transitionCount != b[y].transitionCount) return false;
-    for (std::uint32_t k = 0; k < a[x].transitionCount; ++k) {
-      const Transition& t = a[x].transitions[k];
-      const Transition& u = b[y].transitions[k];
-      if (t.event != u.event) return false;
-      if (seen.insert({t.target, u.target}).second) work.push_back({t.target, u.target});
-    }
+  std::vector<std::pair<std::int64_t, std::int64_t>> todo{{0, 0}};
+  while (!todo.empty()) {
+    const auto [s, t] = todo.back();
+    todo.pop_back();
+    visit(s, t);
+    for (const Transition& a : transitionsOf(small[s]))
+      for (const Transition& b : transitionsOf(big[t]))
+        if (a.event == b.event && seen.insert({a.target, b.target}).second) todo.emplace_back(a.target, b.target);
   }
-  return true;
 }
+
+// Whether the closed and marked behaviour of deterministic `small` lies in
+// that of deterministic `big`.
+inline bool contained(const DES& small, const DES& big) {
+  if (small.empty() || big.empty()) return small.empty();
+  bool ok = true;
+  walkPairs(small, big, [&](std::int64_t s, std::int64_t t) {
+    if (small[s].marked && !big[t].marked) ok = false;
+    for (const Transition& a : transitionsOf(small[s])) {
+      bool offered = false;
+      for (const Transition& b : transitionsOf(big[t])) offered = offered || b.event == a.event;
+      ok = ok && offered;
+    }
+  });
+  return ok;
+}
+inline bool sameBehaviour(const DES& a, const DES& b) { return contained(a, b) && contained(b, a); }
 
 // Every word over `alphabet` of length at most maxLength, shortest first.
 inline std::vector<Word> allWords(const EventList& alphabet, int maxLength) {
@@ -159,6 +172,82 @@ inline bool containedUpTo(const DES& small, const DES& large, int maxLength) {
     if (inMarked(small, w) && !inMarked(large, w)) return false;
   }
   return true;
+}
+
+// States reached from state 0, and states that reach a marked one: both
+// by fixpoint iteration.
+inline std::vector<bool> reachableStates(const DES& des) {
+  std::vector<bool> reach(des.states.size(), false);
+  if (des.empty()) return reach;
+  reach[0] = true;
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (std::int64_t s = 0; s < des.size(); ++s)
+      for (const Transition& t : transitionsOf(des[s]))
+        if (reach[s] && !reach[t.target]) reach[t.target] = changed = true;
+  }
+  return reach;
+}
+inline std::vector<bool> coreachableStates(const DES& des) {
+  std::vector<bool> co(des.states.size(), false);
+  for (std::int64_t s = 0; s < des.size(); ++s) co[s] = des[s].marked;
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (std::int64_t s = 0; s < des.size(); ++s)
+      for (const Transition& t : transitionsOf(des[s]))
+        if (co[t.target] && !co[s]) co[s] = changed = true;
+  }
+  return co;
+}
+// The states a trim keeps: reached and coreached.
+inline std::vector<bool> liveStates(const DES& des) {
+  std::vector<bool> live = reachableStates(des);
+  const std::vector<bool> co = coreachableStates(des);
+  for (std::size_t s = 0; s < live.size(); ++s) live[s] = live[s] && co[s];
+  return live;
+}
+
+// Synchronous product, breadth-first over tuples of component states,
+// labels of `labels` ascending; a component whose own labels lack the label
+// stays put. Deterministic components only.
+inline DES referenceSync(const std::vector<const DES*>& parts, const EventList& labels) {
+  for (const DES* p : parts)
+    if (p->empty()) return DES{};
+  std::vector<EventList> uses;
+  for (const DES* p : parts) uses.push_back(labelsOf(*p));
+  std::map<std::vector<std::int64_t>, std::int64_t> number;
+  std::vector<std::vector<std::int64_t>> tuples{std::vector<std::int64_t>(parts.size(), 0)};
+  number[tuples[0]] = 0;
+  std::vector<Edge> edges;
+  std::vector<std::int64_t> marked;
+  for (std::size_t k = 0; k < tuples.size(); ++k) {
+    const std::vector<std::int64_t> from = tuples[k];
+    bool allMarked = true;
+    for (std::size_t i = 0; i < parts.size(); ++i) allMarked = allMarked && (*parts[i])[from[i]].marked;
+    if (allMarked) marked.push_back(static_cast<std::int64_t>(k));
+    for (std::uint16_t e : labels) {
+      std::vector<std::int64_t> to = from;
+      bool possible = true;
+      for (std::size_t i = 0; i < parts.size() && possible; ++i) {
+        if (!findEvent(uses[i], e)) continue;
+        possible = false;
+        for (const Transition& t : transitionsOf((*parts[i])[from[i]]))
+          if (t.event == e) to[i] = t.target, possible = true;
+      }
+      if (!possible) continue;
+      auto [it, added] = number.emplace(to, static_cast<std::int64_t>(tuples.size()));
+      if (added) tuples.push_back(to);
+      edges.push_back({static_cast<std::int64_t>(k), e, it->second});
+    }
+  }
+  return makeDES(static_cast<std::int64_t>(tuples.size()), edges, marked);
+}
+// The meet: the product over the labels both share.
+inline DES referenceMeet(const DES& a, const DES& b) {
+  EventList common;
+  for (std::uint16_t e : labelsOf(a))
+    if (findEvent(labelsOf(b), e)) common.push_back(e);
+  return referenceSync({&a, &b}, common);
 }
 
 } // namespace kav::test

@@ -5,29 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "model/desfile.h"
-#include "ops/product.h"
 #include "ops/supcon.h"
-#include "support/testSupport.h"
+#include "support/languageOracle.h"
 #include "synthesis/localize.h"
 
 namespace kav {
 namespace {
 
 using namespace test;
-
-DES syncOf(std::initializer_list<const DES*> list) {
-  std::vector<const DES*> parts(list);
-  EventList labels;
-  for (const DES* p : parts) collectEvents(*p, labels);
-  DES acc = copyDES(*parts[0]);
-  for (std::size_t i = 1; i < parts.size(); ++i) {
-    DES next;
-    std::vector<std::int64_t> pairOf;
-    EXPECT_TRUE(syncDES(acc, *parts[i], labels, i > 1, next, pairOf));
-    acc = std::move(next);
-  }
-  return acc;
-}
 
 class Localize : public ::testing::Test {
 protected:
@@ -105,7 +90,7 @@ TEST_F(Localize, AComponentWhoseEventsAreNeverDisabledMergesAsFarAsMarkingAllows
   const DES m3 = makeDES(2, {{0, 5, 1}, {1, 6, 0}}, {0});
   save("M3", m3);
   const DES m1 = load("M1"), m2 = load("M2");
-  const DES plant = syncOf({&m1, &m2, &m3});
+  const DES plant = referenceSync({&m1, &m2, &m3}, {1, 2, 3, 4, 5, 6});
   const DES spec = makeDES(2, {{0, 1, 0}, {0, 2, 1}, {0, 4, 0}, {0, 5, 0}, {0, 6, 0}, {1, 1, 1}, {1, 3, 0}, {1, 4, 1},
                                {1, 5, 1}, {1, 6, 1}},
                            {0});
@@ -177,8 +162,11 @@ TEST_F(Localize, ControllersOfIndependentRandomComponentsPassControlEqu) {
       save(request.components.back(), part);
       parts.push_back(std::move(part));
     }
-    const DES plant = parts.size() == 2 ? syncOf({&parts[0], &parts[1]}) : syncOf({&parts[0], &parts[1], &parts[2]});
+    std::vector<const DES*> pointers;
     EventList labels;
+    for (const DES& p : parts) pointers.push_back(&p), collectEvents(p, labels);
+    const DES plant = referenceSync(pointers, labels);
+    labels.clear();
     collectEvents(plant, labels);
     const std::int64_t specSize = 2 + rng() % 4;
     DES spec = allocStates(specSize);

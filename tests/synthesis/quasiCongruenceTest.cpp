@@ -79,11 +79,10 @@ Successors bruteSuccessors(const DES& des, const EventList& image, bool strong) 
       for (std::int64_t y : closure[x]) {
         if (e == EPSILON_LABEL) rel[x].insert(y);
         else if (e == MARKER_EVENT) {
-          if (des[y].marked) rel[x].insert(closure[static_cast<std::size_t>(y)].begin(), closure[static_cast<std::size_t>(y)].end());
+          if (des[y].marked) rel[x].insert(closure[y].begin(), closure[y].end());
         } else
           for (const Transition& t : transitionsOf(des[y]))
-            if (t.event == e)
-              rel[x].insert(closure[static_cast<std::size_t>(t.target)].begin(), closure[static_cast<std::size_t>(t.target)].end());
+            if (t.event == e) rel[x].insert(closure[t.target].begin(), closure[t.target].end());
       }
     s.of.push_back(rel);
   }
@@ -97,8 +96,8 @@ bool isQuasiCongruence(const Successors& s, const std::vector<int>& cell) {
       for (std::size_t y = x + 1; y < n; ++y) {
         if (cell[x] != cell[y]) continue;
         std::set<int> cx, cy;
-        for (std::int64_t z : rel[x]) cx.insert(cell[static_cast<std::size_t>(z)]);
-        for (std::int64_t z : rel[y]) cy.insert(cell[static_cast<std::size_t>(z)]);
+        for (std::int64_t z : rel[x]) cx.insert(cell[z]);
+        for (std::int64_t z : rel[y]) cy.insert(cell[z]);
         if (cx != cy) return false;
       }
   return true;

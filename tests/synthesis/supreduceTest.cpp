@@ -39,10 +39,10 @@ struct Reference {
 void dfs(const DES& sup, std::int64_t x, std::vector<std::int64_t>& parent, std::vector<int>& edgeEvent,
          std::vector<bool>& seen) {
   for (const Transition& t : transitionsOf(sup[x]))
-    if (!seen[static_cast<std::size_t>(t.target)]) {
-      seen[static_cast<std::size_t>(t.target)] = true;
-      parent[static_cast<std::size_t>(t.target)] = x;
-      edgeEvent[static_cast<std::size_t>(t.target)] = t.event;
+    if (!seen[t.target]) {
+      seen[t.target] = true;
+      parent[t.target] = x;
+      edgeEvent[t.target] = t.event;
       dfs(sup, t.target, parent, edgeEvent, seen);
     }
 }
@@ -50,35 +50,35 @@ void dfs(const DES& sup, std::int64_t x, std::vector<std::int64_t>& parent, std:
 std::int64_t plantOf(const DES& plant, const DES& sup, const std::vector<std::int64_t>& parent,
                      const std::vector<int>& edgeEvent, std::int64_t x) {
   if (x == 0) return 0;
-  if (parent[static_cast<std::size_t>(x)] < 0) return -1;
-  const std::int64_t up = plantOf(plant, sup, parent, edgeEvent, parent[static_cast<std::size_t>(x)]);
+  if (parent[x] < 0) return -1;
+  const std::int64_t up = plantOf(plant, sup, parent, edgeEvent, parent[x]);
   if (up < 0) return -1;
   for (const Transition& t : transitionsOf(plant[up]))
-    if (t.event == edgeEvent[static_cast<std::size_t>(x)]) return t.target;
+    if (t.event == edgeEvent[x]) return t.target;
   return -1;
 }
 
 Reference referenceReduce(const DES& plant, const DES& sup, const DES& data) {
   const std::int64_t n = sup.size();
-  std::vector<std::int64_t> parent(static_cast<std::size_t>(n), -1);
-  std::vector<int> edgeEvent(static_cast<std::size_t>(n), -1);
-  std::vector<bool> seen(static_cast<std::size_t>(n), false);
+  std::vector<std::int64_t> parent(n, -1);
+  std::vector<int> edgeEvent(n, -1);
+  std::vector<bool> seen(n, false);
   seen[0] = true;
   dfs(sup, 0, parent, edgeEvent, seen);
-  std::vector<bool> plantMarked(static_cast<std::size_t>(n)), supMarked(static_cast<std::size_t>(n));
-  std::vector<RefClass> classes(static_cast<std::size_t>(n));
+  std::vector<bool> plantMarked(n), supMarked(n);
+  std::vector<RefClass> classes(n);
   for (std::int64_t x = 0; x < n; ++x) {
     const std::int64_t g = plantOf(plant, sup, parent, edgeEvent, x);
-    plantMarked[static_cast<std::size_t>(x)] = g >= 0 && plant[g].marked;
-    supMarked[static_cast<std::size_t>(x)] = sup[x].marked;
-    RefClass& c = classes[static_cast<std::size_t>(x)];
+    plantMarked[x] = g >= 0 && plant[g].marked;
+    supMarked[x] = sup[x].marked;
+    RefClass& c = classes[x];
     for (const Transition& t : transitionsOf(sup[x])) c.moves[t.event] = t.target;
     for (const Transition& t : transitionsOf(data[x])) c.disabled.insert(t.event);
-    c.mark = (sup[x].marked ? 3 : 2) << (plantMarked[static_cast<std::size_t>(x)] ? 2 : 0);
+    c.mark = (sup[x].marked ? 3 : 2) << (plantMarked[x] ? 2 : 0);
   }
-  std::vector<std::int64_t> up(static_cast<std::size_t>(n), -1);
+  std::vector<std::int64_t> up(n, -1);
   const auto find = [&up](std::int64_t x) {
-    while (up[static_cast<std::size_t>(x)] >= 0) x = up[static_cast<std::size_t>(x)];
+    while (up[x] >= 0) x = up[x];
     return x;
   };
   const auto consistent = [](const RefClass& a, const RefClass& b) {
@@ -91,18 +91,18 @@ Reference referenceReduce(const DES& plant, const DES& sup, const DES& data) {
     return true;
   };
   for (std::int64_t i = 0; i < n; ++i) {
-    if (up[static_cast<std::size_t>(i)] >= 0) continue;
+    if (up[i] >= 0) continue;
     for (std::int64_t j = i + 1; j < n; ++j) {
-      if (up[static_cast<std::size_t>(j)] >= 0) continue;
+      if (up[j] >= 0) continue;
       const std::vector<RefClass> savedClasses = classes;
       const std::vector<std::int64_t> savedUp = up;
       std::vector<std::pair<std::int64_t, std::int64_t>> waiting{{i, j}};
-      up[static_cast<std::size_t>(j)] = i;
+      up[j] = i;
       bool ok = true;
       for (std::size_t k = 0; k < waiting.size() && ok; ++k) {
         const auto [a, b] = waiting[k];
-        RefClass& A = classes[static_cast<std::size_t>(a)];
-        const RefClass B = classes[static_cast<std::size_t>(b)];
+        RefClass& A = classes[a];
+        const RefClass B = classes[b];
         if (!consistent(A, B)) {
           ok = false;
           break;
@@ -122,7 +122,7 @@ Reference referenceReduce(const DES& plant, const DES& sup, const DES& data) {
             break;
           }
           if (ra > rb) std::swap(ra, rb);
-          up[static_cast<std::size_t>(rb)] = ra;
+          up[rb] = ra;
           waiting.push_back({ra, rb});
         }
       }
@@ -137,59 +137,43 @@ Reference referenceReduce(const DES& plant, const DES& sup, const DES& data) {
 
   // The bound: exact compatibility by a fixpoint, then the greedy removal.
   const auto direct = [&](std::int64_t x, std::int64_t y) {
-    if (plantMarked[static_cast<std::size_t>(x)] == plantMarked[static_cast<std::size_t>(y)] &&
-        supMarked[static_cast<std::size_t>(x)] != supMarked[static_cast<std::size_t>(y)])
-      return false;
+    if (plantMarked[x] == plantMarked[y] && supMarked[x] != supMarked[y]) return false;
     for (const Transition& d : transitionsOf(data[x]))
       if (hasEvent(sup[y], d.event)) return false;
     for (const Transition& d : transitionsOf(data[y]))
       if (hasEvent(sup[x], d.event)) return false;
     return true;
   };
-  std::vector<std::vector<bool>> bad(static_cast<std::size_t>(n), std::vector<bool>(static_cast<std::size_t>(n)));
+  std::vector<std::vector<bool>> bad(n, std::vector<bool>(n));
   for (std::int64_t x = 0; x < n; ++x)
-    for (std::int64_t y = 0; y < n; ++y) bad[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = !direct(x, y);
+    for (std::int64_t y = 0; y < n; ++y) bad[x][y] = !direct(x, y);
   for (bool changed = true; changed;) {
     changed = false;
     for (std::int64_t x = 0; x < n; ++x)
       for (std::int64_t y = 0; y < n; ++y) {
-        if (bad[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]) continue;
+        if (bad[x][y]) continue;
         for (const Transition& t : transitionsOf(sup[x]))
           for (const Transition& u : transitionsOf(sup[y]))
-            if (t.event == u.event && bad[static_cast<std::size_t>(t.target)][static_cast<std::size_t>(u.target)]) {
-              bad[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = true;
-              changed = true;
-            }
+            if (t.event == u.event && bad[t.target][u.target]) bad[x][y] = changed = true;
       }
   }
-  std::vector<std::int64_t> degree(static_cast<std::size_t>(n), 0);
+  std::vector<std::int64_t> degree(n, 0);
   for (std::int64_t x = 0; x < n; ++x)
     for (std::int64_t y = 0; y < n; ++y)
-      if (x != y && !bad[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]) ++degree[static_cast<std::size_t>(x)];
-  std::vector<bool> removed(static_cast<std::size_t>(n), false);
+      if (x != y && !bad[x][y]) ++degree[x];
+  std::vector<bool> removed(n, false);
   ref.bound = n;
   for (;;) {
     std::int64_t best = -1;
     for (std::int64_t x = 0; x < n; ++x)
-      if (!removed[static_cast<std::size_t>(x)] &&
-          (best < 0 || degree[static_cast<std::size_t>(x)] > degree[static_cast<std::size_t>(best)]))
-        best = x;
-    if (best < 0 || degree[static_cast<std::size_t>(best)] == 0) break;
-    removed[static_cast<std::size_t>(best)] = true;
+      if (!removed[x] && (best < 0 || degree[x] > degree[best])) best = x;
+    if (best < 0 || degree[best] == 0) break;
+    removed[best] = true;
     --ref.bound;
     for (std::int64_t y = 0; y < n; ++y)
-      if (!removed[static_cast<std::size_t>(y)] && y != best &&
-          !bad[static_cast<std::size_t>(best)][static_cast<std::size_t>(y)])
-        --degree[static_cast<std::size_t>(y)];
+      if (!removed[y] && y != best && !bad[best][y]) --degree[y];
   }
   return ref;
-}
-
-DES meetOf(const DES& a, const DES& b) {
-  DES result;
-  std::vector<std::int64_t> pairOf;
-  EXPECT_TRUE(meetDES(a, b, result, pairOf));
-  return result;
 }
 
 struct Reduction {
@@ -419,7 +403,7 @@ TEST(ReduceSupervisor, AgreesWithThePlainReferenceAndKeepsTheControlAction) {
     const DES small = reducedDES(r.reduced);
     ASSERT_TRUE(isValidDES(small));
     EXPECT_TRUE(checkDeterministic(small));
-    EXPECT_TRUE(test::sameBehaviour(meetOf(c.plant, small), meetOf(c.plant, c.sup)));
+    EXPECT_TRUE(test::sameBehaviour(referenceMeet(c.plant, small), referenceMeet(c.plant, c.sup)));
     if (r.reduced.size < c.sup.size()) ++reduced;
     largest = std::max(largest, c.sup.size());
   }
