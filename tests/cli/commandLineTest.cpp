@@ -19,10 +19,7 @@
 namespace kav {
 namespace {
 
-using test::CliRun;
-using test::Json;
-using test::makeDES;
-using test::ProgramDir;
+using namespace test;
 
 // The labels of des but those of `except`, each followed by a newline.
 std::string labelsOf(const DES& des, const DES& except = DES{}) {

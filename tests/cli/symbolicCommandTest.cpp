@@ -12,13 +12,7 @@
 namespace kav {
 namespace {
 
-using test::CliRun;
-using test::Json;
-using test::makeDES;
-
-DES cycle(int a, int b) {
-  return makeDES(2, {{0, static_cast<std::uint16_t>(a), 1}, {1, static_cast<std::uint16_t>(b), 0}}, {0});
-}
+using namespace test;
 
 struct Fixture {
   test::ProgramDir program;

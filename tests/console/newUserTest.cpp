@@ -17,10 +17,7 @@
 namespace kav {
 namespace {
 
-using test::makeDES;
-using test::findScreen;
-using test::rowOf;
-using test::runConsole;
+using namespace test;
 
 std::vector<std::string> rowsOf(const std::string& screen) {
   std::vector<std::string> rows;

@@ -31,10 +31,8 @@ TEST(RunChild, RunsTheRealChildAndCleansUpItsFiles) {
   addName(lines, "A");
   addNumber(lines, 0);
   EXPECT_EQ(runBatchProcedure(PROC_STATISTICS, lines), RESULT_OK);
-  EXPECT_FALSE(exists(program.user("orva.prm")));
-  EXPECT_FALSE(exists(program.user("orva.rst")));
-  EXPECT_FALSE(exists(program.user("orva.out")));
-  EXPECT_FALSE(exists(program.user("orva.err")));
+  for (const char* file : {"orva.prm", "orva.rst", "orva.out", "orva.err"})
+    EXPECT_FALSE(exists(program.user(file))) << file;
 }
 
 TEST(RunChild, ReportsAChildThatFailsOrLeavesNoResult) {

@@ -21,10 +21,7 @@
 namespace kav {
 namespace {
 
-using test::exists;
-using test::ProgramDir;
-using test::readFile;
-using test::writeFile;
+using namespace test;
 
 // One run within two seconds (and `fileBytes` of file size when given) of
 // code and body (code < 0: orva.prm as it is): "status S, " and orva.rst

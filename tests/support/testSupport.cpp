@@ -39,6 +39,8 @@ DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializ
   return makeDES(size, std::vector<Edge>(edges), std::vector<std::int64_t>(marked));
 }
 
+DES cycle(std::uint16_t a, std::uint16_t b) { return makeDES(2, {{0, a, 1}, {1, b, 0}}, {0}); }
+
 std::vector<Edge> edgesOf(const DES& des) {
   std::vector<Edge> edges;
   for (std::int64_t s = 0; s < des.size(); ++s)

@@ -23,6 +23,8 @@ struct Edge {
 // makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {2}): states 0..2, marked 2.
 DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializer_list<std::int64_t> marked = {});
 DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked);
+// The two-state cycle 0 -a-> 1 -b-> 0, state 0 marked.
+DES cycle(std::uint16_t a, std::uint16_t b);
 std::vector<Edge> edgesOf(const DES& des);
 std::vector<std::int64_t> markedOf(const DES& des);
 // "3: 0-1->1 1-2->2 | marked 2" for SCOPED_TRACE, followed by

@@ -23,8 +23,7 @@
 namespace kav {
 namespace {
 
-using test::describe;
-using test::makeDES;
+using namespace test;
 
 // DES are move-only, so no initializer list can hold them.
 template <typename... Parts>
@@ -151,10 +150,6 @@ TEST(SymbolicSupcon, AgreesWithExplicitSupconOnRandomModularModels) {
 
 // Machine i: idle (marked) -start-> busy -finish-> idle; buffer i of
 // capacity 1 between machines i and i+1.
-// A two-state cycle a, b, state 0 marked.
-DES cycle(int a, int b) {
-  return makeDES(2, {{0, static_cast<std::uint16_t>(a), 1}, {1, static_cast<std::uint16_t>(b), 0}}, {0});
-}
 DES machine(int i) { return cycle(10 * i + 1, 10 * i + 2); }
 DES buffer(int i) { return cycle(10 * i + 2, 10 * i + 11); }
 
