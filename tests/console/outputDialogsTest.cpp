@@ -20,13 +20,6 @@ namespace {
 using namespace test;
 
 // A DAT whose state s disables `perState` odd labels, for s < entries.
-DES makeDAT(int entries, int perState) {
-  DES dat = allocStates(entries);
-  for (int s = 0; s < entries; ++s)
-    for (int k = 0; k < perState; ++k) insertTransition(dat[s], static_cast<std::uint16_t>(2 * k + 1), 0);
-  return dat;
-}
-
 // An ADS text: the name line, the size, then the sections as given.
 std::string adsText(const std::string& size, const std::string& markers, const std::string& transitions) {
   return "N\nState size\n" + size + "\nMarker states:\n" + markers + "Vocal states:\nTransitions:\n" + transitions;

@@ -29,49 +29,34 @@ std::size_t occurrences(const std::string& text, const std::string& word) {
 // Runs Ghostscript on the document; its messages, or "" when it accepted
 // the document. Pages are counted through the bounding-box device, which
 // reports one box per page.
-struct GhostscriptRun {
-  int status = -1;
-  std::string output;
-};
-
-GhostscriptRun ghostscript(const std::string& text, const char* device) {
-  const std::string gs = findProgram("gs");
+test::RunResult ghostscript(const std::string& text, const char* device) {
   test::TempDir dir;
   test::writeFile(dir.path + "D.PST", text);
-  const test::RunResult r = test::runBinary(
-      gs, {"-q", "-dNOPAUSE", "-dBATCH", std::string("-sDEVICE=") + device, dir.path + "D.PST"}, dir.path);
-  return {r.status, r.output};
+  return test::runBinary(findProgram("gs"),
+                         {"-q", "-dNOPAUSE", "-dBATCH", std::string("-sDEVICE=") + device, dir.path + "D.PST"}, dir.path);
 }
 
 #define REQUIRE_GHOSTSCRIPT()                                                                                          \
   if (findProgram("gs").empty()) GTEST_SKIP() << "Ghostscript (gs) is not installed"
 
-DES tableOfLines(int lines) {
-  // Entries of seven labels take a line each.
-  DES dat = allocStates(lines);
-  for (int s = 0; s < lines; ++s)
-    for (std::uint16_t e = 1; e <= 13; e += 2) insertTransition(dat[s], e, 0);
-  return dat;
-}
-
 TEST(WritePostScriptDat, WritesAnEmptyTableAsOneLineOnOnePage) {
   const std::string text = document(allocStates(2), "D");
   EXPECT_EQ(text, test::golden("empty.PST"));
   REQUIRE_GHOSTSCRIPT();
-  const GhostscriptRun run = ghostscript(text, "nullpage");
+  const test::RunResult run = ghostscript(text, "nullpage");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(run.output, "");
 }
 
 TEST(WritePostScriptDat, ContinuesALongTableOnFurtherPages) {
-  // 8 head lines and 58 table lines fill the first page exactly.
-  EXPECT_EQ(occurrences(document(tableOfLines(58), "D"), "\nstartpage\n"), 1u);
-  const std::string text = document(tableOfLines(130), "D");
+  // 8 head lines and 58 table lines (seven labels a line) fill the first page exactly.
+  EXPECT_EQ(occurrences(document(test::makeDAT(58, 7), "D"), "\nstartpage\n"), 1u);
+  const std::string text = document(test::makeDAT(130, 7), "D");
   EXPECT_EQ(occurrences(text, "\nstartpage\n"), 3u);
   EXPECT_NE(text.find("(      57:   1    3    5    7    9   11   13 )N\nendpage\nstartpage\n(      58:"),
             std::string::npos);
   REQUIRE_GHOSTSCRIPT();
-  const GhostscriptRun run = ghostscript(text, "bbox");
+  const test::RunResult run = ghostscript(text, "bbox");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(occurrences(run.output, "%%BoundingBox:"), 3u) << run.output;
   EXPECT_EQ(run.output.find("Error"), std::string::npos) << run.output;
@@ -79,10 +64,10 @@ TEST(WritePostScriptDat, ContinuesALongTableOnFurtherPages) {
 
 TEST(WritePostScriptDat, EscapesNamesThatWouldBreakTheStrings) {
   EXPECT_EQ(postScriptString("a(b)c\\d\x01"), "a\\(b\\)c\\\\d\\001");
-  const std::string text = document(tableOfLines(2), "X)(\\");
+  const std::string text = document(test::makeDAT(2, 7), "X)(\\");
   EXPECT_EQ(text, test::golden("escaped.PST"));
   REQUIRE_GHOSTSCRIPT();
-  const GhostscriptRun run = ghostscript(text, "nullpage");
+  const test::RunResult run = ghostscript(text, "nullpage");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(run.output, "");
 }

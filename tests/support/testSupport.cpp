@@ -41,6 +41,13 @@ DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializ
 
 DES cycle(std::uint16_t a, std::uint16_t b) { return makeDES(2, {{0, a, 1}, {1, b, 0}}, {0}); }
 
+DES makeDAT(int states, int perState) {
+  DES dat = allocStates(states);
+  for (int s = 0; s < states; ++s)
+    for (int k = 0; k < perState; ++k) insertTransition(dat[s], static_cast<std::uint16_t>(2 * k + 1), 0);
+  return dat;
+}
+
 std::vector<Edge> edgesOf(const DES& des) {
   std::vector<Edge> edges;
   for (std::int64_t s = 0; s < des.size(); ++s)

@@ -25,6 +25,9 @@ DES makeDES(std::int64_t size, std::initializer_list<Edge> edges, std::initializ
 DES makeDES(std::int64_t size, const std::vector<Edge>& edges, const std::vector<std::int64_t>& marked);
 // The two-state cycle 0 -a-> 1 -b-> 0, state 0 marked.
 DES cycle(std::uint16_t a, std::uint16_t b);
+// Control data of `states` states, each disabling the labels 1, 3, 5, ...
+// (`perState` of them).
+DES makeDAT(int states, int perState);
 std::vector<Edge> edgesOf(const DES& des);
 std::vector<std::int64_t> markedOf(const DES& des);
 // "3: 0-1->1 1-2->2 | marked 2" for SCOPED_TRACE, followed by
