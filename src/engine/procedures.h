@@ -119,8 +119,8 @@ inline constexpr int RESULT_RECURSION_GUARD = 100;   // Supreduce: kept for the 
 // replacing its file in one step; a failure may leave the outputs written
 // before it (Natobs, Localize, Supconrobs). RESULT_CHILD_FAILED and
 // RESULT_NO_RESULT stand for failures the batch child answers by ending
-// without a result file. transitionLimitExceeded is cleared first; a
-// procedure that set it answers RESULT_TOO_MANY_TRANSITIONS.
+// without a result file. A computation that would give a state more than
+// 65,535 transitions answers RESULT_TOO_MANY_TRANSITIONS.
 // Out of memory throws std::bad_alloc to the caller's wrapper.
 void performProcedure(const ProcedureRequest& request, ProcedureOutcome& outcome);
 

@@ -81,7 +81,7 @@ void runSelfloop(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   std::int64_t init = 0;
   if (!loadFrom(r.inputs[0], init, des, o)) return;
-  selfloopWhereAbsent(des, r.events);
+  if (!selfloopWhereAbsent(des, r.events)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
   saveTo(r, 0, des, init, o);
 }
 
@@ -114,7 +114,7 @@ BatchOutcome handleComplement(ParamReader& params) { return handleOneInWithEvent
 void runComplement(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
-  complementDES(des, r.events);
+  if (!complementDES(des, r.events)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
   reachDES(des);
   saveTo(r, 0, des, 0, o);
 }

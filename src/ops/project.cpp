@@ -1,6 +1,7 @@
 #include "ops/project.h"
 
 #include <algorithm>
+#include <cassert>
 #include <span>
 #include <type_traits>
 
@@ -197,7 +198,7 @@ bool constructSubsets(DES& des, const EventList& labels, SubsetTable* keep) {
     }
     // One target per label, labels ascending: already in list order, and
     // a subset has at most one transition per label, far below the limit.
-    (void)assignTransitions(result[k], out);
+    assignFittingTransitions(result[k], out);
   }
   des = std::move(result);
   return true;
@@ -226,7 +227,7 @@ void silenceErased(DES& des, const std::vector<std::uint8_t>& erased) {
     list.assign(old.begin(), old.end());
     for (Transition& t : list)
       if (erased[t.event]) t.event = NULL_LABEL;
-    (void)assignTransitions(s, list); // never longer than before
+    assignFittingTransitions(s, list); // never longer than before
   }
 }
 
@@ -294,7 +295,7 @@ bool mergeSilentCycles(DES& des) {
       if (std::none_of(old.begin(), old.end(), self)) continue;
       list.assign(old.begin(), old.end());
       std::erase_if(list, self);
-      (void)assignTransitions(state, list);
+      assignFittingTransitions(state, list); // shorter than before
     }
     return true;
   }
@@ -315,7 +316,6 @@ bool mergeSilentCycles(DES& des) {
       members[static_cast<std::size_t>(fill[static_cast<std::size_t>(component[i])]++)] = static_cast<std::int64_t>(i);
   }
   DES result = allocStates(merged);
-  const bool limitBefore = transitionLimitExceeded;
   for (std::int64_t k = 0; k < merged; ++k) {
     list.clear();
     StateRecord& out = result[k];
@@ -327,10 +327,7 @@ bool mergeSilentCycles(DES& des) {
         if (t.event != NULL_LABEL || to != k) list.push_back(makeTransition(t.event, to));
       }
     }
-    if (!assignTransitions(out, list)) {
-      transitionLimitExceeded = limitBefore;
-      return false;
-    }
+    if (!assignTransitions(out, list)) return false;
   }
   des = std::move(result);
   return true;
@@ -608,7 +605,7 @@ struct PlainSubsets {
         work += static_cast<std::int64_t>(closure.size());
         out.push_back(makeTransition(aut.labels[a], findOrAdd()));
       }
-      (void)assignTransitions(result.states[k], out); // one target per label
+      assignFittingTransitions(result.states[k], out); // one target per label
       budget -= work;
     }
     return true;
@@ -956,7 +953,7 @@ struct PrunedSubsets {
     // Within the limit, node and edge numbers of the simulation fit 31 bits.
     simulation.limit = std::min<std::int64_t>(limit, INT32_MAX);
     std::vector<std::uint32_t> set{0};
-    (void)findOrAdd(set);
+    findOrAdd(set); // the subset of state 0 becomes result state 0
     for (std::size_t k = 0; k < table.count(); ++k) {
       reportProgressf("PROJECT: %d %d", static_cast<int>(k), static_cast<int>(table.count() - 1));
       if (simulation.spent > limit || (giveUpWhenPoor && k >= 64 && 2 * after > before)) return false;
@@ -987,7 +984,7 @@ struct PrunedSubsets {
         if (!prune(set)) return false;
         out.push_back(makeTransition(aut.labels[a], findOrAdd(set)));
       }
-      (void)assignTransitions(result.states[k], out); // one target per label
+      assignFittingTransitions(result.states[k], out); // one target per label
     }
     return true;
   }
@@ -1017,7 +1014,9 @@ void determinizeSilent(DES& des, bool acyclic, const ProjectLimits& limits) {
     }
   }
   budget = INT64_MAX;
-  (void)plain.run(budget);
+  // An unbounded budget always lets the construction finish.
+  [[maybe_unused]] const bool finished = plain.run(budget);
+  assert(finished);
   des = std::move(plain.result);
 }
 

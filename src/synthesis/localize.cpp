@@ -68,6 +68,7 @@ DES localControlData(const DES& plant, const DES& supervisor, const DES& product
     const std::int64_t g = pairOf[static_cast<std::size_t>(s)] % plantSize;
     const std::int64_t x = pairOf[static_cast<std::size_t>(s)] / plantSize;
     for (const Transition& t : transitionsOf(plant[g]))
+      // Target 0 only: one transition per label, far below the limit.
       if (findEvent(events, t.event) && !hasEvent(product[s], t.event)) insertTransition(data[x], t.event, 0);
   }
   return data;
@@ -174,7 +175,7 @@ bool controlEquivalent(std::span<const DES> components, std::span<const DES> con
   collectEvents(supervisor, events);
   DES all = allocStates(1);
   all[0].marked = 1;
-  for (std::uint16_t e : events) insertTransition(all[0], e, 0);
+  for (std::uint16_t e : events) insertTransition(all[0], e, 0); // one per label
 
   DES met;
   bool first = true;

@@ -128,7 +128,7 @@ bool checkObservability(const DES& plant, const DES& legal, const EventList& nul
     const std::int64_t k = violations[i].first;
     list.clear();
     for (; i < violations.size() && violations[i].first == k; ++i) list.push_back(makeTransition(violations[i].second, 0));
-    (void)assignTransitions(failureReport[k], list);
+    assignFittingTransitions(failureReport[k], list); // one per label
   }
   return true;
 }
@@ -148,7 +148,7 @@ bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& re
 
   // M: the strings of B that K does not mark.
   DES c1 = copyDES(k);
-  complementDES(c1, d);
+  if (!complementDES(c1, d)) return false;
   reachDES(c1);
   DES m;
   if (!meetDESHashed(b, c1, m, pairs)) return false;
@@ -165,7 +165,7 @@ bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& re
   EventList d2;
   for (std::uint16_t e : ek)
     if (!findEvent(es, e)) d2.push_back(e);
-  complementDES(s, d2);
+  if (!complementDES(s, d2)) return false;
   reachDES(s);
 
   DES r;
@@ -190,7 +190,7 @@ DES supClosed(const DES& d) {
     std::vector<Transition> loops;
     for (const Transition& t : transitionsOf(d[0]))
       if (t.target == 0) loops.push_back(t);
-    (void)assignTransitions(one[0], loops);
+    assignFittingTransitions(one[0], loops); // part of d[0]'s list
     return one;
   }
   if (allMarked) return copyDES(d);
@@ -200,7 +200,7 @@ DES supClosed(const DES& d) {
     list.clear();
     for (const Transition& t : transitionsOf(result[s]))
       if (d[t.target].marked) list.push_back(t);
-    if (list.size() != result[s].transitionCount) (void)assignTransitions(result[s], list);
+    if (list.size() != result[s].transitionCount) assignFittingTransitions(result[s], list); // a part
   }
   trimDES(result);
   return result;
@@ -298,8 +298,9 @@ struct Conflicts {
 
 // working completed by a dump state (number working.size(), unmarked) that
 // takes every label of `labels` missing at a state, and loops on all of them.
-DES completeWithDump(const DES& working, const EventList& labels) {
-  DES completed = copyDES(working);
+// False when a completed state would exceed the transition limit.
+bool completeWithDump(const DES& working, const EventList& labels, DES& completed) {
+  completed = copyDES(working);
   const std::int64_t dump = working.size();
   resizeStates(completed, dump + 1);
   std::vector<Transition> list;
@@ -312,12 +313,12 @@ DES completeWithDump(const DES& working, const EventList& labels) {
       if (i < own.size() && own[i].event == e) continue;
       list.push_back(makeTransition(e, dump));
     }
-    if (list.size() != own.size()) (void)assignTransitions(completed[s], list);
+    if (list.size() != own.size() && !assignTransitions(completed[s], list)) return false;
   }
   list.clear();
   for (std::uint16_t e : labels) list.push_back(makeTransition(e, dump));
-  (void)assignTransitions(completed[dump], list);
-  return completed;
+  assignFittingTransitions(completed[dump], list); // one loop per label
+  return true;
 }
 
 // The conflicts of every group of P2 = H x W'. hPlant gives the plant
@@ -379,7 +380,7 @@ DES refineWithoutConflicts(const DES& working, const DES& observer, const Confli
     }
     StateRecord& r = refined.states.emplace_back();
     r.marked = working[w].marked && !conflicts.has(c, MARKER_EVENT);
-    (void)assignTransitions(r, list);
+    assignFittingTransitions(r, list); // one per transition of w
   }
   return refined;
 }
@@ -411,7 +412,9 @@ bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels,
     }
     DES p2;
     std::vector<std::int64_t> p2Pairs;
-    if (!meetDESHashed(h, completeWithDump(working, labels), p2, p2Pairs)) return false;
+    DES completed;
+    if (!completeWithDump(working, labels, completed) || !meetDESHashed(h, completed, p2, p2Pairs)) return false;
+    freeDES(completed);
     std::vector<StateList> groups;
     projectWithStateSets(p2, nullLabels, groups);
     const Conflicts conflicts = findConflicts(plant, hPlant, working, p2Pairs, groups);

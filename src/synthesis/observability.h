@@ -10,8 +10,7 @@
 // Marking is handled as the pseudo-event MARKER_EVENT (1001): "defined at
 // a state" means "the state is marked" for it.
 //
-// Every operation here returns false, with transitionLimitExceeded set,
-// when a product state would exceed the transition limit (possible only
+// Every operation here returns false when a product or completed state would exceed the transition limit (possible only
 // with nondeterministic inputs); its outputs then hold no useful result.
 // Exhausted memory is std::bad_alloc.
 
