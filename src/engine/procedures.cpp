@@ -86,7 +86,10 @@ bool saveTo(const ProcedureRequest& r, std::size_t k, const DES& des, std::int64
 std::string desPath(const std::string& name) { return userPath(name, ".DES"); }
 
 BatchOutcome performForBatch(const ProcedureRequest& request, ProcedureOutcome& o) {
-  performProcedure(request, o);
+  // The batch child's minimizer is the one its parameters chose.
+  ProcedureRequest chosen = request;
+  chosen.minimizer = minimizerOf(session.minimizerSelector);
+  performProcedure(chosen, o);
   switch (o.code) {
   case RESULT_CHILD_FAILED: return endWithoutResult(o.message.c_str());
   case RESULT_NO_RESULT: {

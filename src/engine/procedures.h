@@ -16,6 +16,7 @@
 
 #include "engine/protocol.h"
 #include "model/des.h"
+#include "model/minimizer.h"
 #include "model/sortedlists.h"
 
 namespace kav {
@@ -87,6 +88,7 @@ struct ProcedureRequest {
   std::string title;                            // Graphviz: the name shown in the picture
   SupconStep supconStep;                        // Supconrobs: empty runs Supcon in this process
   bool figuresWanted = false;                   // Supreduce, Localize: read their results back for `results`
+  Minimizer minimizer = Minimizer::HOPCROFT;    // every minimization: the front end's choice from its session
 };
 
 // What a run answers. On failure `failedPath` names the file that could

@@ -124,7 +124,7 @@ BatchOutcome handleProject(ParamReader& params) { return handleOneInWithEvents(p
 void runProject(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
-  project(des, r.events);
+  project(des, r.events, {}, r.minimizer);
   saveTo(r, 0, des, 0, o);
 }
 
@@ -152,7 +152,7 @@ void runRelabel(const ProcedureRequest& r, ProcedureOutcome& o) {
   freeDES(des);
   // Only a relabelling that made the DES nondeterministic is projected
   // (and so minimized); otherwise the numbering of DES1 stays.
-  if (!fresh.empty()) project(result, fresh);
+  if (!fresh.empty()) project(result, fresh, {}, r.minimizer);
   saveTo(r, 0, result, 0, o);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <optional>
 #include <span>
 #include <type_traits>
 
@@ -1048,16 +1049,17 @@ bool erasesSomething(DES& des, const EventList& labels) {
   return occurs();
 }
 
-void stagedProjection(DES& des, const EventList& labels, bool minimize) {
-  const auto reduce = [&des, minimize] {
-    if (!minimize || des.size() < 2) return;
+// Without a minimizer, the stages alone: no reach and no minimization.
+void stagedProjection(DES& des, const EventList& labels, std::optional<Minimizer> minimizer) {
+  const auto reduce = [&des, minimizer] {
+    if (!minimizer || des.size() < 2) return;
     reachDES(des);
-    minimizeDES(des);
+    minimizeDES(des, *minimizer);
   };
   if (labels.empty()) {
-    if (minimize) {
+    if (minimizer) {
       reachDES(des);
-      minimizeDES(des);
+      minimizeDES(des, *minimizer);
     }
     return;
   }
@@ -1078,9 +1080,9 @@ void stagedProjection(DES& des, const EventList& labels, bool minimize) {
 
 void projectCore(DES& des, const EventList& labels) { constructSubsets(des, labels, nullptr); }
 
-void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits) {
+void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits, Minimizer minimizer) {
   if (!erasesSomething(des, nullLabels)) {
-    minimizeDES(des);
+    minimizeDES(des, minimizer);
     return;
   }
   std::vector<std::uint8_t> erased(65536, 0);
@@ -1093,9 +1095,11 @@ void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits)
   bfsRecodeDES(des);
 }
 
-void projectStaged(DES& des, const EventList& nullLabels) { stagedProjection(des, nullLabels, true); }
+void projectStaged(DES& des, const EventList& nullLabels, Minimizer minimizer) {
+  stagedProjection(des, nullLabels, minimizer);
+}
 
-void projectNoMinimize(DES& des, const EventList& nullLabels) { stagedProjection(des, nullLabels, false); }
+void projectNoMinimize(DES& des, const EventList& nullLabels) { stagedProjection(des, nullLabels, std::nullopt); }
 
 void projectWithStateSets(DES& des, const EventList& nullLabels, std::vector<StateList>& stateSets) {
   SubsetTable table;

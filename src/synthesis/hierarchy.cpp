@@ -132,12 +132,12 @@ void splitByEntryClass(DES& des) {
 }
 
 // Outconsis on a DES whose state 0 is silent.
-void makeOutputConsistent(DES& des) {
+void makeOutputConsistent(DES& des, Minimizer minimizer) {
   encodeOutputs(des);
   splitInitialState(des);
   splitByEntryClass(des);
   reachDES(des);
-  minimizeDES(des);
+  minimizeDES(des, minimizer);
 }
 
 // --- Hiconsis -------------------------------------------------------------------
@@ -339,17 +339,17 @@ void vocalizeDES(DES& des, const QuadrupleList& requests) {
   bfsRecodeDES(des);
 }
 
-int outconsisDES(DES& des) {
+int outconsisDES(DES& des, Minimizer minimizer) {
   if (des.empty()) return HIERARCHY_OK;
   if (des[0].vocal != 0) return HIERARCHY_VOCAL_INITIAL_STATE;
-  makeOutputConsistent(des);
+  makeOutputConsistent(des, minimizer);
   return HIERARCHY_OK;
 }
 
-int hiconsisDES(DES& des, bool multipleOutputs) {
+int hiconsisDES(DES& des, bool multipleOutputs, Minimizer minimizer) {
   if (des.empty()) return HIERARCHY_OK;
   if (des[0].vocal != 0) return HIERARCHY_VOCAL_INITIAL_STATE;
-  makeOutputConsistent(des);
+  makeOutputConsistent(des, minimizer);
   std::array<bool, 100> used{};
   for (const StateRecord& s : des.states) {
     const int v = s.vocal;
@@ -391,11 +391,11 @@ int hiconsisDES(DES& des, bool multipleOutputs) {
     }
     if (!changed) break;
   }
-  makeOutputConsistent(des);
+  makeOutputConsistent(des, minimizer);
   return HIERARCHY_OK;
 }
 
-int higenDES(DES& des) {
+int higenDES(DES& des, Minimizer minimizer) {
   if (des.empty()) return HIERARCHY_OK;
   if (des[0].vocal != 0) return HIERARCHY_VOCAL_INITIAL_STATE;
   if (!eventsFitAroundOutputs(des)) return HIERARCHY_EVENTS_EXHAUSTED;
@@ -442,7 +442,7 @@ int higenDES(DES& des) {
     return HIERARCHY_FRESH_LABELS_EXHAUSTED;
   // project ends with reach and minimization whenever 2 or more states
   // remain, which is all that is left to do.
-  project(high, nullLabels);
+  project(high, nullLabels, {}, minimizer);
   des = std::move(high);
   return HIERARCHY_OK;
 }

@@ -170,7 +170,8 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
   return LOCALIZE_OK;
 }
 
-bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers, const DES& supervisor) {
+bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers, const DES& supervisor,
+                       Minimizer minimizer) {
   EventList events;
   collectEvents(supervisor, events);
   DES all = allocStates(1);
@@ -200,17 +201,17 @@ bool controlEquivalent(std::span<const DES> components, std::span<const DES> con
   for (const DES& part : controllers)
     if (!meetWith(part)) return false;
   if (met.empty()) return supervisor.empty();
-  return sameAfterMinimization(met, supervisor);
+  return sameAfterMinimization(met, supervisor, minimizer);
 }
 
-bool sameAfterMinimization(const DES& a, const DES& b) {
+bool sameAfterMinimization(const DES& a, const DES& b, Minimizer minimizer) {
   std::vector<std::int64_t> map;
   if (isomorphicDES(a, b, map)) return true;
   DES x = copyDES(a), y = copyDES(b);
   reachDES(x);
   reachDES(y);
-  minimizeDES(x);
-  minimizeDES(y);
+  minimizeDES(x, minimizer);
+  minimizeDES(y, minimizer);
   return isomorphicDES(x, y, map);
 }
 

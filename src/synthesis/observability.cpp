@@ -135,7 +135,7 @@ bool checkObservability(const DES& plant, const DES& legal, const EventList& nul
 
 // --- Supnorm and Supscop ----------------------------------------------------------
 
-bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& result) {
+bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& result, Minimizer minimizer) {
   std::vector<std::int64_t> pairs;
   DES k;
   if (!meetDESHashed(a, b, k, pairs)) return false;
@@ -155,7 +155,7 @@ bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& re
   freeDES(c1);
 
   // S: every string whose projection is that of a string of M.
-  project(m, nullLabels);
+  project(m, nullLabels, {}, minimizer);
   DES s;
   if (!syncDESHashed(m, allEventsDES(eb), s, pairs)) return false;
   freeDES(m);
@@ -172,7 +172,7 @@ bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& re
   if (!meetDESHashed(k, s, r, pairs)) return false;
   trimDES(r);
   reachDES(r);
-  minimizeDES(r);
+  minimizeDES(r, minimizer);
   result = std::move(r);
   return true;
 }
@@ -227,13 +227,13 @@ bool sameDES(const DES& a, const DES& b) {
 
 } // namespace
 
-bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, DES& result) {
+bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, DES& result, Minimizer minimizer) {
   const DES closedG = allMarked(g);
   DES cur = copyDES(x);
   for (;;) {
     DES prev = std::move(cur);
     DES nc;
-    if (!supnormDES(allMarked(prev), closedG, nullLabels, nc)) return false;
+    if (!supnormDES(allMarked(prev), closedG, nullLabels, nc, minimizer)) return false;
     const DES z = nc.empty() ? DES{} : supClosed(nc);
     // The hashed product: same states and numbering as meetDES, without a
     // pair table of |prev| x |z| entries (both are supervisor-sized here).
@@ -241,7 +241,7 @@ bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, D
     if (!meetDESHashed(prev, z, cur, pairOf)) return false;
     trimDES(cur);
     reachDES(cur);
-    minimizeDES(cur);
+    minimizeDES(cur, minimizer);
     clearReached(cur);
     clearReached(prev);
     if (sameDES(cur, prev)) break;
@@ -250,7 +250,8 @@ bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, D
   return true;
 }
 
-bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& result, ObservationReport* report) {
+bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& result, ObservationReport* report,
+                Minimizer minimizer) {
   if (report) *report = {};
   DES x = copyDES(a);
   for (;;) {
@@ -260,8 +261,8 @@ bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& re
     }
     DES prev = std::move(x);
     DES y, ns;
-    if (!normalClosedStep(prev, g, nullLabels, y)) return false;
-    if (!supnormDES(y, g, nullLabels, ns)) return false;
+    if (!normalClosedStep(prev, g, nullLabels, y, minimizer)) return false;
+    if (!supnormDES(y, g, nullLabels, ns, minimizer)) return false;
     DES p;
     std::vector<std::int64_t> pairOf;
     if (!g.empty()) {
@@ -271,7 +272,7 @@ bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& re
     }
     x = std::move(p);
     reachDES(x);
-    minimizeDES(x);
+    minimizeDES(x, minimizer);
     clearReached(x);
     clearReached(prev);
     if (sameDES(x, prev)) break;
@@ -388,7 +389,7 @@ DES refineWithoutConflicts(const DES& working, const DES& observer, const Confli
 } // namespace
 
 bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels, DES& result,
-                ObservationReport* report) {
+                ObservationReport* report, Minimizer minimizer) {
   if (report) *report = {};
   result = DES{};
   if (plant.empty() || legal.empty()) return true;
@@ -404,7 +405,7 @@ bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels,
 
   DES working = copyDES(h);
   trimDES(working);
-  minimizeDES(working);
+  minimizeDES(working, minimizer);
   while (!working.empty()) {
     if (report) {
       ++report->passes;
@@ -422,7 +423,7 @@ bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels,
     DES refined = refineWithoutConflicts(working, p2, conflicts, isNull);
     freeDES(p2);
     trimDES(refined);
-    minimizeDES(refined);
+    minimizeDES(refined, minimizer);
     working = std::move(refined);
   }
   clearReached(working);
