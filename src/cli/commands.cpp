@@ -22,6 +22,7 @@
 #include "engine/pictures.h"
 #include "engine/protocol.h"
 #include "model/desfile.h"
+#include "model/session.h"
 #include "model/userfiles.h"
 #include "output/ads.h"
 #include "output/exchange.h"
@@ -796,7 +797,7 @@ void finishLocalize(Invocation& inv, const ProcedureRequest& r, const ProcedureO
   std::vector<DES> components, controllers, supervisor;
   const bool equivalent = loadAll({r.inputs.begin() + 2, r.inputs.end()}, components) &&
                           loadAll(r.outputs, controllers) && loadAll({r.inputs[1]}, supervisor) &&
-                          controlEquivalent(components, controllers, supervisor[0]);
+                          controlEquivalent(components, controllers, supervisor[0], r.minimizer);
   verdict(inv, "control_equivalent", equivalent);
 }
 
@@ -1244,6 +1245,7 @@ void perform(Invocation& inv, ProcedureRequest& r) {
   if (!inv.entry.build(inv, r)) return;
   if (r.code == -1) return;
   beginProgressLine(inv.entry.name, inv.progress && !inv.report.quiet);
+  r.minimizer = minimizerOf(session.minimizerSelector);
   ProcedureOutcome o;
   performProcedure(r, o);
   endProgressLine();

@@ -194,7 +194,7 @@ void reportProblem(std::string_view message);
 // child's would be. loadDialogInput loads a DES the prompt found (an
 // unreadable file, or one gone since, is told); saveDialogOutput saves a
 // result; both answer whether they succeeded. reportTooManyTransitions
-// clears transitionLimitExceeded and tells the per-state limit.
+// tells the per-state limit.
 [[nodiscard]] bool loadDialogInput(const std::string& name, DES& des);
 [[nodiscard]] bool saveDialogOutput(const std::string& name, const DES& des);
 void reportTooManyTransitions();

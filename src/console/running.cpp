@@ -113,7 +113,6 @@ bool saveDialogOutput(const std::string& name, const DES& des) {
 }
 
 void reportTooManyTransitions() {
-  transitionLimitExceeded = false;
   reportProblem(failureMessage(RESULT_TOO_MANY_TRANSITIONS, {}));
 }
 

@@ -46,8 +46,7 @@ bool attachDES(const DES& base, std::int64_t state, const DES& graft, DES& resul
     appendRenamed(graft[j], rename, scratch);
     // A valid graft state holds at most the limit, and renaming keeps its
     // pairs distinct.
-    [[maybe_unused]] const bool fits = assignTransitions(to, scratch);
-    assert(fits);
+    assignFittingTransitions(to, scratch);
     to.marked = graft[j].marked;
     to.vocal = graft[j].vocal;
   }

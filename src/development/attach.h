@@ -23,7 +23,7 @@ namespace kav {
 //       marking and vocal output.
 // Numbering: as above; the renaming is increasing, so every renamed list
 //       stays sorted.
-// Returns false, result untouched and transitionLimitExceeded set, when
+// Returns false, result untouched, when
 //       `state` would carry more than 65,535 transitions.
 // Cost: O(n1 + n2 + t1 + t2 + d log d), d the merged out-degree of `state`.
 [[nodiscard]] bool attachDES(const DES& base, std::int64_t state, const DES& graft, DES& result);
@@ -37,7 +37,7 @@ namespace kav {
 // Out:  result replaced, only on success: source.size() states (also those
 //       left without transitions or unreachable), no marker states, no
 //       vocal outputs.
-// Returns false, result untouched and transitionLimitExceeded set, when a
+// Returns false, result untouched, when a
 //       merged state would carry more than 65,535 transitions.
 // Cost: O(n + t log d) time, O(n + t) extra space.
 [[nodiscard]] bool statemapDES(const DES& source, const StatePairList& pairs, DES& result);

@@ -46,6 +46,7 @@ void shortestPathDES(const DES& source, std::int64_t p, std::int64_t q, DES& res
   DES path = allocStates(source.size());
   // Walking back from q over discovering transitions ends at p: only p has
   // no parent among reached states, and parents were reached earlier.
+  // Every state of the path gets one transition.
   for (std::int64_t s = q; parent[static_cast<std::size_t>(s)] != NO_PARENT; s = parent[static_cast<std::size_t>(s)])
     insertTransition(path[parent[static_cast<std::size_t>(s)]], label[static_cast<std::size_t>(s)], s);
   result = std::move(path);

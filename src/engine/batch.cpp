@@ -35,10 +35,7 @@ BatchOutcome runParameters(ParamReader& params) {
   session.debugMode = debug != 0;
   session.minimizerSelector = selector != 0 ? 1 : 0;
   if (code < 0 || code >= PROCEDURE_COUNT || !batchHandlers[code]) return outcome(RESULT_OK);
-  transitionLimitExceeded = false;
-  BatchOutcome result = batchHandlers[code](params);
-  if (result.code == RESULT_OK && transitionLimitExceeded) return outcome(RESULT_TOO_MANY_TRANSITIONS);
-  return result;
+  return batchHandlers[code](params);
 }
 
 BatchOutcome endWithoutResult(const char* message) {
@@ -88,7 +85,6 @@ int runBatch() {
 }
 
 int saveOutput(std::string_view name, const DES& des, std::int64_t init) {
-  if (transitionLimitExceeded) return RESULT_TOO_MANY_TRANSITIONS;
   if (saveDES(name, des, init) != SAVE_OK) {
     if (session.debugMode)
       std::printf("Could not create file: %s\n", userPath(name, init == -1 ? ".DAT" : ".DES").c_str());

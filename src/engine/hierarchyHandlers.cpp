@@ -106,7 +106,7 @@ BatchOutcome handleOutconsis(ParamReader& params) { return handleOneInOneOut(par
 void runOutconsis(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
-  finish(outconsisDES(des), r, des, o);
+  finish(outconsisDES(des, r.minimizer), r, des, o);
 }
 
 BatchOutcome handleHiconsis(ParamReader& params) {
@@ -119,7 +119,7 @@ BatchOutcome handleHiconsis(ParamReader& params) {
 void runHiconsis(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
-  finish(hiconsisDES(des, r.number == 1), r, des, o);
+  finish(hiconsisDES(des, r.number == 1, r.minimizer), r, des, o);
 }
 
 BatchOutcome handleHigen(ParamReader& params) { return handleOneInOneOut(params, PROC_HIGEN); }
@@ -127,7 +127,7 @@ BatchOutcome handleHigen(ParamReader& params) { return handleOneInOneOut(params,
 void runHigen(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
-  finish(higenDES(des), r, des, o);
+  finish(higenDES(des, r.minimizer), r, des, o);
 }
 
 } // namespace kav

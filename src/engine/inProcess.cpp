@@ -46,11 +46,14 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
   return kav::localize(request, sizes, console);
 }
 
-bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers, const DES& supervisor) {
-  return kav::controlEquivalent(components, controllers, supervisor);
+bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers, const DES& supervisor,
+                       Minimizer minimizer) {
+  return kav::controlEquivalent(components, controllers, supervisor, minimizer);
 }
 
-bool sameAfterMinimization(const DES& a, const DES& b) { return kav::sameAfterMinimization(a, b); }
+bool sameAfterMinimization(const DES& a, const DES& b, Minimizer minimizer) {
+  return kav::sameAfterMinimization(a, b, minimizer);
+}
 
 bool attachDES(const DES& base, std::int64_t state, const DES& graft, DES& result) {
   return kav::attachDES(base, state, graft, result);

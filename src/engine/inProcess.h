@@ -14,6 +14,7 @@
 
 #include "model/des.h"
 #include "model/localizeRequest.h"
+#include "model/minimizer.h"
 #include "model/sortedlists.h"
 
 namespace kav::inProcess {
@@ -44,13 +45,14 @@ DES allEventsDES(const EventList& labels);
 // isomorphic to it).
 [[nodiscard]] bool cleanUpReduction(const DES& reduced, const EventList& disabled, DES& cleaned);
 // isControllerNameTaken, localize, controlEquivalent and
-// sameAfterMinimization of the localization.
+// sameAfterMinimization of the localization; the console passes the
+// session's minimizer.
 bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, std::string_view name);
 [[nodiscard]] int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes,
                            const LocalizeConsole& console);
 [[nodiscard]] bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers,
-                                     const DES& supervisor);
-[[nodiscard]] bool sameAfterMinimization(const DES& a, const DES& b);
+                                     const DES& supervisor, Minimizer minimizer);
+[[nodiscard]] bool sameAfterMinimization(const DES& a, const DES& b, Minimizer minimizer);
 
 // --- Development procedures -----------------------------------------------------------
 

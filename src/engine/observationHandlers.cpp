@@ -60,7 +60,7 @@ void runNormalProcedure(const ProcedureRequest& r, ProcedureOutcome& o, Operatio
   DES a, b;
   if (!loadDESFrom(r.inputs[0], a, o) || !loadDESFrom(r.inputs[1], b, o)) return;
   DES result;
-  if (!operation(a, b, r.events, result)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  if (!operation(a, b, r.events, result, r.minimizer)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
   saveTo(r, 0, result, 0, o);
 }
 
@@ -71,9 +71,9 @@ void asLoaded(DES& des) {
   if (!des.empty()) des[0].reached = 1;
 }
 
-bool sameAfterMinimizing(DES a, DES b) {
-  minimizeDES(a);
-  minimizeDES(b);
+bool sameAfterMinimizing(DES a, DES b, Minimizer minimizer) {
+  minimizeDES(a, minimizer);
+  minimizeDES(b, minimizer);
   if (a.empty() && b.empty()) return true;
   std::vector<std::int64_t> map;
   return isomorphicDES(a, b, map);
@@ -85,13 +85,17 @@ void removeWorkingFile() { std::remove(userPath(SUPCONROBS_WORKING_NAME, ".DES")
 
 BatchOutcome handleSupnorm(ParamReader& params) { return handleTwoInOneOut(params, PROC_SUPNORM); }
 
-void runSupnorm(const ProcedureRequest& r, ProcedureOutcome& o) { runNormalProcedure(r, o, supnormDES); }
+void runSupnorm(const ProcedureRequest& r, ProcedureOutcome& o) {
+  runNormalProcedure(r, o, [](const DES& a, const DES& b, const EventList& nullLabels, DES& result, Minimizer m) {
+    return supnormDES(a, b, nullLabels, result, m);
+  });
+}
 
 BatchOutcome handleSupscop(ParamReader& params) { return handleTwoInOneOut(params, PROC_SUPSCOP); }
 
 void runSupscop(const ProcedureRequest& r, ProcedureOutcome& o) {
-  runNormalProcedure(r, o, [](const DES& a, const DES& g, const EventList& nullLabels, DES& result) {
-    return supscopDES(a, g, nullLabels, result);
+  runNormalProcedure(r, o, [](const DES& a, const DES& g, const EventList& nullLabels, DES& result, Minimizer m) {
+    return supscopDES(a, g, nullLabels, result, nullptr, m);
   });
 }
 
@@ -141,7 +145,7 @@ void runSupconrobs(const ProcedureRequest& r, ProcedureOutcome& o) {
   if (int rc = step(plant, nullptr, k)) return (void)fail(o, rc);
   {
     DES observed = copyDES(k);
-    if (!r.events.empty()) project(observed, r.events);
+    if (!r.events.empty()) project(observed, r.events, {}, r.minimizer);
     DES refined;
     std::vector<std::int64_t> pairOf;
     if (!syncDESHashed(observed, k, refined, pairOf)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
@@ -153,14 +157,14 @@ void runSupconrobs(const ProcedureRequest& r, ProcedureOutcome& o) {
   // relatively observable result is saved, for a nested step to read.
   for (;;) {
     DES observable;
-    if (!suprobsDES(plant, k, r.events, observable)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+    if (!suprobsDES(plant, k, r.events, observable, nullptr, r.minimizer)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
     o.results.clear();
     if (!saveTo(r, 0, observable, 0, o)) return;
     asLoaded(observable);
     DES next;
     if (int rc = step(plant, &observable, next)) return (void)fail(o, rc);
     freeDES(observable);
-    const bool same = sameAfterMinimizing(std::move(k), copyDES(next));
+    const bool same = sameAfterMinimizing(std::move(k), copyDES(next), r.minimizer);
     k = std::move(next);
     if (same) break;
   }
@@ -260,7 +264,7 @@ void runSuprobs(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES plant, legal;
   if (!loadRequired(r.inputs[0], plant, o) || !loadRequired(r.inputs[1], legal, o)) return;
   DES result;
-  if (!suprobsDES(plant, legal, r.events, result)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
+  if (!suprobsDES(plant, legal, r.events, result, nullptr, r.minimizer)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
   saveTo(r, 0, result, 0, o);
 }
 

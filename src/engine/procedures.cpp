@@ -18,10 +18,8 @@ int layoutVersion() { return sizeof(void*) >= 8 ? 2 : 1; }
 
 void performProcedure(const ProcedureRequest& request, ProcedureOutcome& outcome) {
   outcome = ProcedureOutcome{};
-  transitionLimitExceeded = false;
   if (request.code < 0 || request.code >= PROCEDURE_COUNT || !procedureRunners[request.code]) return;
   procedureRunners[request.code](request, outcome);
-  if (outcome.code == RESULT_OK && transitionLimitExceeded) outcome.code = RESULT_TOO_MANY_TRANSITIONS;
 }
 
 ResultFile figuresOf(const std::string& path, const DES& des, std::int64_t init) {
@@ -79,7 +77,6 @@ bool loadRequired(const std::string& path, DES& des, ProcedureOutcome& o) {
 
 bool saveTo(const ProcedureRequest& r, std::size_t k, const DES& des, std::int64_t init, ProcedureOutcome& o) {
   if (k >= r.outputs.size()) return fail(o, RESULT_INCOMPLETE_PARAMETERS);
-  if (transitionLimitExceeded) return fail(o, RESULT_TOO_MANY_TRANSITIONS);
   if (saveDESFile(r.outputs[k], des, init, layoutVersion()) != SAVE_OK)
     return fail(o, RESULT_WRITE_FAILED, r.outputs[k]);
   o.results.push_back(figuresOf(r.outputs[k], des, init));
@@ -89,7 +86,10 @@ bool saveTo(const ProcedureRequest& r, std::size_t k, const DES& des, std::int64
 std::string desPath(const std::string& name) { return userPath(name, ".DES"); }
 
 BatchOutcome performForBatch(const ProcedureRequest& request, ProcedureOutcome& o) {
-  performProcedure(request, o);
+  // The batch child's minimizer is the one its parameters chose.
+  ProcedureRequest chosen = request;
+  chosen.minimizer = minimizerOf(session.minimizerSelector);
+  performProcedure(chosen, o);
   switch (o.code) {
   case RESULT_CHILD_FAILED: return endWithoutResult(o.message.c_str());
   case RESULT_NO_RESULT: {

@@ -16,6 +16,7 @@
 
 #include "engine/protocol.h"
 #include "model/des.h"
+#include "model/minimizer.h"
 #include "model/sortedlists.h"
 
 namespace kav {
@@ -87,6 +88,7 @@ struct ProcedureRequest {
   std::string title;                            // Graphviz: the name shown in the picture
   SupconStep supconStep;                        // Supconrobs: empty runs Supcon in this process
   bool figuresWanted = false;                   // Supreduce, Localize: read their results back for `results`
+  Minimizer minimizer = Minimizer::HOPCROFT;    // every minimization: the front end's choice from its session
 };
 
 // What a run answers. On failure `failedPath` names the file that could
@@ -119,8 +121,8 @@ inline constexpr int RESULT_RECURSION_GUARD = 100;   // Supreduce: kept for the 
 // replacing its file in one step; a failure may leave the outputs written
 // before it (Natobs, Localize, Supconrobs). RESULT_CHILD_FAILED and
 // RESULT_NO_RESULT stand for failures the batch child answers by ending
-// without a result file. transitionLimitExceeded is cleared first; a
-// procedure that set it answers RESULT_TOO_MANY_TRANSITIONS.
+// without a result file. A computation that would give a state more than
+// 65,535 transitions answers RESULT_TOO_MANY_TRANSITIONS.
 // Out of memory throws std::bad_alloc to the caller's wrapper.
 void performProcedure(const ProcedureRequest& request, ProcedureOutcome& outcome);
 

@@ -139,7 +139,7 @@ void runMinstate(const ProcedureRequest& r, ProcedureOutcome& o) {
   std::int64_t init = 0;
   if (!loadFrom(r.inputs[0], init, des, o)) return;
   reachDES(des);
-  minimizeDES(des);
+  minimizeDES(des, r.minimizer);
   saveTo(r, 0, des, init, o);
 }
 

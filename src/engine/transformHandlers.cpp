@@ -81,7 +81,7 @@ void runSelfloop(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   std::int64_t init = 0;
   if (!loadFrom(r.inputs[0], init, des, o)) return;
-  selfloopWhereAbsent(des, r.events);
+  if (!selfloopWhereAbsent(des, r.events)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
   saveTo(r, 0, des, init, o);
 }
 
@@ -114,7 +114,7 @@ BatchOutcome handleComplement(ParamReader& params) { return handleOneInWithEvent
 void runComplement(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
-  complementDES(des, r.events);
+  if (!complementDES(des, r.events)) return (void)fail(o, RESULT_TOO_MANY_TRANSITIONS);
   reachDES(des);
   saveTo(r, 0, des, 0, o);
 }
@@ -124,7 +124,7 @@ BatchOutcome handleProject(ParamReader& params) { return handleOneInWithEvents(p
 void runProject(const ProcedureRequest& r, ProcedureOutcome& o) {
   DES des;
   if (!loadDESFrom(r.inputs[0], des, o)) return;
-  project(des, r.events);
+  project(des, r.events, {}, r.minimizer);
   saveTo(r, 0, des, 0, o);
 }
 
@@ -152,7 +152,7 @@ void runRelabel(const ProcedureRequest& r, ProcedureOutcome& o) {
   freeDES(des);
   // Only a relabelling that made the DES nondeterministic is projected
   // (and so minimized); otherwise the numbering of DES1 stays.
-  if (!fresh.empty()) project(result, fresh);
+  if (!fresh.empty()) project(result, fresh, {}, r.minimizer);
   saveTo(r, 0, result, 0, o);
 }
 

@@ -6,8 +6,6 @@
 
 namespace kav {
 
-bool transitionLimitExceeded = false;
-
 namespace {
 
 std::unique_ptr<Transition[]> newTransitionArray(std::size_t count) {
@@ -48,7 +46,8 @@ DES copyDES(const DES& source) {
       to.transitionCount = from.transitionCount;
     } else {
       scratch.assign(list.begin(), list.end());
-      assignTransitions(to, scratch);
+      // Sorting and dropping repeats never lengthens a list.
+      assignFittingTransitions(to, scratch);
     }
   }
   return copy;
@@ -60,10 +59,7 @@ bool insertTransition(StateRecord& state, std::uint16_t event, std::int64_t targ
   Transition* end = begin + state.transitionCount;
   Transition* pos = std::lower_bound(begin, end, entry);
   if (pos != end && *pos == entry) return false;
-  if (state.transitionCount == MAX_TRANSITIONS_PER_STATE) {
-    transitionLimitExceeded = true;
-    return false;
-  }
+  if (state.transitionCount == MAX_TRANSITIONS_PER_STATE) return false;
   const std::size_t index = static_cast<std::size_t>(pos - begin);
   const std::size_t count = state.transitionCount;
   auto grown = newTransitionArray(count + 1);
@@ -93,14 +89,22 @@ bool deleteTransition(StateRecord& state, std::uint16_t event, std::int64_t targ
 
 bool assignTransitions(StateRecord& state, std::vector<Transition>& list) {
   normalizeSorted(list);
-  if (list.size() > MAX_TRANSITIONS_PER_STATE) {
-    transitionLimitExceeded = true;
-    return false;
-  }
+  if (list.size() > MAX_TRANSITIONS_PER_STATE) return false;
   state.transitions = newTransitionArray(list.size());
   if (!list.empty()) std::memcpy(state.transitions.get(), list.data(), list.size() * sizeof(Transition));
   state.transitionCount = static_cast<std::uint16_t>(list.size());
   return true;
+}
+
+void assignFittingTransitions(StateRecord& state, std::vector<Transition>& list) {
+  [[maybe_unused]] const bool fits = assignTransitions(state, list);
+  assert(fits);
+}
+
+bool wouldExceedLimit(const StateRecord& state, std::uint16_t event, std::int64_t target) {
+  if (state.transitionCount < MAX_TRANSITIONS_PER_STATE) return false;
+  const auto list = transitionsOf(state);
+  return !std::binary_search(list.begin(), list.end(), makeTransition(event, target));
 }
 
 std::uint32_t findEventIndex(const StateRecord& state, std::uint16_t event) {

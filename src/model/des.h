@@ -76,13 +76,6 @@ struct DES {
   const StateRecord& operator[](std::int64_t s) const { return states[static_cast<std::size_t>(s)]; }
 };
 
-// --- Sticky failure flags of the model -------------------------------------
-//
-// An operation that would give a state more than MAX_TRANSITIONS_PER_STATE
-// transitions leaves the state as it was and sets this flag; the caller
-// tests it after the operation (the batch handlers turn it into result 9).
-extern bool transitionLimitExceeded;
-
 // --- Creation and release ---------------------------------------------------
 
 // A DES of count all-zero states.
@@ -97,17 +90,31 @@ DES copyDES(const DES& source);
 
 // --- Transition lists -------------------------------------------------------
 
+// The transition limit is a result, never a side effect: every function
+// here that could give a state more than MAX_TRANSITIONS_PER_STATE
+// transitions leaves the state as it was and answers so, and the callers
+// pass that on up to the procedure, which answers it as its result code.
+
 // Inserts (event, target) at its sorted place. Returns true when inserted,
-// false when the pair was present already or the state is full (then
-// transitionLimitExceeded is set). Cost: O(log d + d) for d transitions.
+// false when the pair was present already or the state is full. A caller
+// that can meet a full state asks wouldExceedLimit first; the others (one
+// transition per label, labels below 1024) cannot.
+// Cost: O(log d + d) for d transitions.
 bool insertTransition(StateRecord& state, std::uint16_t event, std::int64_t target);
+// True when the state is full and (event, target) is not among its
+// transitions, so that inserting it would exceed the limit. O(log d).
+[[nodiscard]] bool wouldExceedLimit(const StateRecord& state, std::uint16_t event, std::int64_t target);
 // Removes (event, target). Returns true when it was present.
 bool deleteTransition(StateRecord& state, std::uint16_t event, std::int64_t target);
 // Replaces the state's transitions by `list`, which is sorted and stripped
 // of duplicates in place. One allocation. Returns false, leaving the state
-// unchanged and setting transitionLimitExceeded, when more than
-// MAX_TRANSITIONS_PER_STATE distinct transitions remain.
-bool assignTransitions(StateRecord& state, std::vector<Transition>& list);
+// unchanged, when more than MAX_TRANSITIONS_PER_STATE distinct transitions
+// remain.
+[[nodiscard]] bool assignTransitions(StateRecord& state, std::vector<Transition>& list);
+// assignTransitions for a list the caller knows to fit: no longer than a
+// list the state or another state held, or at most one transition per
+// label. The caller says why at the call; the fit is asserted.
+void assignFittingTransitions(StateRecord& state, std::vector<Transition>& list);
 // The index of the first transition with this event, or the count when
 // there is none. Binary search.
 std::uint32_t findEventIndex(const StateRecord& state, std::uint16_t event);
@@ -119,8 +126,8 @@ bool hasEvent(const StateRecord& state, std::uint16_t event);
 // the vocal output of i (the last state sent there wins) and the union of
 // the transitions of all states sent there, targets translated by map.
 // `target` must already have enough states. Returns false when a merged
-// state would exceed the transition limit (transitionLimitExceeded is set).
-bool recodeDES(const DES& source, DES& target, std::span<const std::int64_t> map);
+// state would exceed the transition limit (that state is left as it was).
+[[nodiscard]] bool recodeDES(const DES& source, DES& target, std::span<const std::int64_t> map);
 
 std::int64_t countTransitions(const DES& des);
 // True when no state has two transitions with one label. A target outside

@@ -13,7 +13,8 @@ void tabulateDisabled(const StateRecord& plantState, const StateRecord& productS
   for (std::size_t i = 0; i < plantList.size(); ++i) {
     const std::uint16_t label = plantList[i].event;
     while (j < own.size() && own[j].event < label) ++j;
-    // A present label only costs the search; the list grows once per new one.
+    // A present label only costs the search; the list grows once per new one,
+    // so it holds one transition per label and stays far below the limit.
     if (j == own.size() || own[j].event != label) insertTransition(record, label, 0);
   }
 }

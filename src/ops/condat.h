@@ -18,7 +18,7 @@ namespace kav {
 //       transition of (g, x). The product is not trimmed. An empty plant
 //       gives NS empty records, an empty supervisor no records.
 // Returns: false when the product would exceed the transition limit
-// (transitionLimitExceeded set; controlData untouched).
+// (controlData untouched).
 // Cost: the product, plus O(p * d) for p product states and out-degree d.
 [[nodiscard]] bool condatDES(const DES& plant, const DES& supervisor, DES& controlData);
 

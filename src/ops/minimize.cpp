@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "model/progress.h"
-#include "model/session.h"
 #include "ops/hugepages.h"
 #include "ops/pairmap.h"
 
@@ -597,8 +596,8 @@ void minimizePairwise(DES& des) {
   for (bool again = true; again && des.size() >= 2;) again = pairwiseRound(des);
 }
 
-void minimizeDES(DES& des) {
-  if (session.minimizerSelector == 0) minimizePairwise(des);
+void minimizeDES(DES& des, Minimizer minimizer) {
+  if (minimizer == Minimizer::PAIRWISE) minimizePairwise(des);
   else minimizeHopcroft(des);
 }
 

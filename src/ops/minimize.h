@@ -31,6 +31,7 @@
 #include <span>
 
 #include "model/des.h"
+#include "model/minimizer.h"
 
 namespace kav {
 
@@ -65,7 +66,8 @@ void minimizePairwise(DES& des);
 [[nodiscard]] bool equivalentStates(std::int64_t p, std::int64_t q, const DES& des,
                                     std::span<const std::int64_t> blockOf);
 
-// minimizeHopcroft, or minimizePairwise when session.minimizerSelector is 0.
-void minimizeDES(DES& des);
+// minimizeHopcroft, or minimizePairwise when the minimizer says so. The
+// procedures pass the front end's choice; the default serves tests and tools.
+void minimizeDES(DES& des, Minimizer minimizer = Minimizer::HOPCROFT);
 
 } // namespace kav

@@ -32,7 +32,7 @@ void mutexCut(DES& product, std::int64_t n1, std::int64_t n2, const PairIndex& p
 // Out: result replaced. Numbering: the product's (breadth-first from
 // (0, 0)), compacted in order.
 // Returns false when the product would exceed the transition limit
-// (transitionLimitExceeded set; result untouched).
+// (result untouched).
 // Cost: the product plus O(p + t).
 [[nodiscard]] bool mutexDES(const DES& a, const DES& b, const StatePairList& excluded, DES& result);
 

@@ -19,7 +19,7 @@ bool allCoreachable(const DES& des);
 // An empty a or b gives an empty product and the answer yes.
 // Out: answer.
 // Returns false when the product would exceed the transition limit
-// (transitionLimitExceeded set; answer untouched).
+// (answer untouched).
 // Cost: the product, plus O(p + t) for its p states and t transitions.
 [[nodiscard]] bool nonconflictingDES(const DES& a, const DES& b, bool& answer);
 

@@ -491,8 +491,8 @@ void visitMeetPairs(const DES& a, const DES& b, const std::function<bool(std::in
   }
 }
 
-void addSelfloops(DES& des, const EventList& events) {
-  if (events.empty()) return;
+bool addSelfloops(DES& des, const EventList& events) {
+  if (events.empty()) return true;
   std::vector<Transition> scratch;
   for (std::int64_t s = 0; s < des.size(); ++s) {
     StateRecord& state = des[s];
@@ -505,8 +505,9 @@ void addSelfloops(DES& des, const EventList& events) {
       scratch.push_back(t);
     }
     // Duplicates (a self-loop already there) collapse in the one sort.
-    if (!assignTransitions(state, scratch)) return;
+    if (!assignTransitions(state, scratch)) return false;
   }
+  return true;
 }
 
 bool syncDES(const DES& a, const DES& b, const EventList& events, bool skipFirst, DES& result,

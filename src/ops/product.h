@@ -23,8 +23,7 @@
 // state of the first operand, N1 its size, s2 of the second); the hashed
 // products (meetDESHashed, syncDESHashed) with the key s2 << 32 | s1.
 //
-// Failure: bool results answer false, with transitionLimitExceeded set and
-// the outputs left untouched, when a product state would carry more than
+// Failure: bool results answer false, with the outputs left untouched, when a product state would carry more than
 // MAX_TRANSITIONS_PER_STATE transitions (only possible with nondeterministic
 // operands). Exhausted memory is std::bad_alloc.
 
@@ -105,9 +104,10 @@ std::uint64_t pairTableLimit();
 void visitMeetPairs(const DES& a, const DES& b, const std::function<bool(std::int64_t)>& visit);
 
 // Adds at every state s the self-loop (e, s) for each label e of `events`,
-// unless exactly that transition is there. In place. Cost: O(n * (d + k)),
-// k labels.
-void addSelfloops(DES& des, const EventList& events);
+// unless exactly that transition is there. In place. Returns false when a
+// state would exceed the transition limit: that state and the ones after it
+// are left as they were. Cost: O(n * (d + k)), k labels.
+[[nodiscard]] bool addSelfloops(DES& des, const EventList& events);
 
 // Synchronous product of a and b over the label set `events` (ascending):
 // a label of `events` that an operand uses on none of its transitions is

@@ -1,6 +1,8 @@
 #include "ops/project.h"
 
 #include <algorithm>
+#include <cassert>
+#include <optional>
 #include <span>
 #include <type_traits>
 
@@ -197,7 +199,7 @@ bool constructSubsets(DES& des, const EventList& labels, SubsetTable* keep) {
     }
     // One target per label, labels ascending: already in list order, and
     // a subset has at most one transition per label, far below the limit.
-    (void)assignTransitions(result[k], out);
+    assignFittingTransitions(result[k], out);
   }
   des = std::move(result);
   return true;
@@ -226,7 +228,7 @@ void silenceErased(DES& des, const std::vector<std::uint8_t>& erased) {
     list.assign(old.begin(), old.end());
     for (Transition& t : list)
       if (erased[t.event]) t.event = NULL_LABEL;
-    (void)assignTransitions(s, list); // never longer than before
+    assignFittingTransitions(s, list); // never longer than before
   }
 }
 
@@ -294,7 +296,7 @@ bool mergeSilentCycles(DES& des) {
       if (std::none_of(old.begin(), old.end(), self)) continue;
       list.assign(old.begin(), old.end());
       std::erase_if(list, self);
-      (void)assignTransitions(state, list);
+      assignFittingTransitions(state, list); // shorter than before
     }
     return true;
   }
@@ -315,7 +317,6 @@ bool mergeSilentCycles(DES& des) {
       members[static_cast<std::size_t>(fill[static_cast<std::size_t>(component[i])]++)] = static_cast<std::int64_t>(i);
   }
   DES result = allocStates(merged);
-  const bool limitBefore = transitionLimitExceeded;
   for (std::int64_t k = 0; k < merged; ++k) {
     list.clear();
     StateRecord& out = result[k];
@@ -327,10 +328,7 @@ bool mergeSilentCycles(DES& des) {
         if (t.event != NULL_LABEL || to != k) list.push_back(makeTransition(t.event, to));
       }
     }
-    if (!assignTransitions(out, list)) {
-      transitionLimitExceeded = limitBefore;
-      return false;
-    }
+    if (!assignTransitions(out, list)) return false;
   }
   des = std::move(result);
   return true;
@@ -608,7 +606,7 @@ struct PlainSubsets {
         work += static_cast<std::int64_t>(closure.size());
         out.push_back(makeTransition(aut.labels[a], findOrAdd()));
       }
-      (void)assignTransitions(result.states[k], out); // one target per label
+      assignFittingTransitions(result.states[k], out); // one target per label
       budget -= work;
     }
     return true;
@@ -956,7 +954,7 @@ struct PrunedSubsets {
     // Within the limit, node and edge numbers of the simulation fit 31 bits.
     simulation.limit = std::min<std::int64_t>(limit, INT32_MAX);
     std::vector<std::uint32_t> set{0};
-    (void)findOrAdd(set);
+    findOrAdd(set); // the subset of state 0 becomes result state 0
     for (std::size_t k = 0; k < table.count(); ++k) {
       reportProgressf("PROJECT: %d %d", static_cast<int>(k), static_cast<int>(table.count() - 1));
       if (simulation.spent > limit || (giveUpWhenPoor && k >= 64 && 2 * after > before)) return false;
@@ -987,7 +985,7 @@ struct PrunedSubsets {
         if (!prune(set)) return false;
         out.push_back(makeTransition(aut.labels[a], findOrAdd(set)));
       }
-      (void)assignTransitions(result.states[k], out); // one target per label
+      assignFittingTransitions(result.states[k], out); // one target per label
     }
     return true;
   }
@@ -1017,7 +1015,9 @@ void determinizeSilent(DES& des, bool acyclic, const ProjectLimits& limits) {
     }
   }
   budget = INT64_MAX;
-  (void)plain.run(budget);
+  // An unbounded budget always lets the construction finish.
+  [[maybe_unused]] const bool finished = plain.run(budget);
+  assert(finished);
   des = std::move(plain.result);
 }
 
@@ -1049,16 +1049,17 @@ bool erasesSomething(DES& des, const EventList& labels) {
   return occurs();
 }
 
-void stagedProjection(DES& des, const EventList& labels, bool minimize) {
-  const auto reduce = [&des, minimize] {
-    if (!minimize || des.size() < 2) return;
+// Without a minimizer, the stages alone: no reach and no minimization.
+void stagedProjection(DES& des, const EventList& labels, std::optional<Minimizer> minimizer) {
+  const auto reduce = [&des, minimizer] {
+    if (!minimizer || des.size() < 2) return;
     reachDES(des);
-    minimizeDES(des);
+    minimizeDES(des, *minimizer);
   };
   if (labels.empty()) {
-    if (minimize) {
+    if (minimizer) {
       reachDES(des);
-      minimizeDES(des);
+      minimizeDES(des, *minimizer);
     }
     return;
   }
@@ -1079,9 +1080,9 @@ void stagedProjection(DES& des, const EventList& labels, bool minimize) {
 
 void projectCore(DES& des, const EventList& labels) { constructSubsets(des, labels, nullptr); }
 
-void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits) {
+void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits, Minimizer minimizer) {
   if (!erasesSomething(des, nullLabels)) {
-    minimizeDES(des);
+    minimizeDES(des, minimizer);
     return;
   }
   std::vector<std::uint8_t> erased(65536, 0);
@@ -1094,9 +1095,11 @@ void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits)
   bfsRecodeDES(des);
 }
 
-void projectStaged(DES& des, const EventList& nullLabels) { stagedProjection(des, nullLabels, true); }
+void projectStaged(DES& des, const EventList& nullLabels, Minimizer minimizer) {
+  stagedProjection(des, nullLabels, minimizer);
+}
 
-void projectNoMinimize(DES& des, const EventList& nullLabels) { stagedProjection(des, nullLabels, false); }
+void projectNoMinimize(DES& des, const EventList& nullLabels) { stagedProjection(des, nullLabels, std::nullopt); }
 
 void projectWithStateSets(DES& des, const EventList& nullLabels, std::vector<StateList>& stateSets) {
   SubsetTable table;

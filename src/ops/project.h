@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "model/des.h"
+#include "model/minimizer.h"
 #include "model/sortedlists.h"
 
 namespace kav {
@@ -58,7 +59,8 @@ struct ProjectLimits {
 // its stages. When the staged construction would run no subset
 // construction (no label of its first stage occurs on a transition, and no
 // erased label on a transition reachable from state 0), the result is the
-// input reached and minimized (minimizeDES), numbered as that leaves it.
+// input reached and minimized (minimizeDES with `minimizer`), numbered as
+// that leaves it.
 // Otherwise it is the minimal deterministic DES of the projected closed and
 // marked behaviour, numbered breadth-first from state 0 (labels ascending),
 // vocal outputs 0: whatever the route, that DES and numbering are unique.
@@ -81,7 +83,10 @@ struct ProjectLimits {
 // Cost: the plain construction, O(sum of subset sizes times moves), bounded
 // by the determinized projection rather than by any partial one, plus about
 // limits.prunedWork for a pruned one that gives up; O(n + t) before them.
-void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits = {});
+// The procedures pass the front end's minimizer; the defaults serve tests
+// and tools.
+void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits = {},
+             Minimizer minimizer = Minimizer::HOPCROFT);
 
 // The staged reference of project, with N the state count at entry:
 //   no labels:        reach and minimize;
@@ -91,10 +96,10 @@ void project(DES& des, const EventList& nullLabels, const ProjectLimits& limits 
 //                     (an odd last one alone), each stage followed by
 //                     reach and minimize when more than 1 state results;
 //   N >= 1000:        the same one label at a time.
-// Minimize is minimizeDES (the session's minimizer). In place.
+// Minimize is minimizeDES with `minimizer`. In place.
 // Numbering: that of the last step (minimization keeps blocks in order of
 // their smallest state; a result of one state is state 0).
-void projectStaged(DES& des, const EventList& nullLabels);
+void projectStaged(DES& des, const EventList& nullLabels, Minimizer minimizer = Minimizer::HOPCROFT);
 
 // The same stages with projectCore alone: no reach and no minimization
 // between or after them.

@@ -30,7 +30,7 @@ namespace kav {
 // compacted order-preservingly by every trim. A state is marked when both
 // components are; vocal outputs are 0.
 // Returns: false when an expanded product state would exceed the
-// transition limit (transitionLimitExceeded set; outputs untouched).
+// transition limit (outputs untouched).
 // Progress: "SHAVE1 %ld %ld" (previous and current size) per shave round.
 // Cost: the pruned product (p states, t transitions), plus O(r * (p + t))
 // for r shave rounds (every round but the last removes at least one state;

@@ -8,8 +8,9 @@
 
 namespace kav {
 
-void selfloopWhereAbsent(DES& des, const EventList& labels) {
-  if (labels.empty()) return;
+bool selfloopWhereAbsent(DES& des, const EventList& labels) {
+  if (labels.empty()) return true;
+  bool fits = true;
   std::vector<Transition> list;
   for (std::int64_t s = 0; s < des.size(); ++s) {
     StateRecord& state = des[s];
@@ -22,11 +23,12 @@ void selfloopWhereAbsent(DES& des, const EventList& labels) {
       if (i < old.size() && old[i].event == e) continue;
       list.push_back(makeTransition(e, s));
     }
-    if (list.size() != old.size()) (void)assignTransitions(state, list);
+    if (list.size() != old.size()) fits = assignTransitions(state, list) && fits;
   }
+  return fits;
 }
 
-void complementDES(DES& des, const EventList& extraLabels) {
+bool complementDES(DES& des, const EventList& extraLabels) {
   EventList sigma = extraLabels;
   collectEvents(des, sigma);
   const auto loopsOnSigma = [&sigma](std::int64_t state) {
@@ -38,11 +40,11 @@ void complementDES(DES& des, const EventList& extraLabels) {
     des = allocStates(1);
     des[0].marked = 1;
     std::vector<Transition> loops = loopsOnSigma(0);
-    (void)assignTransitions(des[0], loops);
-    return;
+    assignFittingTransitions(des[0], loops); // one loop per label
+    return true;
   }
   const std::int64_t dump = des.size();
-  bool dumpUsed = false;
+  bool dumpUsed = false, fits = true;
   std::vector<Transition> list;
   for (std::int64_t s = 0; s < dump; ++s) {
     StateRecord& state = des[s];
@@ -56,14 +58,18 @@ void complementDES(DES& des, const EventList& extraLabels) {
       list.push_back(makeTransition(e, dump));
     }
     if (list.size() == old.size()) continue;
-    (void)assignTransitions(state, list);
+    if (!assignTransitions(state, list)) {
+      fits = false;
+      continue;
+    }
     dumpUsed = true;
   }
-  if (!dumpUsed) return;
+  if (!dumpUsed) return fits;
   resizeStates(des, dump + 1);
   des[dump].marked = 1;
   std::vector<Transition> loops = loopsOnSigma(dump);
-  (void)assignTransitions(des[dump], loops);
+  assignFittingTransitions(des[dump], loops); // one loop per label
+  return fits;
 }
 
 bool relabelDES(const DES& source, const StatePairList& pairs, DES& result, EventList& freshLabels) {
@@ -84,7 +90,8 @@ bool relabelDES(const DES& source, const StatePairList& pairs, DES& result, Even
       const std::int32_t to = newLabel[t.event];
       list.push_back(makeTransition(to < 0 ? t.event : static_cast<std::uint16_t>(to), t.target));
     }
-    (void)assignTransitions(out[s], list);
+    // Relabelling maps each transition to one, so no list grows.
+    assignFittingTransitions(out[s], list);
   }
   freshLabels.clear();
   const bool fixed = checkDeterministic(out) || fixSemiDeterminism(out, false, freshLabels);
@@ -122,7 +129,7 @@ bool fixSemiDeterminism(DES& des, bool skipLabelZero, EventList& freshLabels) {
       }
       std::uint16_t fresh;
       if (!nextFresh(fresh)) {
-        if (changed) (void)assignTransitions(des[s], list);
+        if (changed) assignFittingTransitions(des[s], list);
         return false;
       }
       insertEvent(freshLabels, fresh);
@@ -140,12 +147,14 @@ bool fixSemiDeterminism(DES& des, bool skipLabelZero, EventList& freshLabels) {
       // it never separates two transitions of one label, as its label is
       // used nowhere else.
       if (position <= j) ++j;
+      // The list trades the duplicate for the link and the copy is part of
+      // it, so neither is longer than s's list was.
       StateRecord& fresher = des.states.emplace_back();
       fresher.marked = des[s].marked;
-      (void)assignTransitions(fresher, copy);
+      assignFittingTransitions(fresher, copy);
       changed = true;
     }
-    if (changed) (void)assignTransitions(des[s], list);
+    if (changed) assignFittingTransitions(des[s], list);
   }
   return true;
 }
@@ -155,7 +164,7 @@ DES allEventsDES(const EventList& labels) {
   des[0].marked = 1;
   std::vector<Transition> loops;
   for (std::uint16_t e : labels) loops.push_back(makeTransition(e, 0));
-  (void)assignTransitions(des[0], loops);
+  assignFittingTransitions(des[0], loops); // one loop per label
   return des;
 }
 

@@ -15,10 +15,10 @@ namespace kav {
 // transition with, the self-loop (e, s). A state that already has e
 // towards any state gets nothing for e, so a deterministic DES stays
 // deterministic. In place; numbering unchanged.
-// A state that would exceed MAX_TRANSITIONS_PER_STATE is left as it was
-// and transitionLimitExceeded is set.
+// Returns false when a state would exceed MAX_TRANSITIONS_PER_STATE; that
+// state is left as it was, the others get their self-loops.
 // Cost: O(n * (d + k)) for d transitions per state and k labels.
-void selfloopWhereAbsent(DES& des, const EventList& labels);
+[[nodiscard]] bool selfloopWhereAbsent(DES& des, const EventList& labels);
 
 // Complement over the alphabet S = the labels on des's transitions plus
 // `extraLabels`: every marking is toggled and every state missing a label
@@ -27,8 +27,10 @@ void selfloopWhereAbsent(DES& des, const EventList& labels);
 // The empty DES becomes one marked state looping on every label of S.
 // In place; the caller removes unreachable states (reachDES) afterwards.
 // Numbering: the old states keep their numbers; D is state size.
+// Returns false when a state would exceed MAX_TRANSITIONS_PER_STATE; that
+// state keeps its transitions (its marking is toggled all the same).
 // Cost: O(n * (d + |S|)).
-void complementDES(DES& des, const EventList& extraLabels);
+[[nodiscard]] bool complementDES(DES& des, const EventList& extraLabels);
 
 // Relabels every transition whose label is the old label of a pair with
 // that pair's new label (for an old label listed several times, the

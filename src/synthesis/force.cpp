@@ -38,8 +38,8 @@ void forceDES(const DES& source, const EventList& forcible, const EventList& pre
     link.target = n;
     kept.push_back(link);
     // Each list is no longer than s's own, so neither can exceed the limit.
-    (void)assignTransitions(r[s], kept);
-    (void)assignTransitions(r.states.emplace_back(), delayed);
+    assignFittingTransitions(r[s], kept);
+    assignFittingTransitions(r.states.emplace_back(), delayed);
   }
   reachDES(r);
   result = std::move(r);

@@ -52,14 +52,15 @@ void splitInitialState(DES& des) {
   copy.marked = des[0].marked;
   copy.vocal = des[0].vocal;
   std::vector<Transition> list(transitionsOf(des[0]).begin(), transitionsOf(des[0]).end());
-  (void)assignTransitions(copy, list);
+  // Copies and retargeted lists are as long as their originals.
+  assignFittingTransitions(copy, list);
   for (StateRecord& s : des.states) {
     const auto old = transitionsOf(s);
     if (std::none_of(old.begin(), old.end(), [](const Transition& t) { return t.target == 0; })) continue;
     list.assign(old.begin(), old.end());
     for (Transition& t : list)
       if (t.target == 0) t.target = n;
-    (void)assignTransitions(s, list);
+    assignFittingTransitions(s, list);
   }
 }
 
@@ -124,19 +125,19 @@ void splitByEntryClass(DES& des) {
       list.clear();
       for (const Transition& t : transitionsOf(des[s]))
         list.push_back(makeTransition(t.event, version[classAfter(s, k, t.event)][static_cast<std::size_t>(t.target)]));
-      (void)assignTransitions(r, list);
+      assignFittingTransitions(r, list); // one per transition of s
     }
   }
   des = std::move(out);
 }
 
 // Outconsis on a DES whose state 0 is silent.
-void makeOutputConsistent(DES& des) {
+void makeOutputConsistent(DES& des, Minimizer minimizer) {
   encodeOutputs(des);
   splitInitialState(des);
   splitByEntryClass(des);
   reachDES(des);
-  minimizeDES(des);
+  minimizeDES(des, minimizer);
 }
 
 // --- Hiconsis -------------------------------------------------------------------
@@ -310,7 +311,7 @@ void vocalizeDES(DES& des, const QuadrupleList& requests) {
       copy.vocal = v;
       const auto own = transitionsOf(des[y]);
       list.assign(own.begin(), own.end());
-      (void)assignTransitions(copy, list);
+      assignFittingTransitions(copy, list); // a copy of y's list
       // A copied transition that y itself must redirect is redirected for
       // the copy too, when its target is processed: later for a higher
       // target, in this round for a self-loop. (Requests into lower
@@ -328,6 +329,8 @@ void vocalizeDES(DES& des, const QuadrupleList& requests) {
     requested.insert(requested.end(), ownLoops.begin(), ownLoops.end());
     for (const Request& r : requested) {
       const auto k = static_cast<std::size_t>(std::lower_bound(values.begin(), values.end(), r.value) - values.begin());
+      // The request came from the transition (r.event, y) of r.from, so the
+      // list loses one before it gains one and never grows.
       deleteTransition(des[r.from], r.event, y);
       insertTransition(des[r.from], r.event, copies[k]);
     }
@@ -336,17 +339,17 @@ void vocalizeDES(DES& des, const QuadrupleList& requests) {
   bfsRecodeDES(des);
 }
 
-int outconsisDES(DES& des) {
+int outconsisDES(DES& des, Minimizer minimizer) {
   if (des.empty()) return HIERARCHY_OK;
   if (des[0].vocal != 0) return HIERARCHY_VOCAL_INITIAL_STATE;
-  makeOutputConsistent(des);
+  makeOutputConsistent(des, minimizer);
   return HIERARCHY_OK;
 }
 
-int hiconsisDES(DES& des, bool multipleOutputs) {
+int hiconsisDES(DES& des, bool multipleOutputs, Minimizer minimizer) {
   if (des.empty()) return HIERARCHY_OK;
   if (des[0].vocal != 0) return HIERARCHY_VOCAL_INITIAL_STATE;
-  makeOutputConsistent(des);
+  makeOutputConsistent(des, minimizer);
   std::array<bool, 100> used{};
   for (const StateRecord& s : des.states) {
     const int v = s.vocal;
@@ -388,11 +391,11 @@ int hiconsisDES(DES& des, bool multipleOutputs) {
     }
     if (!changed) break;
   }
-  makeOutputConsistent(des);
+  makeOutputConsistent(des, minimizer);
   return HIERARCHY_OK;
 }
 
-int higenDES(DES& des) {
+int higenDES(DES& des, Minimizer minimizer) {
   if (des.empty()) return HIERARCHY_OK;
   if (des[0].vocal != 0) return HIERARCHY_VOCAL_INITIAL_STATE;
   if (!eventsFitAroundOutputs(des)) return HIERARCHY_EVENTS_EXHAUSTED;
@@ -432,14 +435,14 @@ int higenDES(DES& des) {
       if (s != 0 && isVocal(s) && !isVocal(t.target) && silentToMarked[static_cast<std::size_t>(t.target)]) marked = true;
     }
     high[s].marked = marked;
-    (void)assignTransitions(high[s], list);
+    assignFittingTransitions(high[s], list); // one per transition of s
   }
   EventList nullLabels{0};
   if (!checkDeterministic(high) && !fixSemiDeterminism(high, true, nullLabels))
     return HIERARCHY_FRESH_LABELS_EXHAUSTED;
   // project ends with reach and minimization whenever 2 or more states
   // remain, which is all that is left to do.
-  project(high, nullLabels);
+  project(high, nullLabels, {}, minimizer);
   des = std::move(high);
   return HIERARCHY_OK;
 }

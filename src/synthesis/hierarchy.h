@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "model/des.h"
+#include "model/minimizer.h"
 #include "model/sortedlists.h"
 
 namespace kav {
@@ -54,11 +55,12 @@ void vocalizeDES(DES& des, const QuadrupleList& requests);
 // entered with both classes is split into the uncontrollably entered
 // original and a controllably entered copy (appended in ascending order of
 // the originals), each taking its entering transitions. The result is
-// reached and minimized (minimizeDES).
+// reached and minimized (minimizeDES with `minimizer`, as every
+// minimization below; the procedures pass the front end's choice).
 // In place; HIERARCHY_VOCAL_INITIAL_STATE (des unchanged) or HIERARCHY_OK.
 // Numbering: that of the minimization.
 // Cost: O(n + t) plus the minimization.
-[[nodiscard]] int outconsisDES(DES& des);
+[[nodiscard]] int outconsisDES(DES& des, Minimizer minimizer = Minimizer::HOPCROFT);
 
 // Hierarchical consistency: Outconsis, then passes that give a new output
 // 10 g + 1 to the target t of every relevant transition (s, e, t) (e
@@ -79,7 +81,7 @@ void vocalizeDES(DES& des, const QuadrupleList& requests);
 // Cost: O(p * n * v * (n + t)) for p <= n + 1 passes and v vocal states:
 // a search over (state, vocal state) pairs from every state, the targets'
 // reachable vocal sets cached until an output changes.
-[[nodiscard]] int hiconsisDES(DES& des, bool multipleOutputs);
+[[nodiscard]] int hiconsisDES(DES& des, bool multipleOutputs, Minimizer minimizer = Minimizer::HOPCROFT);
 
 // High-level generator: every transition (s, e, t) becomes (s, output of
 // t, t), silent targets giving label 0; a vocal state is also marked when
@@ -93,6 +95,6 @@ void vocalizeDES(DES& des, const QuadrupleList& requests);
 // HIERARCHY_FRESH_LABELS_EXHAUSTED (des unchanged) or HIERARCHY_OK.
 // Numbering: that of project.
 // Cost: O(n + t) plus the fix and the projection.
-[[nodiscard]] int higenDES(DES& des);
+[[nodiscard]] int higenDES(DES& des, Minimizer minimizer = Minimizer::HOPCROFT);
 
 } // namespace kav

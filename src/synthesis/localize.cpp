@@ -68,6 +68,7 @@ DES localControlData(const DES& plant, const DES& supervisor, const DES& product
     const std::int64_t g = pairOf[static_cast<std::size_t>(s)] % plantSize;
     const std::int64_t x = pairOf[static_cast<std::size_t>(s)] / plantSize;
     for (const Transition& t : transitionsOf(plant[g]))
+      // Target 0 only: one transition per label, far below the limit.
       if (findEvent(events, t.event) && !hasEvent(product[s], t.event)) insertTransition(data[x], t.event, 0);
   }
   return data;
@@ -169,12 +170,13 @@ int localize(const LocalizeRequest& request, std::vector<std::int64_t>& sizes, c
   return LOCALIZE_OK;
 }
 
-bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers, const DES& supervisor) {
+bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers, const DES& supervisor,
+                       Minimizer minimizer) {
   EventList events;
   collectEvents(supervisor, events);
   DES all = allocStates(1);
   all[0].marked = 1;
-  for (std::uint16_t e : events) insertTransition(all[0], e, 0);
+  for (std::uint16_t e : events) insertTransition(all[0], e, 0); // one per label
 
   DES met;
   bool first = true;
@@ -199,17 +201,17 @@ bool controlEquivalent(std::span<const DES> components, std::span<const DES> con
   for (const DES& part : controllers)
     if (!meetWith(part)) return false;
   if (met.empty()) return supervisor.empty();
-  return sameAfterMinimization(met, supervisor);
+  return sameAfterMinimization(met, supervisor, minimizer);
 }
 
-bool sameAfterMinimization(const DES& a, const DES& b) {
+bool sameAfterMinimization(const DES& a, const DES& b, Minimizer minimizer) {
   std::vector<std::int64_t> map;
   if (isomorphicDES(a, b, map)) return true;
   DES x = copyDES(a), y = copyDES(b);
   reachDES(x);
   reachDES(y);
-  minimizeDES(x);
-  minimizeDES(y);
+  minimizeDES(x, minimizer);
+  minimizeDES(y, minimizer);
   return isomorphicDES(x, y, map);
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/des.h"
+#include "model/minimizer.h"
 #include "model/localizeRequest.h"
 
 namespace kav {
@@ -56,10 +57,11 @@ bool isControllerNameTaken(const LocalizeRequest& request, std::size_t index, st
 // marked behaviour as SUPER (sameAfterMinimization), or when both are
 // empty. The order of the meets does not change the language.
 [[nodiscard]] bool controlEquivalent(std::span<const DES> components, std::span<const DES> controllers,
-                                     const DES& supervisor);
+                                     const DES& supervisor, Minimizer minimizer = Minimizer::HOPCROFT);
 
 // True when a and b are isomorphic, or become so after both are reached
-// and minimized (minimizeDES, so the session's minimizer).
-[[nodiscard]] bool sameAfterMinimization(const DES& a, const DES& b);
+// and minimized (minimizeDES with `minimizer`; the console and the command
+// line pass the session's choice, the default serves tests).
+[[nodiscard]] bool sameAfterMinimization(const DES& a, const DES& b, Minimizer minimizer = Minimizer::HOPCROFT);
 
 } // namespace kav

@@ -128,14 +128,14 @@ bool checkObservability(const DES& plant, const DES& legal, const EventList& nul
     const std::int64_t k = violations[i].first;
     list.clear();
     for (; i < violations.size() && violations[i].first == k; ++i) list.push_back(makeTransition(violations[i].second, 0));
-    (void)assignTransitions(failureReport[k], list);
+    assignFittingTransitions(failureReport[k], list); // one per label
   }
   return true;
 }
 
 // --- Supnorm and Supscop ----------------------------------------------------------
 
-bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& result) {
+bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& result, Minimizer minimizer) {
   std::vector<std::int64_t> pairs;
   DES k;
   if (!meetDESHashed(a, b, k, pairs)) return false;
@@ -148,14 +148,14 @@ bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& re
 
   // M: the strings of B that K does not mark.
   DES c1 = copyDES(k);
-  complementDES(c1, d);
+  if (!complementDES(c1, d)) return false;
   reachDES(c1);
   DES m;
   if (!meetDESHashed(b, c1, m, pairs)) return false;
   freeDES(c1);
 
   // S: every string whose projection is that of a string of M.
-  project(m, nullLabels);
+  project(m, nullLabels, {}, minimizer);
   DES s;
   if (!syncDESHashed(m, allEventsDES(eb), s, pairs)) return false;
   freeDES(m);
@@ -165,14 +165,14 @@ bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& re
   EventList d2;
   for (std::uint16_t e : ek)
     if (!findEvent(es, e)) d2.push_back(e);
-  complementDES(s, d2);
+  if (!complementDES(s, d2)) return false;
   reachDES(s);
 
   DES r;
   if (!meetDESHashed(k, s, r, pairs)) return false;
   trimDES(r);
   reachDES(r);
-  minimizeDES(r);
+  minimizeDES(r, minimizer);
   result = std::move(r);
   return true;
 }
@@ -190,7 +190,7 @@ DES supClosed(const DES& d) {
     std::vector<Transition> loops;
     for (const Transition& t : transitionsOf(d[0]))
       if (t.target == 0) loops.push_back(t);
-    (void)assignTransitions(one[0], loops);
+    assignFittingTransitions(one[0], loops); // part of d[0]'s list
     return one;
   }
   if (allMarked) return copyDES(d);
@@ -200,7 +200,7 @@ DES supClosed(const DES& d) {
     list.clear();
     for (const Transition& t : transitionsOf(result[s]))
       if (d[t.target].marked) list.push_back(t);
-    if (list.size() != result[s].transitionCount) (void)assignTransitions(result[s], list);
+    if (list.size() != result[s].transitionCount) assignFittingTransitions(result[s], list); // a part
   }
   trimDES(result);
   return result;
@@ -227,13 +227,13 @@ bool sameDES(const DES& a, const DES& b) {
 
 } // namespace
 
-bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, DES& result) {
+bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, DES& result, Minimizer minimizer) {
   const DES closedG = allMarked(g);
   DES cur = copyDES(x);
   for (;;) {
     DES prev = std::move(cur);
     DES nc;
-    if (!supnormDES(allMarked(prev), closedG, nullLabels, nc)) return false;
+    if (!supnormDES(allMarked(prev), closedG, nullLabels, nc, minimizer)) return false;
     const DES z = nc.empty() ? DES{} : supClosed(nc);
     // The hashed product: same states and numbering as meetDES, without a
     // pair table of |prev| x |z| entries (both are supervisor-sized here).
@@ -241,7 +241,7 @@ bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, D
     if (!meetDESHashed(prev, z, cur, pairOf)) return false;
     trimDES(cur);
     reachDES(cur);
-    minimizeDES(cur);
+    minimizeDES(cur, minimizer);
     clearReached(cur);
     clearReached(prev);
     if (sameDES(cur, prev)) break;
@@ -250,7 +250,8 @@ bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, D
   return true;
 }
 
-bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& result, ObservationReport* report) {
+bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& result, ObservationReport* report,
+                Minimizer minimizer) {
   if (report) *report = {};
   DES x = copyDES(a);
   for (;;) {
@@ -260,8 +261,8 @@ bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& re
     }
     DES prev = std::move(x);
     DES y, ns;
-    if (!normalClosedStep(prev, g, nullLabels, y)) return false;
-    if (!supnormDES(y, g, nullLabels, ns)) return false;
+    if (!normalClosedStep(prev, g, nullLabels, y, minimizer)) return false;
+    if (!supnormDES(y, g, nullLabels, ns, minimizer)) return false;
     DES p;
     std::vector<std::int64_t> pairOf;
     if (!g.empty()) {
@@ -271,7 +272,7 @@ bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& re
     }
     x = std::move(p);
     reachDES(x);
-    minimizeDES(x);
+    minimizeDES(x, minimizer);
     clearReached(x);
     clearReached(prev);
     if (sameDES(x, prev)) break;
@@ -298,8 +299,9 @@ struct Conflicts {
 
 // working completed by a dump state (number working.size(), unmarked) that
 // takes every label of `labels` missing at a state, and loops on all of them.
-DES completeWithDump(const DES& working, const EventList& labels) {
-  DES completed = copyDES(working);
+// False when a completed state would exceed the transition limit.
+bool completeWithDump(const DES& working, const EventList& labels, DES& completed) {
+  completed = copyDES(working);
   const std::int64_t dump = working.size();
   resizeStates(completed, dump + 1);
   std::vector<Transition> list;
@@ -312,12 +314,12 @@ DES completeWithDump(const DES& working, const EventList& labels) {
       if (i < own.size() && own[i].event == e) continue;
       list.push_back(makeTransition(e, dump));
     }
-    if (list.size() != own.size()) (void)assignTransitions(completed[s], list);
+    if (list.size() != own.size() && !assignTransitions(completed[s], list)) return false;
   }
   list.clear();
   for (std::uint16_t e : labels) list.push_back(makeTransition(e, dump));
-  (void)assignTransitions(completed[dump], list);
-  return completed;
+  assignFittingTransitions(completed[dump], list); // one loop per label
+  return true;
 }
 
 // The conflicts of every group of P2 = H x W'. hPlant gives the plant
@@ -379,7 +381,7 @@ DES refineWithoutConflicts(const DES& working, const DES& observer, const Confli
     }
     StateRecord& r = refined.states.emplace_back();
     r.marked = working[w].marked && !conflicts.has(c, MARKER_EVENT);
-    (void)assignTransitions(r, list);
+    assignFittingTransitions(r, list); // one per transition of w
   }
   return refined;
 }
@@ -387,7 +389,7 @@ DES refineWithoutConflicts(const DES& working, const DES& observer, const Confli
 } // namespace
 
 bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels, DES& result,
-                ObservationReport* report) {
+                ObservationReport* report, Minimizer minimizer) {
   if (report) *report = {};
   result = DES{};
   if (plant.empty() || legal.empty()) return true;
@@ -403,7 +405,7 @@ bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels,
 
   DES working = copyDES(h);
   trimDES(working);
-  minimizeDES(working);
+  minimizeDES(working, minimizer);
   while (!working.empty()) {
     if (report) {
       ++report->passes;
@@ -411,7 +413,9 @@ bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels,
     }
     DES p2;
     std::vector<std::int64_t> p2Pairs;
-    if (!meetDESHashed(h, completeWithDump(working, labels), p2, p2Pairs)) return false;
+    DES completed;
+    if (!completeWithDump(working, labels, completed) || !meetDESHashed(h, completed, p2, p2Pairs)) return false;
+    freeDES(completed);
     std::vector<StateList> groups;
     projectWithStateSets(p2, nullLabels, groups);
     const Conflicts conflicts = findConflicts(plant, hPlant, working, p2Pairs, groups);
@@ -419,7 +423,7 @@ bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels,
     DES refined = refineWithoutConflicts(working, p2, conflicts, isNull);
     freeDES(p2);
     trimDES(refined);
-    minimizeDES(refined);
+    minimizeDES(refined, minimizer);
     working = std::move(refined);
   }
   clearReached(working);

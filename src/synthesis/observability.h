@@ -10,15 +10,18 @@
 // Marking is handled as the pseudo-event MARKER_EVENT (1001): "defined at
 // a state" means "the state is marked" for it.
 //
-// Every operation here returns false, with transitionLimitExceeded set,
-// when a product state would exceed the transition limit (possible only
-// with nondeterministic inputs); its outputs then hold no useful result.
-// Exhausted memory is std::bad_alloc.
+// Every operation here returns false when a product or completed state
+// would exceed the transition limit (possible only with nondeterministic
+// inputs); its outputs then hold no useful result. Exhausted memory is
+// std::bad_alloc. Every minimization (minimizeDES, project) uses
+// `minimizer`: the procedures pass the front end's choice, the default
+// serves tests and tools.
 
 #include <cstdint>
 #include <vector>
 
 #include "model/des.h"
+#include "model/minimizer.h"
 #include "model/sortedlists.h"
 
 namespace kav {
@@ -52,7 +55,8 @@ namespace kav {
 // Numbering: the minimizer's over the product of K and the complement.
 // Cost: two complements, three products (meetDESHashed), one projection
 //      (project, staged with minimization) of the strings of B outside K.
-[[nodiscard]] bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& result);
+[[nodiscard]] bool supnormDES(const DES& a, const DES& b, const EventList& nullLabels, DES& result,
+                              Minimizer minimizer = Minimizer::HOPCROFT);
 
 // The largest part of d in which every state is marked: empty when state 0
 // is unmarked (or d is empty); one marked state with state 0's self-loops
@@ -65,7 +69,8 @@ DES supClosed(const DES& d);
 // marked)), cur = the product of cur and Z (meetDESHashed, which builds
 // meetDES's product without its pair table) trimmed, reached and
 // minimized; until two rounds give isomorphic results (or both are empty).
-[[nodiscard]] bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, DES& result);
+[[nodiscard]] bool normalClosedStep(const DES& x, const DES& g, const EventList& nullLabels, DES& result,
+                                    Minimizer minimizer = Minimizer::HOPCROFT);
 
 // Figures of Supscop and Suprobs runs, for benchmarks and tests.
 struct ObservationReport {
@@ -80,7 +85,7 @@ struct ObservationReport {
 // reached and minimized; until two rounds give isomorphic results (or both
 // are empty).
 [[nodiscard]] bool supscopDES(const DES& a, const DES& g, const EventList& nullLabels, DES& result,
-                              ObservationReport* report = nullptr);
+                              ObservationReport* report = nullptr, Minimizer minimizer = Minimizer::HOPCROFT);
 
 // The supremal relatively observable sublanguage of K = Lm(G) and Lm(E)
 // with respect to the plant G, relative to the ambient closed language
@@ -121,6 +126,6 @@ struct ObservationReport {
 // Cost per pass: the product H x W', one projection with state sets of it,
 //      and a product of W with that projection's subset automaton.
 [[nodiscard]] bool suprobsDES(const DES& plant, const DES& legal, const EventList& nullLabels, DES& result,
-                              ObservationReport* report = nullptr);
+                              ObservationReport* report = nullptr, Minimizer minimizer = Minimizer::HOPCROFT);
 
 } // namespace kav

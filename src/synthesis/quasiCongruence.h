@@ -59,7 +59,7 @@ struct QuasiCongruenceReport {
 // signature {(s, cell of y) : y in R_s(x)} and splits each cell by equal
 // signatures, until a pass leaves the number of cells unchanged.
 // Returns: false when a quotient state would exceed the transition limit
-//       (transitionLimitExceeded set; the outputs hold the partial result).
+//       (the outputs then hold the partial result).
 // Progress: "ETA: %ld %d" with the event and state counts at the start and
 //       every 10,000 states while the relations are built.
 // Cost: the relations take O(n * c) time for silent closures of size up to

@@ -720,7 +720,9 @@ DES reducedDES(const ReducedSupervisor& reduced) {
       t.target = reduced.triples[k].to;
       list.push_back(t);
     }
-    (void)assignTransitions(des[from], list);
+    // A cell whose transitions exceed the limit is shown without them;
+    // the reduction's own file carries every triple.
+    if (!assignTransitions(des[from], list)) continue;
   }
   for (std::int64_t m : reduced.markers) des[m].marked = 1;
   if (des.size() > 0) des[0].reached = 1;
@@ -773,7 +775,7 @@ std::int64_t removeIdleSelfloops(DES& des, const EventList& kept) {
       if (t.target != s || findEvent(keep, t.event)) list.push_back(t);
     if (list.size() == current.size()) continue;
     removed += static_cast<std::int64_t>(current.size() - list.size());
-    (void)assignTransitions(des[s], list);
+    assignFittingTransitions(des[s], list); // a part of the list
   }
   return removed;
 }

@@ -123,7 +123,8 @@ struct ReducedSupervisor {
                                    std::int64_t& lowerBound);
 
 // The reduced supervisor as a DES (placeholders and silent transitions
-// included as they are in the triples).
+// included as they are in the triples). A cell with more transitions than
+// a state can carry is left without any.
 DES reducedDES(const ReducedSupervisor& reduced);
 
 // The whole computation on files: reads the plant and the supervisor with

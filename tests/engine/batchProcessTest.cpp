@@ -120,6 +120,7 @@ const Row ROWS[] = {
     {PROC_NONCONFLICT, "BAD\nA\n", "7\n"},
     {PROC_PROJECT, "A\nDIR\n1\n", "8\n"},
     {PROC_SELFLOOP, "FULL\nNO\n1000\n", "9\n"}, // 65,535 transitions at 0 take no more
+    {PROC_COMPLEMENT, "FULL\nNO\n1000\n", "9\n"},
 
     // Force, Vocalize, Outconsis, Hiconsis, Higen: forcible up to -1, then
     // preemptable; ending right after -1 changes nothing.

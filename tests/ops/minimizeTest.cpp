@@ -104,15 +104,13 @@ TEST(MinimizeDES, FollowsTheSelectorAndReportsProgress) {
   session.debugMode = true;
   for (int selector : {1, 0}) {
     progressLines.clear();
-    session.minimizerSelector = selector;
     DES copy = copyDES(des);
-    minimizeDES(copy);
+    minimizeDES(copy, minimizerOf(selector));
     EXPECT_EQ(copy.size(), 4);
     ASSERT_FALSE(progressLines.empty());
     EXPECT_EQ(progressLines.front(), selector ? "MINIMIZE: 3 5" : "MINIMIZE: 0 5");
     EXPECT_EQ(progressLines.back(), selector ? "MINIMIZE: 4 5" : "MINIMIZE: 4 1");
   }
-  session.minimizerSelector = 1;
   session.debugMode = false;
   setProgressHook(nullptr);
 }

@@ -40,7 +40,7 @@ DES syncOver(const std::vector<DES>& parts, const EventList& labels) {
   EventList own, missing;
   collectEvents(acc, own);
   std::set_difference(labels.begin(), labels.end(), own.begin(), own.end(), std::back_inserter(missing));
-  addSelfloops(acc, missing);
+  EXPECT_TRUE(addSelfloops(acc, missing));
   for (std::size_t i = 1; i < parts.size(); ++i) {
     DES next;
     std::vector<std::int64_t> pairOf;

@@ -248,7 +248,6 @@ DialogResult createDes() {
   const long size = readIntInRange(key, 0, CREATE_MAX_STATES);
   if (key == ESCAPE_KEY) return CANCELLED;
   DES des = allocStates(size);
-  transitionLimitExceeded = false;
   const std::string header = "CREATE(" + name + ")";
 
   EntryPage markers{
@@ -311,10 +310,11 @@ DialogResult createDes() {
     if (to == -1) break;
     // A repeated triple is stored once; insertTransition sees to that. A
     // state that is full ends the dialog as the batch child would (9).
-    if (!insertTransition(des[from], static_cast<std::uint16_t>(event), to) && transitionLimitExceeded) {
+    if (wouldExceedLimit(des[from], static_cast<std::uint16_t>(event), to)) {
       reportTooManyTransitions();
       return FAILED;
     }
+    insertTransition(des[from], static_cast<std::uint16_t>(event), to);
     endRow();
   }
 
@@ -524,6 +524,12 @@ DialogResult editTransitions(DES& des, const std::string& in, const std::string&
     if (!readTransitionEntry(add, des, maxState, false, e, done)) return CANCELLED;
     if (done) break;
     growTo(des, std::max(e.all ? 0 : e.from, e.to));
+    // A state that is full ends the dialog as the batch child would (9).
+    const auto full = [&e](const StateRecord& s) { return wouldExceedLimit(s, e.event, e.to); };
+    if (e.all ? std::any_of(des.states.begin(), des.states.end(), full) : full(des[e.from])) {
+      reportTooManyTransitions();
+      return FAILED;
+    }
     if (e.all) {
       bool any = false;
       for (StateRecord& s : des.states) any = insertTransition(s, e.event, e.to) || any;
@@ -532,10 +538,6 @@ DialogResult editTransitions(DES& des, const std::string& in, const std::string&
       if (any) record.trans.push_back(tripleText("+", 0, e.event, e.to).replace(2, 1, "*"));
     } else if (insertTransition(des[e.from], e.event, e.to)) {
       record.trans.push_back(tripleText("+", e.from, e.event, e.to));
-    }
-    if (transitionLimitExceeded) {
-      reportTooManyTransitions();
-      return FAILED;
     }
   }
 
@@ -772,7 +774,6 @@ DialogResult editDialog() {
   const long maxState = std::max<long>(EDIT_MAX_STATE, static_cast<long>(des.size()) - 1);
   EditRecord record;
   if (!editMarkers(des, in, out, maxState, record)) return CANCELLED;
-  transitionLimitExceeded = false;
   if (const DialogResult r = editTransitions(des, in, out, maxState, record); r != DONE) return r;
   if (!editVocals(des, in, out, maxState, record)) return CANCELLED;
   if (!editDeletions(des, out, maxState, record)) return CANCELLED;

@@ -293,7 +293,6 @@ DialogResult natobsDialog() {
   DES des, observer;
   if (!loadDialogInput(in, des)) return FAILED;
   markStartTime();
-  transitionLimitExceeded = false;
   EventList image;
   const bool computed = inProcess::natobsDES(des, seed, observer, image);
   markEndTime();

@@ -106,7 +106,8 @@ PlantCheck checkPlantIsProduct(const LocalizeRequest& request, DialogResult& fai
   DES plant;
   init = 0;
   if (loadDES(request.plant, init, plant) != LOAD_OK) return PLANT_IS_NOT_PRODUCT;
-  return inProcess::sameAfterMinimization(plant, product) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
+  const Minimizer minimizer = minimizerOf(session.minimizerSelector);
+  return inProcess::sameAfterMinimization(plant, product, minimizer) ? PLANT_IS_PRODUCT : PLANT_IS_NOT_PRODUCT;
 }
 
 // Up to three names in full; more as the first two, "..." and the last.
@@ -305,7 +306,8 @@ DialogResult localizeDialog() {
     checked = true;
     equivalent = loadAll(request.components, components) && loadAll(request.controllers, controllers) &&
                  loadDES(request.supervisor, init, supervisor) == LOAD_OK &&
-                 inProcess::controlEquivalent(components, controllers, supervisor);
+                 inProcess::controlEquivalent(components, controllers, supervisor,
+                                              minimizerOf(session.minimizerSelector));
     breakPageIfFull(21);
     writeText(equivalent ? "Localization succeeds!" : "Localization fails!");
     newLineIfRoom();
