@@ -113,8 +113,9 @@ std::string desPath(const std::string& name);
 // performProcedure, and the outcome as the child answers it: its code;
 // RESULT_CHILD_FAILED ends the child with its message and status 1,
 // RESULT_NO_RESULT ends it silently without orva.rst. An output that
-// could not be written is named on the console in debug mode.
-BatchOutcome performForBatch(const ProcedureRequest& request, ProcedureOutcome& o);
-BatchOutcome performForBatch(const ProcedureRequest& request);
+// could not be written is named on the console in debug mode. Sets the
+// request's minimizer to the one the parameters chose.
+BatchOutcome performForBatch(ProcedureRequest& request, ProcedureOutcome& o);
+BatchOutcome performForBatch(ProcedureRequest& request);
 
 } // namespace kav

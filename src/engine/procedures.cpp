@@ -85,11 +85,10 @@ bool saveTo(const ProcedureRequest& r, std::size_t k, const DES& des, std::int64
 
 std::string desPath(const std::string& name) { return userPath(name, ".DES"); }
 
-BatchOutcome performForBatch(const ProcedureRequest& request, ProcedureOutcome& o) {
+BatchOutcome performForBatch(ProcedureRequest& request, ProcedureOutcome& o) {
   // The batch child's minimizer is the one its parameters chose.
-  ProcedureRequest chosen = request;
-  chosen.minimizer = minimizerOf(session.minimizerSelector);
-  performProcedure(chosen, o);
+  request.minimizer = minimizerOf(session.minimizerSelector);
+  performProcedure(request, o);
   switch (o.code) {
   case RESULT_CHILD_FAILED: return endWithoutResult(o.message.c_str());
   case RESULT_NO_RESULT: {
@@ -105,7 +104,7 @@ BatchOutcome performForBatch(const ProcedureRequest& request, ProcedureOutcome& 
   return outcome(o.code);
 }
 
-BatchOutcome performForBatch(const ProcedureRequest& request) {
+BatchOutcome performForBatch(ProcedureRequest& request) {
   ProcedureOutcome o;
   return performForBatch(request, o);
 }

@@ -359,7 +359,7 @@ std::string editLogEntry(const std::string& out, const std::string& in, const Ed
   return entry + ")" + sizesText(des) + "\n\n";
 }
 
-// A yes/no question on its own row; PROMPT_CANCELLED on Escape, else the key.
+// A yes/no question on its own row; -1 on Escape, else the key.
 int askQuestion(const std::string& question, int lastRow = 22) {
   breakPageIfFull(lastRow);
   writeText(question);
@@ -367,7 +367,6 @@ int askQuestion(const std::string& question, int lastRow = 22) {
   const int key = readAnswerKey();
   return key == ESCAPE_KEY ? -1 : key;
 }
-
 
 // Back from an entry page to the dialog's own: a fresh page with the title.
 void resumeEditPage(const std::string& out, const std::string& in) {
