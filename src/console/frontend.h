@@ -147,25 +147,31 @@ std::string computingTime();
 void markStartTime();
 void markEndTime();
 
-// A procedure of the batch child whose dialog is names and at most a
-// NULL/IMAGE list: one or two input DES, an output DES, the list when
-// listMode is not NO_LIST. The child gets the names in that order, the
-// flag line and the erased labels; the log entry is
-// "OUT = Name(IN1,IN2,LIST)" with the result's sizes.
+// A procedure of the batch child whose dialog is names and at most one
+// list: one or two input DES, an output DES (asked for, or offered as the
+// input's own name by renameQuestion), then a list of event labels or a
+// NULL/IMAGE list. The child gets the names in that order, the flag line
+// and the labels; the log entry is "OUT = Name(IN1,IN2,LIST)" with the
+// result's sizes.
 inline constexpr int NO_LIST = -1;
 struct ProcedureForm {
-  const char* word;                   // the title word
-  const char* formula;                // the title formula
-  const char* firstPrompt;            // DES1
-  const char* secondPrompt = nullptr; // DES2, or null for one input
-  const char* outputLead = nullptr;   // a line before the output prompt, or null
+  const char* word;                     // the title word
+  const char* formula;                  // the title formula
+  const char* firstPrompt;              // DES1
+  const char* secondPrompt = nullptr;   // DES2, or null for one input
+  const char* outputLead = nullptr;     // a line before the output prompt, or null
   const char* outputPrompt = nullptr;
-  int code = 0;                       // the procedure code
-  const char* logName = nullptr;      // the name in the log entry
-  int listMode = NO_LIST;             // chooseNullImage's wording, or NO_LIST
-  bool flagLine = false;              // a number line 1 after the names (Suprobs)
-  bool imageFromBoth = false;         // IMAGE lists are taken against both inputs
-  bool viaScratch = true;             // the log entry goes through the scratch file
+  const char* renameQuestion = nullptr; // askRename's question instead of the output prompt, or null
+  int code = 0;                         // the procedure code
+  const char* logName = nullptr;        // the name in the log entry
+  int listMode = NO_LIST;               // chooseNullImage's wording, or NO_LIST
+  const ListTexts* eventList = nullptr; // the texts of a list of labels (logged as "[...]"), or null
+  bool flagLine = false;                // a number line 1 after the names (Suprobs)
+  bool imageFromBoth = false;           // IMAGE lists are taken against both inputs
+  bool viaScratch = true;               // the log entry goes through the scratch file
+  // The result codes the procedure tells in its own words: told, they
+  // answer FAILED; DONE leaves the code to checkResult. Null: none.
+  DialogResult (*explainCode)(int code) = nullptr;
 };
 [[nodiscard]] DialogResult runProcedureForm(const ProcedureForm& form);
 

@@ -151,9 +151,13 @@ DialogResult runProcedureForm(const ProcedureForm& form) {
     writeText(form.outputLead);
     newLineIfRoom();
   }
-  if (promptFileName(form.outputPrompt, ".DES", out, true)) return CANCELLED;
+  if (form.renameQuestion ? askRename(form.renameQuestion, form.outputPrompt, inputs[0], out)
+                          : promptFileName(form.outputPrompt, ".DES", out, true))
+    return CANCELLED;
   NullImageChoice choice;
   if (form.listMode != NO_LIST && chooseNullImage(form.listMode, choice)) return CANCELLED;
+  EventList events;
+  if (form.eventList && enterEventList(events, *form.eventList)) return CANCELLED;
   ParameterLines lines;
   ProcedureFiles files{{}, {out, ".DES"}};
   for (const std::string& in : inputs) {
@@ -165,11 +169,17 @@ DialogResult runProcedureForm(const ProcedureForm& form) {
   std::string text = out + " = " + form.logName + "(" + joined(inputs);
   if (form.listMode != NO_LIST) {
     const std::vector<std::string> imageOf = form.imageFromBoth ? inputs : std::vector<std::string>{inputs[0]};
-    for (std::uint16_t e : nullEventsOf(choice, imageOf)) addNumber(lines, e);
+    events = nullEventsOf(choice, imageOf);
     text += "," + nullImageLogText(choice);
+  } else if (form.eventList) {
+    text += ",[" + labelsText(events) + "]";
   }
+  for (std::uint16_t e : events) addNumber(lines, e);
+  const int rc = runProcedure(form.code, lines);
+  if (form.explainCode)
+    if (DialogResult r = form.explainCode(rc); r != DONE) return r;
   DES result;
-  if (DialogResult r = collectOutput(runProcedure(form.code, lines), files, result); r != DONE) return r;
+  if (DialogResult r = collectOutput(rc, files, result); r != DONE) return r;
   return completeWithResult(out, text + ")" + sizesText(result), form.viaScratch, result);
 }
 

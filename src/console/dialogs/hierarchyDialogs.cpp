@@ -51,22 +51,8 @@ DialogResult askInputOutput(std::string& in, std::string& out) {
   return DONE;
 }
 
-// Outconsis and Higen: one input, one output, and the refusal of a vocal
-// initial state.
-DialogResult vocalCheckedProcedure(const char* word, const char* formula, int code, const char* logName) {
-  clearScreen();
-  showTitle(word, formula);
-  std::string in, out;
-  if (askInputOutput(in, out) != DONE) return CANCELLED;
-  ParameterLines lines;
-  addName(lines, in);
-  addName(lines, out);
-  const int rc = runProcedure(code, lines);
-  if (rc == INITIAL_STATE_VOCAL) return refuseInitialVocal();
-  DES result;
-  if (DialogResult r = collectOutput(rc, {{{in, ".DES"}}, {out, ".DES"}}, result); r != DONE) return r;
-  return completeWithResult(out, out + " = " + logName + "(" + in + ")" + sizesText(result), false, result);
-}
+// Outconsis and Higen refuse a vocal initial state.
+DialogResult explainVocalInitial(int code) { return code == INITIAL_STATE_VOCAL ? refuseInitialVocal() : DONE; }
 
 bool loadInputDes(const std::string& name, DES& des) {
   std::int64_t init = 0;
@@ -85,10 +71,26 @@ std::string labelText(std::uint16_t e) { return e == EPSILON_LABEL ? std::string
 } // namespace
 
 DialogResult outconsisDialog() {
-  return vocalCheckedProcedure("OUTCONSIS", "DES2 = OUTCONSIS (DES1)", PROC_OUTCONSIS, "Outconsis");
+  return runProcedureForm({.word = "OUTCONSIS",
+                           .formula = "DES2 = OUTCONSIS (DES1)",
+                           .firstPrompt = "Enter name of DES1 ....  ",
+                           .outputPrompt = "Enter name of DES2 ....  ",
+                           .code = PROC_OUTCONSIS,
+                           .logName = "Outconsis",
+                           .viaScratch = false,
+                           .explainCode = explainVocalInitial});
 }
 
-DialogResult higenDialog() { return vocalCheckedProcedure("HIGEN", "DES2 = HIGEN (DES1)", PROC_HIGEN, "Higen"); }
+DialogResult higenDialog() {
+  return runProcedureForm({.word = "HIGEN",
+                           .formula = "DES2 = HIGEN (DES1)",
+                           .firstPrompt = "Enter name of DES1 ....  ",
+                           .outputPrompt = "Enter name of DES2 ....  ",
+                           .code = PROC_HIGEN,
+                           .logName = "Higen",
+                           .viaScratch = false,
+                           .explainCode = explainVocalInitial});
+}
 
 DialogResult hiconsisDialog() {
   clearScreen();

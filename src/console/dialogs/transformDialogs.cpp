@@ -29,51 +29,41 @@ DialogResult runAndLog(int code, const ParameterLines& lines, const ProcedureFil
   return completeWithResult(files.output.name, text + sizesText(result), viaScratch, result);
 }
 
-// The dialogs of one input and one output with a log line "OUT = Name(IN)".
-DialogResult oneInOneOut(int code, const char* logName, const std::string& in, const std::string& out) {
-  ParameterLines lines;
-  addName(lines, in);
-  addName(lines, out);
-  return runAndLog(code, lines, filesOf(in, out), out + " = " + logName + "(" + in + ")", false);
-}
-
 } // namespace
 
 DialogResult selfloopDialog() {
-  clearScreen();
-  showTitle("SELFLOOP", "DES2 = SELFLOOP (DES1, EVENT_LIST)");
-  std::string in, out;
-  if (promptExistingDes("Enter name of DES1 to be augmented ....  ", in)) return CANCELLED;
-  if (askRename("Assign new name to %s?   (*y/n)   ", "Enter new name for DES2 ...............  ", in, out))
-    return CANCELLED;
-  EventList events;
-  if (enterEventList(events, {{"Enter list of events to be adjoined.  Terminate list with -1."},
-                              {"Continue to enter list of events to be adjoined.  Terminate list with -1."}}))
-    return CANCELLED;
-  ParameterLines lines;
-  addName(lines, in);
-  addName(lines, out);
-  addEvents(lines, events);
-  return runAndLog(PROC_SELFLOOP, lines, filesOf(in, out), out + " = Selfloop(" + in + ",[" + labelsText(events) + "])",
-                   true);
+  static const ListTexts EVENTS{{"Enter list of events to be adjoined.  Terminate list with -1."},
+                                {"Continue to enter list of events to be adjoined.  Terminate list with -1."}};
+  return runProcedureForm({.word = "SELFLOOP",
+                           .formula = "DES2 = SELFLOOP (DES1, EVENT_LIST)",
+                           .firstPrompt = "Enter name of DES1 to be augmented ....  ",
+                           .outputPrompt = "Enter new name for DES2 ...............  ",
+                           .renameQuestion = "Assign new name to %s?   (*y/n)   ",
+                           .code = PROC_SELFLOOP,
+                           .logName = "Selfloop",
+                           .eventList = &EVENTS});
 }
 
 DialogResult trimDialog() {
-  clearScreen();
-  showTitle("TRIM", "DES2 = TRIM (DES1)");
-  std::string in, out;
-  if (promptExistingDes("Enter name of DES1 to be trimmed ....  ", in)) return CANCELLED;
-  if (askRename("Assign new name to %s?   (*y/n)   ", "Enter new name for DES2 ....  ", in, out)) return CANCELLED;
-  return oneInOneOut(PROC_TRIM, "Trim", in, out);
+  return runProcedureForm({.word = "TRIM",
+                           .formula = "DES2 = TRIM (DES1)",
+                           .firstPrompt = "Enter name of DES1 to be trimmed ....  ",
+                           .outputPrompt = "Enter new name for DES2 ....  ",
+                           .renameQuestion = "Assign new name to %s?   (*y/n)   ",
+                           .code = PROC_TRIM,
+                           .logName = "Trim",
+                           .viaScratch = false});
 }
 
 DialogResult minstateDialog() {
-  clearScreen();
-  showTitle("MINSTATE", "DES2 = MINSTATE (DES1)");
-  std::string in, out;
-  if (promptExistingDes("Enter name of DES1 ....  ", in)) return CANCELLED;
-  if (askRename("Assign new name to %s? (*y/n)   ", "Enter name of DES2 ....  ", in, out)) return CANCELLED;
-  return oneInOneOut(PROC_MINSTATE, "Minstate", in, out);
+  return runProcedureForm({.word = "MINSTATE",
+                           .formula = "DES2 = MINSTATE (DES1)",
+                           .firstPrompt = "Enter name of DES1 ....  ",
+                           .outputPrompt = "Enter name of DES2 ....  ",
+                           .renameQuestion = "Assign new name to %s? (*y/n)   ",
+                           .code = PROC_MINSTATE,
+                           .logName = "Minstate",
+                           .viaScratch = false});
 }
 
 DialogResult bfsRecodeDialog() {
