@@ -119,23 +119,13 @@ DialogResult suprobsDialog() {
 }
 
 DialogResult uncertmodDialog() {
-  clearScreen();
-  showTitle("UNCERTMOD", "DES2 = UNCERTMOD (DES1, NULL/IMAGE/IMAGE_DES)");
-  std::string in, out;
-  if (promptExistingDes("Enter name of DES1 .................. ", in)) return CANCELLED;
-  if (promptFileName("Enter name of DES2 .................. ", ".DES", out, true)) return CANCELLED;
-  NullImageChoice choice;
-  if (chooseNullImage(1, choice)) return CANCELLED;
-  ParameterLines lines;
-  addName(lines, in);
-  addName(lines, out);
-  addLabels(lines, nullEventsOf(choice, {in}));
-  DES result;
-  if (DialogResult r = collectOutput(runProcedure(PROC_UNCERTMOD, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
-      r != DONE)
-    return r;
-  return completeWithResult(out, out + " = Uncertmod(" + in + "," + nullImageLogText(choice) + ")" + sizesText(result),
-                           true, result);
+  return runProcedureForm({.word = "UNCERTMOD",
+                           .formula = "DES2 = UNCERTMOD (DES1, NULL/IMAGE/IMAGE_DES)",
+                           .firstPrompt = "Enter name of DES1 .................. ",
+                           .outputPrompt = "Enter name of DES2 .................. ",
+                           .code = PROC_UNCERTMOD,
+                           .logName = "Uncertmod",
+                           .listMode = 1});
 }
 
 DialogResult supqcDialog() {
