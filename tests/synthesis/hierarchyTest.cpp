@@ -113,6 +113,11 @@ TEST(HiconsisDES, SingleModeGivesEveryForkTheSameNewOutput) {
   DES d = twoForks();
   ASSERT_EQ(hiconsisDES(d, false), HIERARCHY_OK);
   EXPECT_EQ(describe(d), "5: 0-1->1 0-3->4 1-2->2 1-4->3 4-6->2 4-8->3 | marked | vocal 1:111 2:100 3:200 4:111");
+  // Output 1 at 6 is encoded as 11 (6 follows the controllable 3 through a
+  // silent state), and 11 in turn as base 11: the new output takes 12.
+  d = vocal(twoForks(), {{6, 1}});
+  ASSERT_EQ(hiconsisDES(d, false), HIERARCHY_OK);
+  EXPECT_EQ(describe(d), "6: 0-1->1 0-3->4 1-2->2 1-4->3 4-6->2 4-8->5 | marked | vocal 1:121 2:100 3:200 4:121 5:110");
 }
 
 TEST(HiconsisDES, MultipleModeGivesEveryForkANewOutputAndCanOverflow) {
