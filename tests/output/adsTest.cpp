@@ -198,6 +198,35 @@ TEST(ParseAdsFile, ReportsAFileThatCannotBeReadAsCodeFourWithoutLines) {
   EXPECT_EQ(describe({parseAdsStream(nullptr, des)}), "4@-");
 }
 
+// A stream whose reads give these pieces in turn, "ERR" failing a read.
+struct Pieces {
+  std::vector<std::string> parts;
+  std::size_t next = 0;
+};
+
+std::string parsePieces(Pieces& pieces) {
+  cookie_io_functions_t io{};
+  io.read = [](void* cookie, char* buffer, std::size_t size) -> ssize_t {
+    Pieces& p = *static_cast<Pieces*>(cookie);
+    if (p.next == p.parts.size()) return 0;
+    const std::string& part = p.parts[p.next++];
+    return part == "ERR" ? -1 : static_cast<ssize_t>(part.copy(buffer, size));
+  };
+  DES des;
+  return describe(parseAdsFileStream(fopencookie(&pieces, "r", io), des));
+}
+
+TEST(ParseAdsFile, TakesAFailedReadForAnUnexpectedEndAndReadsNoFurther) {
+  // The text up to the failure lacks its last newline; a terminal or pipe
+  // may give more after it, which must not be glued on as line 27.
+  std::string text = joinLines(filledTemplate("2", {}, {}, {"0 1 1"}));
+  text.pop_back();
+  Pieces cut{{text, "ERR", "ERR", "1 3 0\n"}};
+  EXPECT_EQ(parsePieces(cut), "2@26");
+  Pieces none{{"ERR", text}};
+  EXPECT_EQ(parsePieces(none), "4@-");
+}
+
 TEST(ParseAdsStream, StopsAtTheFirstErrorAndReturnsTheDESOnSuccess) {
   DES des;
   EXPECT_EQ(describe({parseFirst(joinLines(TEMPLATE_LINES), des)}), "18@8");

@@ -207,6 +207,8 @@ TEST(ConvertModel, RefusesWhatKavCannotHoldNamingFileAndLine) {
       {"J.fsm", "2\na 1 0\n", "line 2: unexpected end of file: 2 states announced, 1 found"},
       {"K.fsm", "1\na 1 2\nx a c o\n", "line 3: unexpected end of file: state \"a\" misses 1 of its transitions"},
       {"L.gen", gen + "<TransRel> \"s a t </TransRel>", "line 4: unterminated string"},
+      // Cut off inside a tag of the alphabet: the line of the tag, not of the end.
+      {"U.gen", "<Generator><Alphabet> a <b\n\n\n", "line 1: unterminated tag"},
       {"M.gen", gen + "<TransRel></TransRel>\n</Generator>", "line 5: section <InitStates> is missing"},
       {"N.gen", "<Generator><Alphabet/><States> 5 \"5\" </States>" + rest.substr(29),
        "line 1: state 5 is declared on line 1 already"},

@@ -74,6 +74,14 @@ TEST(DesScreenListing, NumbersItsSectionsForThePagerJumps) {
   EXPECT_EQ(desScreenLine(l, l.lineCount - 1), "[    0,  1,    1]  [    1,  2,    2]  ");
   EXPECT_EQ(desScreenLine(layoutDesScreenListing(allocStates(1), "O"), 0),
             "O    # states: 1    state set: 0 ... 0    initial state: 0");
+  // Four transitions fill their one line exactly; a state cut off the end
+  // keeps its storage, which is not read as a vocal state.
+  DES cut = test::makeDES(3, {{0, 1, 1}, {0, 3, 1}, {1, 2, 0}, {1, 4, 0}}, {});
+  cut[2].vocal = 10;
+  resizeStates(cut, 2);
+  const DesScreenListing c = layoutDesScreenListing(cut, "C");
+  EXPECT_EQ(desScreenLine(c, c.vocalLine), "vocal states: none");
+  EXPECT_EQ(c.lineCount - c.transitionLine, 4 + 1);
 }
 
 TEST(DesScreenListing, KeepsEveryLineOfALargeDESWithinTheScreen) {
