@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "model/progress.h"
@@ -17,35 +14,6 @@ namespace kav {
 namespace {
 
 using namespace test;
-
-// Reference written without library code: the naive fixpoint. Classes
-// start from (marked, vocal, transition count) and are refined by the set
-// of (label, class of target) of each state until their number stays.
-std::vector<std::int64_t> referenceClasses(const DES& d) {
-  const std::size_t n = d.states.size();
-  std::vector<std::int64_t> cls(n);
-  std::map<std::tuple<int, int, int>, std::int64_t> first;
-  for (std::size_t s = 0; s < n; ++s) {
-    const StateRecord& r = d.states[s];
-    cls[s] = first.emplace(std::tuple{int(r.marked), int(r.vocal), int(r.transitionCount)}, first.size()).first->second;
-  }
-  for (std::size_t count = first.size();;) {
-    std::map<std::pair<std::int64_t, std::set<std::pair<int, std::int64_t>>>, std::int64_t> next;
-    std::vector<std::int64_t> refined(n);
-    for (std::size_t s = 0; s < n; ++s) {
-      std::set<std::pair<int, std::int64_t>> moves;
-      for (const Transition& t : transitionsOf(d.states[s])) moves.emplace(t.event, cls[t.target]);
-      refined[s] = next.emplace(std::pair{cls[s], moves}, next.size()).first->second;
-    }
-    cls = refined;
-    if (next.size() == count) break;
-    count = next.size();
-  }
-  // Number the classes by their smallest member.
-  std::map<std::int64_t, std::int64_t> number;
-  for (std::int64_t& c : cls) c = number.emplace(c, number.size()).first->second;
-  return cls;
-}
 
 DES referenceQuotient(const DES& d) {
   const std::vector<std::int64_t> cls = referenceClasses(d);

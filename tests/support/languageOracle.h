@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "model/des.h"
@@ -248,6 +249,35 @@ inline DES referenceMeet(const DES& a, const DES& b) {
   for (std::uint16_t e : labelsOf(a))
     if (findEvent(labelsOf(b), e)) common.push_back(e);
   return referenceSync({&a, &b}, common);
+}
+
+// Equivalence classes by the naive fixpoint: classes start from (marked,
+// vocal, transition count) and are refined by the set of (label, class of
+// target) of each state until their number stays.
+inline std::vector<std::int64_t> referenceClasses(const DES& d) {
+  const std::size_t n = d.states.size();
+  std::vector<std::int64_t> cls(n);
+  std::map<std::tuple<int, int, int>, std::int64_t> first;
+  for (std::size_t s = 0; s < n; ++s) {
+    const StateRecord& r = d.states[s];
+    cls[s] = first.emplace(std::tuple{int(r.marked), int(r.vocal), int(r.transitionCount)}, first.size()).first->second;
+  }
+  for (std::size_t count = first.size();;) {
+    std::map<std::pair<std::int64_t, std::set<std::pair<int, std::int64_t>>>, std::int64_t> next;
+    std::vector<std::int64_t> refined(n);
+    for (std::size_t s = 0; s < n; ++s) {
+      std::set<std::pair<int, std::int64_t>> moves;
+      for (const Transition& t : transitionsOf(d.states[s])) moves.emplace(t.event, cls[t.target]);
+      refined[s] = next.emplace(std::pair{cls[s], moves}, next.size()).first->second;
+    }
+    cls = refined;
+    if (next.size() == count) break;
+    count = next.size();
+  }
+  // Number the classes by their smallest member.
+  std::map<std::int64_t, std::int64_t> number;
+  for (std::int64_t& c : cls) c = number.emplace(c, number.size()).first->second;
+  return cls;
 }
 
 } // namespace kav::test
