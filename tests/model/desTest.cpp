@@ -15,21 +15,14 @@ std::vector<std::pair<int, long>> listOf(const StateRecord& s) {
   return out;
 }
 
-TEST(InsertTransition, KeepsListOrderedByEventThenTarget) {
+TEST(InsertTransition, KeepsListOrderedByEventThenTargetAndRefusesAnExactRepeat) {
   StateRecord s;
   EXPECT_TRUE(insertTransition(s, 3, 5));
   EXPECT_TRUE(insertTransition(s, 1, 9));
   EXPECT_TRUE(insertTransition(s, 3, 2));
+  EXPECT_FALSE(insertTransition(s, 3, 2));
   EXPECT_EQ(listOf(s), (std::vector<std::pair<int, long>>{{1, 9}, {3, 2}, {3, 5}}));
   EXPECT_EQ(s.transitionCount, 3);
-}
-
-TEST(InsertTransition, RefusesAnExactRepeatButKeepsNondeterminism) {
-  StateRecord s;
-  EXPECT_TRUE(insertTransition(s, 4, 1));
-  EXPECT_FALSE(insertTransition(s, 4, 1));
-  EXPECT_TRUE(insertTransition(s, 4, 2));
-  EXPECT_EQ(s.transitionCount, 2);
 }
 
 TEST(InsertTransition, StopsAtTheSixteenBitLimitAndSaysSo) {

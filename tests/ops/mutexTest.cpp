@@ -21,14 +21,6 @@ TEST(MutexDES, WithoutReachableExcludedPairsIsTheSynchronousProduct) {
   EXPECT_EQ(describe(result), "6: 0-1->1 0-5->2 1-2->3 1-5->4 2-1->4 3-5->5 4-2->5 | marked 5");
 }
 
-TEST(MutexDES, ExcludingTheInitialPairLeavesNothing) {
-  DES result = makeDES(1, {}, {0});
-  ASSERT_TRUE(mutexDES(machine1(), machine2(), {{0, 0}}, result));
-  EXPECT_TRUE(result.empty());
-  ASSERT_TRUE(mutexDES(machine1(), DES{}, {}, result));
-  EXPECT_TRUE(result.empty());
-}
-
 TEST(MutexDES, RemovesStatesThatReachAnExcludedPairUncontrollably) {
   // Excluding (2, 0): (1, 0) reaches it by the uncontrollable 2 and goes
   // too; (0, 0) keeps only its controllable 5, its 1 into (1, 0) is cut.
@@ -36,6 +28,11 @@ TEST(MutexDES, RemovesStatesThatReachAnExcludedPairUncontrollably) {
   ASSERT_TRUE(mutexDES(machine1(), machine2(), {{2, 0}}, result));
   EXPECT_EQ(describe(result), "4: 0-5->1 1-1->2 2-2->3 | marked 3");
   ASSERT_TRUE(isValidDES(result));
+  // Excluding the initial pair, or an empty operand, leaves nothing.
+  ASSERT_TRUE(mutexDES(machine1(), machine2(), {{0, 0}}, result));
+  EXPECT_TRUE(result.empty());
+  ASSERT_TRUE(mutexDES(machine1(), DES{}, {}, result));
+  EXPECT_TRUE(result.empty());
 }
 
 } // namespace

@@ -60,7 +60,7 @@ TEST(ComplementDES, TwiceGivesBackTheMarkedBehaviour) {
   }
 }
 
-TEST(RelabelDES, KeepsTheNumberingWhenNoNondeterminismArises) {
+TEST(RelabelDES, KeepsTheNumberingUnlessLabelsCollideAndThenDeterminizes) {
   // State 2 is unreachable and stays; 1 goes to 9 (the smaller of 9 and
   // 11); 5 is not relabelled.
   DES d = makeDES(3, {{0, 1, 1}, {1, 5, 0}, {2, 1, 0}}, {1});
@@ -69,14 +69,9 @@ TEST(RelabelDES, KeepsTheNumberingWhenNoNondeterminismArises) {
   ASSERT_TRUE(relabelDES(d, {{1, 9}, {1, 11}}, out, fresh));
   EXPECT_EQ(describe(out), "3: 0-9->1 1-5->0 2-9->0 | marked 1");
   EXPECT_TRUE(fresh.empty());
-}
-
-TEST(RelabelDES, DeterminizesAStateWhoseLabelsCollide) {
   // Relabelling 1 to 3 at a state with 1 -> 1 and 3 -> 2: the fix moves
   // one 3-transition behind fresh label 0, whose projection joins {1, 2}.
-  DES d = makeDES(3, {{0, 1, 1}, {0, 3, 2}, {1, 5, 1}, {2, 7, 2}});
-  DES out;
-  EventList fresh;
+  d = makeDES(3, {{0, 1, 1}, {0, 3, 2}, {1, 5, 1}, {2, 7, 2}});
   ASSERT_TRUE(relabelDES(d, {{1, 3}}, out, fresh));
   EXPECT_EQ(describe(out), "4: 0-0->3 0-3->1 1-5->1 2-7->2 3-3->2 | marked");
   EXPECT_EQ(fresh, (EventList{0}));
@@ -84,25 +79,22 @@ TEST(RelabelDES, DeterminizesAStateWhoseLabelsCollide) {
   EXPECT_EQ(describe(out), "4: 0-3->1 1-5->2 1-7->3 2-5->2 3-7->3 | marked");
 }
 
-TEST(FixSemiDeterminism, MovesEachDuplicateBehindItsOwnFreshLabel) {
+TEST(FixSemiDeterminism, MovesEachDuplicateBehindItsOwnFreshLabelUnlessNoneIsLeft) {
+  // Label 0 stays when asked.
+  DES zero = makeDES(3, {{0, 0, 1}, {0, 0, 2}});
+  EventList fresh;
+  ASSERT_TRUE(fixSemiDeterminism(zero, true, fresh));
+  EXPECT_EQ(describe(zero), "3: 0-0->1 0-0->2 | marked");
+  EXPECT_TRUE(fresh.empty());
   // State 0: 2 -> 1, 2 -> 2, 2 -> 0 and 4 -> 1, with labels 0 and 1 in
   // use elsewhere: fresh labels 3 and 5.
   DES d = makeDES(3, {{0, 2, 0}, {0, 2, 1}, {0, 2, 2}, {0, 4, 1}, {1, 0, 2}, {2, 1, 2}}, {0});
-  EventList fresh;
   ASSERT_TRUE(fixSemiDeterminism(d, false, fresh));
   EXPECT_EQ(fresh, (EventList{3, 5}));
   // New state 3 copies what 0 has besides label 2 and takes 2 -> 1; new
   // state 4 also copies the link to 3 and takes 2 -> 2.
   EXPECT_EQ(describe(d), "5: 0-2->0 0-3->3 0-4->1 0-5->4 1-0->2 2-1->2 3-2->1 3-4->1 4-2->2 4-3->3 4-4->1 | marked 0 3 4");
   ASSERT_TRUE(checkDeterministic(d));
-}
-
-TEST(FixSemiDeterminism, LeavesLabelZeroWhenAskedAndFailsWithoutFreshLabels) {
-  DES zero = makeDES(3, {{0, 0, 1}, {0, 0, 2}});
-  EventList fresh;
-  ASSERT_TRUE(fixSemiDeterminism(zero, true, fresh));
-  EXPECT_EQ(describe(zero), "3: 0-0->1 0-0->2 | marked");
-  EXPECT_TRUE(fresh.empty());
   // Every label below 1023 in use: no fresh label is left.
   std::vector<test::Edge> edges{{0, 5, 1}};
   for (std::uint16_t e = 0; e < NULL_LABEL; ++e) edges.push_back({0, e, 0});

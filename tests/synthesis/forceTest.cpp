@@ -9,7 +9,7 @@ namespace {
 
 using namespace test;
 
-TEST(ForceDES, MovesPreemptableEventsBehindTheTimeout) {
+TEST(ForceDES, MovesPreemptableEventsBehindTheTimeoutWhereBothKindsMeet) {
   // At 0: forcible 1, preemptable self-loop 2, others 4 and self-loop 6.
   const DES d = makeDES(3, {{0, 1, 1}, {0, 2, 0}, {0, 4, 2}, {0, 6, 0}}, {1});
   DES r;
@@ -18,13 +18,10 @@ TEST(ForceDES, MovesPreemptableEventsBehindTheTimeout) {
   // state 3; the other self-loop moves with the copy.
   EXPECT_EQ(describe(r), "4: 0-1->1 0-4->2 0-6->0 0-9->3 3-2->0 3-4->2 3-6->3 | marked 1");
   EXPECT_TRUE(isValidDES(r));
-}
-
-TEST(ForceDES, LeavesAStateWithoutBothKindsUnchanged) {
-  const DES d = makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {2});
-  DES r;
-  forceDES(d, {1}, {2}, 9, r);
-  EXPECT_EQ(describe(r), describe(d));
+  // A state without both kinds stays as it is.
+  const DES chain = makeDES(3, {{0, 1, 1}, {1, 2, 2}}, {2});
+  forceDES(chain, {1}, {2}, 9, r);
+  EXPECT_EQ(describe(r), describe(chain));
   // A label listed as both counts as forcible only.
   forceDES(makeDES(2, {{0, 1, 1}, {0, 2, 0}}), {1, 2}, {2}, 9, r);
   EXPECT_EQ(describe(r), "2: 0-1->1 0-2->0 | marked");

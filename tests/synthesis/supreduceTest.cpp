@@ -190,22 +190,19 @@ Reduction reduce(const DES& plant, const DES& sup, const DES* data, bool bound =
 
 // --- The cover on hand-made cases -----------------------------------------------------
 
-TEST(ReduceSupervisor, MergesAFullyConsistentSupervisorIntoOneState) {
+TEST(ReduceSupervisor, NumbersCellsFromStateZeroThenBySmallestMember) {
   // Plant and supervisor the same four-cycle: nothing is disabled and
   // every state is unmarked, so every state can share a cell.
   const DES cycle = makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}});
-  const Reduction r = reduce(cycle, cycle, nullptr, true);
+  Reduction r = reduce(cycle, cycle, nullptr, true);
   ASSERT_EQ(r.code, REDUCE_OK);
   EXPECT_EQ(describe(reducedDES(r.reduced)), "1: 0-1->0 0-3->0 | marked");
   EXPECT_EQ(r.reduced.cellOf, (std::vector<std::int64_t>{0, 0, 0, 0}));
   EXPECT_EQ(r.bound, 1);
-}
-
-TEST(ReduceSupervisor, NumbersCellsFromStateZeroThenBySmallestMember) {
   // 0 and 2 are alike, 1 and 3 are alike; 0 disables what 1 and 3 enable.
   const DES sup = makeDES(4, {{0, 2, 1}, {1, 1, 2}, {2, 2, 3}, {3, 1, 0}});
   const DES data = makeDES(4, {{0, 1, 0}, {2, 1, 0}});
-  const Reduction r = reduce(makeDES(1, {}), sup, &data, true);
+  r = reduce(makeDES(1, {}), sup, &data, true);
   ASSERT_EQ(r.code, REDUCE_OK);
   EXPECT_EQ(r.reduced.cellOf, (std::vector<std::int64_t>{0, 1, 0, 1}));
   EXPECT_EQ(describe(reducedDES(r.reduced)), "2: 0-2->1 1-1->0 | marked");
@@ -264,13 +261,18 @@ const DES PLANT_CYCLE = makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}})
 const DES SUPERVISOR_CYCLE = makeDES(4, {{0, 1, 1}, {1, 3, 2}, {2, 1, 3}, {3, 3, 0}}, {0, 2});
 
 TEST_F(SupreduceFiles, WritesTheReducedSupervisorWithTheReductionHeader) {
-  save("P.DES", PLANT_CYCLE);
-  save("S.DES", SUPERVISOR_CYCLE);
-  ASSERT_EQ(run(true), REDUCE_OK);
-  EXPECT_FLOAT_EQ(ratio, 2.0f);
-  EXPECT_EQ(lowerBound, 2);
-  EXPECT_EQ(test::readFile(path("R.DES")).substr(0, 27), std::string(REDUCTION_HEADER_TEXT) + "\x1a");
-  EXPECT_EQ(describe(test::loadFile(path("R.DES"))), "2: 0-1->1 1-3->0 | marked 0");
+  for (const int version : {2, 1}) {
+    ASSERT_EQ(saveDESFile(path("P.DES"), PLANT_CYCLE, 0, version), SAVE_OK);
+    ASSERT_EQ(saveDESFile(path("S.DES"), SUPERVISOR_CYCLE, 0, version), SAVE_OK);
+    ASSERT_EQ(run(true), REDUCE_OK);
+    EXPECT_FLOAT_EQ(ratio, 2.0f);
+    EXPECT_EQ(lowerBound, 2);
+    EXPECT_EQ(test::readFile(path("R.DES")).substr(0, 27), std::string(REDUCTION_HEADER_TEXT) + "\x1a");
+    EXPECT_EQ(describe(test::loadFile(path("R.DES"))), "2: 0-1->1 1-3->0 | marked 0");
+  }
+  float r;
+  EXPECT_EQ(supreduceFiles(path("P.DES"), path("S.DES"), path("D.DAT"), path("none/R.DES"), false, lowerBound, r),
+            REDUCE_RESULT_NOT_OPENED);
 }
 
 TEST_F(SupreduceFiles, ReportsEachInputsLoaderCode) {
@@ -304,13 +306,6 @@ TEST_F(SupreduceFiles, ReportsEachInputsLoaderCode) {
   EXPECT_FALSE(test::exists(path("R.DES")));
 }
 
-TEST_F(SupreduceFiles, ReadsBothLayoutVersions) {
-  ASSERT_EQ(saveDESFile(path("P.DES"), PLANT_CYCLE, 0, 1), SAVE_OK);
-  ASSERT_EQ(saveDESFile(path("S.DES"), SUPERVISOR_CYCLE, 0, 1), SAVE_OK);
-  ASSERT_EQ(run(), REDUCE_OK);
-  EXPECT_FLOAT_EQ(ratio, 2.0f);
-}
-
 TEST_F(SupreduceFiles, MissingControlDataCountAsNoneButUnreadableOrAnotherSupervisorsAreAnError) {
   // 0 disables 1, which 1 enables: with the control data the states stay
   // apart; without them they merge.
@@ -327,15 +322,6 @@ TEST_F(SupreduceFiles, MissingControlDataCountAsNoneButUnreadableOrAnotherSuperv
   EXPECT_FLOAT_EQ(ratio, 2.0f);
   save("D.DAT", allocStates(3), -1);
   EXPECT_EQ(run(), REDUCE_CONTROL_DATA_MISMATCH);
-}
-
-TEST_F(SupreduceFiles, AResultThatCannotBeCreatedIsReported) {
-  const DES sup = makeDES(2, {{0, 1, 1}, {1, 1, 0}});
-  save("P.DES", sup);
-  save("S.DES", sup);
-  float r;
-  EXPECT_EQ(supreduceFiles(path("P.DES"), path("S.DES"), path("D.DAT"), path("none/R.DES"), false, lowerBound, r),
-            REDUCE_RESULT_NOT_OPENED);
 }
 
 // --- The clean-up --------------------------------------------------------------------
