@@ -71,14 +71,26 @@ void breakPageIfFull(int lastRow = 22);
 [[nodiscard]] PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
                             std::string& outputName);
 
-// A yes/no key: echoed unless Enter, then two line breaks. Answers the
-// key; ESCAPE_KEY cancels.
-[[nodiscard]] int readAnswerKey();
-// The answers to a yes/no question, in either case. A question's default
-// (the starred choice) is whatever is neither, Enter included; Escape
-// (ESCAPE_KEY) cancels it.
+// The answer to a yes/no question. DEFAULT is the starred choice: Enter,
+// and any key that is neither y nor n unless the question says otherwise.
+enum class Answer { YES, NO, DEFAULT, CANCEL };
+
+// The answers to a yes/no question, in either case.
 inline bool isYes(int key) { return key == 'y' || key == 'Y'; }
 inline bool isNo(int key) { return key == 'n' || key == 'N'; }
+
+// Reads the answer to the question at the cursor: Escape answers CANCEL
+// and echoes nothing; any other key is echoed (Enter shows nothing),
+// followed by two line breaks. y answers YES, n NO, Enter DEFAULT and any
+// other key `otherKeys`: NO for the questions where only y or Enter may
+// go ahead (a stray key must never overwrite a file).
+[[nodiscard]] Answer readAnswer(Answer otherKeys = Answer::DEFAULT);
+// A yes/no question on the rows below: the page break for `lastRow`
+// (breakPageIfFull), the question, the Escape hint, then readAnswer.
+[[nodiscard]] Answer askYesNo(std::string_view question, int lastRow = 22, Answer otherKeys = Answer::DEFAULT);
+// A question with lettered choices ("(*A/T)"): the key, echoed as by
+// readAnswer; ESCAPE_KEY cancels. The caller tells the letters apart.
+[[nodiscard]] int readChoiceKey();
 
 // --- Lists ------------------------------------------------------------------------
 

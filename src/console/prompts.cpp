@@ -109,9 +109,9 @@ PromptStatus promptName(std::string_view prompt, std::string_view extension, std
     if (present) {
       newLineIfRoom();
       writeFormat("Filename %s already exists.  OK to overwrite?  (*y/n)  ", name.c_str());
-      const int key = readAnswerKey();
-      if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-      if (!isYes(key) && key != ENTER_KEY) continue;
+      const Answer answer = readAnswer(Answer::NO);
+      if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
+      if (answer == Answer::NO) continue;
     }
     newLineIfRoom();
     nameOut = name;
@@ -133,7 +133,7 @@ PromptStatus promptExistingDes(std::string_view prompt, std::string& nameOut) {
   return promptFileName(prompt, ".DES", nameOut, false);
 }
 
-int readAnswerKey() {
+int readChoiceKey() {
   const int key = readKey();
   if (key == ESCAPE_KEY) return key;
   echoKey(key);
@@ -142,14 +142,28 @@ int readAnswerKey() {
   return key;
 }
 
+Answer readAnswer(Answer otherKeys) {
+  const int key = readChoiceKey();
+  if (key == ESCAPE_KEY) return Answer::CANCEL;
+  if (isYes(key)) return Answer::YES;
+  if (isNo(key)) return Answer::NO;
+  return key == ENTER_KEY ? Answer::DEFAULT : otherKeys;
+}
+
+Answer askYesNo(std::string_view question, int lastRow, Answer otherKeys) {
+  breakPageIfFull(lastRow);
+  writeText(question);
+  showEscHint();
+  return readAnswer(otherKeys);
+}
+
 PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
               std::string& outputName) {
-  breakPageIfFull();
-  writeFormat(question, inputName.c_str());
-  showEscHint();
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (isNo(key)) {
+  char text[160];
+  std::snprintf(text, sizeof text, question, inputName.c_str());
+  const Answer answer = askYesNo(text);
+  if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
+  if (answer == Answer::NO) {
     outputName = inputName;
     return PROMPT_OK;
   }
@@ -316,12 +330,10 @@ std::string nullImageLogText(const NullImageChoice& choice) {
 PromptStatus checkNondeterminism(const DES& des, std::string_view name, bool pause) {
   const std::string title(name);
   clearScreen();
-  showEscHint();
   newLineIfRoom();
-  writeFormat("Check %s for nondeterminism?  (y/*n)  ", title.c_str());
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (!isYes(key)) return PROMPT_OK;
+  const Answer answer = askYesNo("Check " + title + " for nondeterminism?  (y/*n)  ");
+  if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
+  if (answer != Answer::YES) return PROMPT_OK;
 
   // Reported: every transition whose label another transition of its state
   // shares, and every silent one; grouped by label.

@@ -359,15 +359,6 @@ std::string editLogEntry(const std::string& out, const std::string& in, const Ed
   return entry + ")" + sizesText(des) + "\n\n";
 }
 
-// A yes/no question on its own row; -1 on Escape, else the key.
-int askQuestion(const std::string& question, int lastRow = 22) {
-  breakPageIfFull(lastRow);
-  writeText(question);
-  showEscHint();
-  const int key = readAnswerKey();
-  return key == ESCAPE_KEY ? -1 : key;
-}
-
 // Back from an entry page to the dialog's own: a fresh page with the title.
 void resumeEditPage(const std::string& out, const std::string& in) {
   clearScreen();
@@ -387,9 +378,9 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
   writeFormat("List of marker states of %s is currently: ", out.c_str());
   writeSample(marked, 40, " empty");
   newLineIfRoom();
-  const int key = askQuestion("OK?  (*y/n)  ");
-  if (key < 0) return false;
-  if (!isNo(key)) return true;
+  const Answer answer = askYesNo("OK?  (*y/n)  ");
+  if (answer == Answer::CANCEL) return false;
+  if (answer != Answer::NO) return true;
 
   const std::string header = "EDIT(" + out + ")";
   EntryPage mark{header,
@@ -507,9 +498,9 @@ DialogResult editTransitions(DES& des, const std::string& in, const std::string&
     for (const std::string& item : listed) writeText(" " + item);
     newLineIfRoom();
   }
-  const int key = askQuestion("Current transition list OK?  (*y/n)  ");
-  if (key < 0) return CANCELLED;
-  if (!isNo(key)) return DONE;
+  const Answer answer = askYesNo("Current transition list OK?  (*y/n)  ");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  if (answer != Answer::NO) return DONE;
 
   const std::string header = "EDIT(" + out + ")";
   EntryPage add{header,
@@ -570,15 +561,15 @@ bool editVocals(DES& des, const std::string& in, const std::string& out, long ma
   writeFormat("List of vocal states of %s is currently:", out.c_str());
   writeSample(pairs, 24, " none");
   newLineIfRoom();
-  int key = askQuestion("OK?  (*y/n)  ");
-  if (key < 0) return false;
-  if (!isNo(key)) return true;
+  Answer answer = askYesNo("OK?  (*y/n)  ");
+  if (answer == Answer::CANCEL) return false;
+  if (answer != Answer::NO) return true;
 
   const std::string header = "EDIT(" + out + ")";
-  key = askQuestion("Make uniform alteration in a vocal state output?  (y/*n)  ");
-  if (key < 0) return false;
+  answer = askYesNo("Make uniform alteration in a vocal state output?  (y/*n)  ");
+  if (answer == Answer::CANCEL) return false;
   int entryKey = 0;
-  if (isYes(key)) {
+  if (answer == Answer::YES) {
     EntryPage uniform{header,
                       {"Enter list of vocal state output pairs.",
                        "To make all states with Old output silent, enter 0 for New output.", "Type -1 to quit:"},
@@ -669,9 +660,9 @@ std::int64_t askNewInitialState(DES& des, const StateList& doomed, EntryPage& pa
     twoBreaks();
     writeFormat("State %ld has vocal output %d; the initial state must be silent.", state, vocal);
     newLineIfRoom();
-    const int answer = askQuestion("Make it silent?  (*y/n)  ", LAST_ENTRY_ROW);
-    if (answer < 0) return -1;
-    if (!isNo(answer)) {
+    const Answer answer = askYesNo("Make it silent?  (*y/n)  ", LAST_ENTRY_ROW);
+    if (answer == Answer::CANCEL) return -1;
+    if (answer != Answer::NO) {
       des[state].vocal = 0;
       record.voc.push_back("[" + std::to_string(state) + ",0]");
       return state;
@@ -680,14 +671,15 @@ std::int64_t askNewInitialState(DES& des, const StateList& doomed, EntryPage& pa
 }
 
 bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& record) {
-  int key = askQuestion(format("Delete any states from %s?  (y/*n)  ", out));
-  if (key < 0) return false;
-  if (!isYes(key)) return true;
+  const Answer answer = askYesNo(format("Delete any states from %s?  (y/*n)  ", out));
+  if (answer == Answer::CANCEL) return false;
+  if (answer != Answer::YES) return true;
   EntryPage page{"EDIT(" + out + ")",
                  {format("Enter states of %s to delete", out), "To quit, enter -1"},
                  {format("Continue to enter states of %s to delete (type -1 to quit):", out)}};
   drawPage(page);
   StateList doomed;
+  int key = 0;
   for (;;) {
     beginCell(page);
     const int row = whereY(), column = whereX();
@@ -758,9 +750,9 @@ DialogResult editDialog() {
     waitForEnterToReturn();
     return FAILED;
   }
-  const int key = askQuestion(format("Save DES2 under new name (or else overwrite %s)?  (*y/n)   ", in));
-  if (key < 0) return CANCELLED;
-  if (isNo(key))
+  const Answer rename = askYesNo(format("Save DES2 under new name (or else overwrite %s)?  (*y/n)   ", in));
+  if (rename == Answer::CANCEL) return CANCELLED;
+  if (rename == Answer::NO)
     out = in;
   else if (promptFileName("Enter new name of DES2 ....  ", ".DES", out, true) != PROMPT_OK)
     return CANCELLED;
@@ -778,9 +770,10 @@ DialogResult editDialog() {
   if (!editDeletions(des, out, maxState, record)) return CANCELLED;
   if (checkNondeterminism(des, out, true) != PROMPT_OK) return CANCELLED;
   resumeEditPage(out, in);
-  const int answer = askQuestion(format("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
-  if (answer < 0) return CANCELLED;
-  if (isYes(answer)) {
+  const Answer answer =
+      askYesNo(format("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
+  if (answer == Answer::CANCEL) return CANCELLED;
+  if (answer == Answer::YES) {
     inProcess::reachDES(des);
     record.reachedOnly = true;
   }
