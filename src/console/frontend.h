@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/params.h"
@@ -98,18 +99,38 @@ inline bool isNo(int key) { return key == 'n' || key == 'N'; }
 struct ListTexts {
   std::vector<std::string> request;      // written before the first entry
   std::vector<std::string> continuation; // written after a page break
+  std::string heading;                   // heads a new page in place of the title; "" for the title
+
+  ListTexts(std::vector<std::string> requestLines, std::vector<std::string> continuationLines,
+            std::string pageHeading = {})
+      : request(std::move(requestLines)), continuation(std::move(continuationLines)),
+        heading(std::move(pageHeading)) {}
 };
+
+// How a list goes on once its last row (21) is filled: on a fresh page
+// with the continuation lines, or by moving the picture up one row with
+// the head of the first page (page head and request lines) kept in place.
+enum class ListOverflow { NEW_PAGE, SCROLL };
 
 // Writes the request lines (each followed by a line break, the last by
 // two) and puts the cursor at column 5.
 void beginList(const ListTexts& texts);
+// A list on a page of its own: a cleared screen, the page head (the
+// heading, or the title, and an empty row), the Escape hint, the request
+// lines; the cursor at column 5.
+void beginListPage(const ListTexts& texts);
+// The next page of a list: as beginListPage with the continuation lines.
+void continueListPage(const ListTexts& texts);
 // Before an entry `width` columns wide in a row-filling list: a cursor at
 // or past column 80 - width starts a new row at column 5, and a row past
-// 21 starts a new page (title, Escape hint, continuation lines).
+// 21 starts a new page (title, Escape hint, continuation lines). Entries
+// of width w placed every w columns from column 5 thus fill columns 5 to
+// 80 - w - 1.
 void beginListCell(int width, const ListTexts& texts);
-// Before an entry that takes a row of its own: a row past 21 starts a new
-// page; the cursor goes to column 5.
-void beginListRow(const ListTexts& texts);
+// Before an entry that takes a row of its own: a row past 21 goes on as
+// `overflow` says (SCROLL clears the status rows and leaves the cursor on
+// row 21); the cursor goes to column 5.
+void beginListRow(const ListTexts& texts, ListOverflow overflow = ListOverflow::NEW_PAGE);
 
 // A rule on the labels of a list: the refusal message for a label, or ""
 // when the label is acceptable.
