@@ -123,9 +123,8 @@ void beginListPage(const ListTexts& texts);
 void continueListPage(const ListTexts& texts);
 // Before an entry `width` columns wide in a row-filling list: a cursor at
 // or past column 80 - width starts a new row at column 5, and a row past
-// 21 starts a new page (title, Escape hint, continuation lines). Entries
-// of width w placed every w columns from column 5 thus fill columns 5 to
-// 80 - w - 1.
+// 21 starts a new page (continueListPage). Cells 10 wide from column 5
+// thus go seven to a row, the last at column 65.
 void beginListCell(int width, const ListTexts& texts);
 // Before an entry that takes a row of its own: a row past 21 goes on as
 // `overflow` says (SCROLL clears the status rows and leaves the cursor on
