@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/params.h"
@@ -71,14 +72,26 @@ void breakPageIfFull(int lastRow = 22);
 [[nodiscard]] PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
                             std::string& outputName);
 
-// A yes/no key: echoed unless Enter, then two line breaks. Answers the
-// key; ESCAPE_KEY cancels.
-[[nodiscard]] int readAnswerKey();
-// The answers to a yes/no question, in either case. A question's default
-// (the starred choice) is whatever is neither, Enter included; Escape
-// (ESCAPE_KEY) cancels it.
+// The answer to a yes/no question. DEFAULT is the starred choice: Enter,
+// and any key that is neither y nor n unless the question says otherwise.
+enum class Answer { YES, NO, DEFAULT, CANCEL };
+
+// The answers to a yes/no question, in either case.
 inline bool isYes(int key) { return key == 'y' || key == 'Y'; }
 inline bool isNo(int key) { return key == 'n' || key == 'N'; }
+
+// Reads the answer to the question at the cursor: Escape answers CANCEL
+// and echoes nothing; any other key is echoed (Enter shows nothing),
+// followed by two line breaks. y answers YES, n NO, Enter DEFAULT and any
+// other key `otherKeys`: NO for the questions where only y or Enter may
+// go ahead (a stray key must never overwrite a file).
+[[nodiscard]] Answer readAnswer(Answer otherKeys = Answer::DEFAULT);
+// A yes/no question on the rows below: the page break for `lastRow`
+// (breakPageIfFull), the question, the Escape hint, then readAnswer.
+[[nodiscard]] Answer askYesNo(std::string_view question, int lastRow = 22, Answer otherKeys = Answer::DEFAULT);
+// A question with lettered choices ("(*A/T)"): the key, echoed as by
+// readAnswer; ESCAPE_KEY cancels. The caller tells the letters apart.
+[[nodiscard]] int readChoiceKey();
 
 // --- Lists ------------------------------------------------------------------------
 
@@ -86,18 +99,37 @@ inline bool isNo(int key) { return key == 'n' || key == 'N'; }
 struct ListTexts {
   std::vector<std::string> request;      // written before the first entry
   std::vector<std::string> continuation; // written after a page break
+  std::string heading;                   // heads a new page in place of the title; "" for the title
+
+  ListTexts(std::vector<std::string> requestLines, std::vector<std::string> continuationLines,
+            std::string pageHeading = {})
+      : request(std::move(requestLines)), continuation(std::move(continuationLines)),
+        heading(std::move(pageHeading)) {}
 };
+
+// How a list goes on once its last row (21) is filled: on a fresh page
+// with the continuation lines, or by moving the picture up one row with
+// the head of the first page (page head and request lines) kept in place.
+enum class ListOverflow { NEW_PAGE, SCROLL };
 
 // Writes the request lines (each followed by a line break, the last by
 // two) and puts the cursor at column 5.
 void beginList(const ListTexts& texts);
+// A list on a page of its own: a cleared screen, the page head (the
+// heading, or the title, and an empty row), the Escape hint, the request
+// lines; the cursor at column 5.
+void beginListPage(const ListTexts& texts);
+// The next page of a list: as beginListPage with the continuation lines.
+void continueListPage(const ListTexts& texts);
 // Before an entry `width` columns wide in a row-filling list: a cursor at
 // or past column 80 - width starts a new row at column 5, and a row past
-// 21 starts a new page (title, Escape hint, continuation lines).
+// 21 starts a new page (continueListPage). Cells 10 wide from column 5
+// thus go seven to a row, the last at column 65.
 void beginListCell(int width, const ListTexts& texts);
-// Before an entry that takes a row of its own: a row past 21 starts a new
-// page; the cursor goes to column 5.
-void beginListRow(const ListTexts& texts);
+// Before an entry that takes a row of its own: a row past 21 goes on as
+// `overflow` says (SCROLL clears the status rows and leaves the cursor on
+// row 21); the cursor goes to column 5.
+void beginListRow(const ListTexts& texts, ListOverflow overflow = ListOverflow::NEW_PAGE);
 
 // A rule on the labels of a list: the refusal message for a label, or ""
 // when the label is acceptable.

@@ -19,19 +19,32 @@ namespace kav {
 
 namespace {
 
-// One code of a menu. A null dialog is a procedure this version lacks;
-// choosing it says so.
-struct MenuEntry {
-  const char* keys;  // one key, or two ("1\r" is 1 then Enter)
-  Dialog dialog;     // null: not available
-  const char* name;  // the procedure's name, for the not-available note
-};
-
-// A text at a fixed place of a menu screen.
+// A text at a fixed place of a menu screen (0-based column and row).
 struct MenuText {
   int column;
   int row;
-  const char* text;
+  const char* text; // null: nothing shown
+};
+
+// One code of a menu. A null dialog is a procedure this version lacks;
+// choosing it says so.
+struct MenuEntry {
+  const char* keys;    // one key, or two ("1\r" is 1 then Enter)
+  Dialog dialog;       // null: not available
+  const char* name;    // the procedure's name, for the not-available note
+  MenuText shown = {}; // its line on the menu; no text for a hidden code or
+                       // one that another entry's line names ("SE/SA/SX")
+};
+
+// A menu of procedures: its entries carry their keys and texts together,
+// so that the keys it takes follow from them.
+struct Menu {
+  const char* title;        // "%s PROCEDURES", the program name for %s
+  const MenuEntry* entries; // `count` of them, in drawing order
+  std::size_t count;
+  bool numbered;            // entries listed as "KEY: Name" from (5,5), one per row
+  MenuText exit;            // the X line
+  const char* quietKeys;    // first keys that start no code: the menu is drawn again
 };
 
 const char* onOff(bool on) { return on ? "On" : "Off"; }
@@ -113,6 +126,14 @@ int readMenuKey(const char* keySet, bool upperBeforeEcho) {
   }
 }
 
+// The first keys a menu takes: those of its codes, its quiet keys and X.
+std::string acceptedKeys(const Menu& menu) {
+  std::string keys = std::string(menu.quietKeys) + "X";
+  for (std::size_t k = 0; k < menu.count; ++k)
+    if (keys.find(menu.entries[k].keys[0]) == std::string::npos) keys += menu.entries[k].keys[0];
+  return keys;
+}
+
 // The part of a menu loop after the first key: finds the code, reading
 // the second key when the first one starts two-key codes, and runs it.
 void dispatch(int first, const MenuEntry* entries, std::size_t count) {
@@ -138,25 +159,36 @@ void dispatch(int first, const MenuEntry* entries, std::size_t count) {
     }
 }
 
-// --- The procedures menu ----------------------------------------------------------
+void drawMenu(const Menu& menu) {
+  clearScreen();
+  gotoXY(32, 4);
+  writeFormat(menu.title, PROGRAM_NAME);
+  for (std::size_t k = 0; k < menu.count; ++k) {
+    const MenuEntry& entry = menu.entries[k];
+    if (menu.numbered) {
+      moveCursor(5, 5 + static_cast<int>(k));
+      writeFormat("%s: %s", entry.keys, entry.name);
+    } else if (entry.shown.text) {
+      writeAt(entry.shown.column, entry.shown.row, entry.shown.text);
+    }
+  }
+  writeAt(menu.exit.column, menu.exit.row, menu.exit.text);
+  drawDirectoryFooter();
+  writeAt(31, 19, "Procedure desired: ");
+}
 
-const MenuText PROCEDURE_TEXTS[] = {
-    {5, 5, " 0: Create"},          {5, 6, " 1: Selfloop"},      {5, 7, " 2: Trim"},
-    {5, 8, " 3: Sync"},            {5, 9, " 4: Meet"},          {5, 10, " 5: Supcon"},
-    {5, 11, " 6: Mutex"},          {5, 12, " 7: Condat"},       {5, 13, " 8: Supreduce"},
-    {5, 14, " 9: Minstate"},       {5, 15, "10: Complement"},   {5, 16, "11: Localize"},
-    {5, 17, "12: Force"},          {31, 5, "P0: Project"},      {31, 6, "R0: Relabel"},
-    {31, 8, "H0: Vocalize"},       {31, 9, "H1: Outconsis"},    {31, 10, "H2: Hiconsis"},
-    {31, 11, "H3: Higen"},         {31, 12, "H4: Allevents"},   {31, 14, "SN: Supnorm"},
-    {31, 15, "SS: Supscop"},       {31, 16, "RR: Supconrobs"},  {31, 17, "QC: Sup(s)qc"},
-    {53, 5, "I: Isomorph"},        {53, 6, "NC: Nonconflict"},  {53, 7, "OB: (S)Observable"},
-    {53, 8, "NO: Natobs"},         {53, 9, "SR: Suprobs"},      {53, 10, "UM: Uncertmod"},
-    {53, 11, "E: Edit"},           {53, 12, "B: BFS-recode"},   {53, 13, "UD: User file Directory"},
-    {53, 14, "SE/SA/SX: Show DES/DAT/TXT"},
-    {53, 15, "FE/FA/FD: File DES/DAT/ADS"},
-    {53, 16, "CE/DE: Convert/Display DES"},
-    {53, 17, "X: Exit to main menu"},
-};
+// Draws the menu and runs the codes chosen until X.
+void runMenu(const Menu& menu) {
+  const std::string keys = acceptedKeys(menu);
+  for (;;) {
+    drawMenu(menu);
+    const int key = readMenuKey(keys.c_str(), true);
+    if (key == 'X') return;
+    dispatch(key, menu.entries, menu.count);
+  }
+}
+
+// --- The procedures menu ----------------------------------------------------------
 
 DialogResult developmentMenu1() {
   runDevelopmentMenu1();
@@ -168,69 +200,71 @@ DialogResult developmentMenu2() {
   return DONE;
 }
 
+// Three columns; the codes of the last block are hidden: MA opens the
+// session log, PE/PA/PX print, Z1/Z2 lead to the development menus.
 const MenuEntry PROCEDURE_CODES[] = {
-    {"0", createDialog, "Create"},
-    {"1\r", selfloopDialog, "Selfloop"},
-    {"10", complementDialog, "Complement"},
-    {"11", localizeDialog, "Localize"},
-    {"12", forceDialog, "Force"},
-    {"2", trimDialog, "Trim"},
-    {"3", syncDialog, "Sync"},
-    {"4", meetDialog, "Meet"},
-    {"5", supconDialog, "Supcon"},
-    {"6", mutexDialog, "Mutex"},
-    {"7", condatDialog, "Condat"},
-    {"8", supreduceDialog, "Supreduce"},
-    {"9", minstateDialog, "Minstate"},
-    {"B", bfsRecodeDialog, "BFS-recode"},
-    {"CE", convertDialog, "Convert DES"},
-    {"DE", displayDialog, "Display DES"},
-    {"E", editDialog, "Edit"},
+    {"0", createDialog, "Create", {5, 5, " 0: Create"}},
+    {"1\r", selfloopDialog, "Selfloop", {5, 6, " 1: Selfloop"}},
+    {"2", trimDialog, "Trim", {5, 7, " 2: Trim"}},
+    {"3", syncDialog, "Sync", {5, 8, " 3: Sync"}},
+    {"4", meetDialog, "Meet", {5, 9, " 4: Meet"}},
+    {"5", supconDialog, "Supcon", {5, 10, " 5: Supcon"}},
+    {"6", mutexDialog, "Mutex", {5, 11, " 6: Mutex"}},
+    {"7", condatDialog, "Condat", {5, 12, " 7: Condat"}},
+    {"8", supreduceDialog, "Supreduce", {5, 13, " 8: Supreduce"}},
+    {"9", minstateDialog, "Minstate", {5, 14, " 9: Minstate"}},
+    {"10", complementDialog, "Complement", {5, 15, "10: Complement"}},
+    {"11", localizeDialog, "Localize", {5, 16, "11: Localize"}},
+    {"12", forceDialog, "Force", {5, 17, "12: Force"}},
+
+    {"P0", projectDialog, "Project", {31, 5, "P0: Project"}},
+    {"R0", relabelDialog, "Relabel", {31, 6, "R0: Relabel"}},
+    {"H0", vocalizeDialog, "Vocalize", {31, 8, "H0: Vocalize"}},
+    {"H1", outconsisDialog, "Outconsis", {31, 9, "H1: Outconsis"}},
+    {"H2", hiconsisDialog, "Hiconsis", {31, 10, "H2: Hiconsis"}},
+    {"H3", higenDialog, "Higen", {31, 11, "H3: Higen"}},
+    {"H4", alleventsDialog, "Allevents", {31, 12, "H4: Allevents"}},
+    {"SN", supnormDialog, "Supnorm", {31, 14, "SN: Supnorm"}},
+    {"SS", supscopDialog, "Supscop", {31, 15, "SS: Supscop"}},
+    {"RR", supconrobsDialog, "Supconrobs", {31, 16, "RR: Supconrobs"}},
+    {"QC", supqcDialog, "Sup(s)qc", {31, 17, "QC: Sup(s)qc"}},
+
+    {"I", isomorphDialog, "Isomorph", {53, 5, "I: Isomorph"}},
+    {"NC", nonconflictDialog, "Nonconflict", {53, 6, "NC: Nonconflict"}},
+    {"OB", observableDialog, "(S)Observable", {53, 7, "OB: (S)Observable"}},
+    {"NO", natobsDialog, "Natobs", {53, 8, "NO: Natobs"}},
+    {"SR", suprobsDialog, "Suprobs", {53, 9, "SR: Suprobs"}},
+    {"UM", uncertmodDialog, "Uncertmod", {53, 10, "UM: Uncertmod"}},
+    {"E", editDialog, "Edit", {53, 11, "E: Edit"}},
+    {"B", bfsRecodeDialog, "BFS-recode", {53, 12, "B: BFS-recode"}},
+    {"UD", showUserDirectory, "User file directory", {53, 13, "UD: User file Directory"}},
+    {"SE", showDesDialog, "Show DES", {53, 14, "SE/SA/SX: Show DES/DAT/TXT"}},
+    {"SA", showDatDialog, "Show DAT"},
+    {"SX", showTxt, "Show TXT"},
+    {"FE", fileDesDialog, "File DES", {53, 15, "FE/FA/FD: File DES/DAT/ADS"}},
     {"FA", fileDatDialog, "File DAT"},
     {"FD", fileAdsDialog, "File ADS"},
-    {"FE", fileDesDialog, "File DES"},
-    {"H0", vocalizeDialog, "Vocalize"},
-    {"H1", outconsisDialog, "Outconsis"},
-    {"H2", hiconsisDialog, "Hiconsis"},
-    {"H3", higenDialog, "Higen"},
-    {"H4", alleventsDialog, "Allevents"},
-    {"I", isomorphDialog, "Isomorph"},
+    {"CE", convertDialog, "Convert DES", {53, 16, "CE/DE: Convert/Display DES"}},
+    {"DE", displayDialog, "Display DES"},
+
     {"MA", openSessionLog, "Session log"},
-    {"NC", nonconflictDialog, "Nonconflict"},
-    {"NO", natobsDialog, "Natobs"},
-    {"OB", observableDialog, "(S)Observable"},
-    {"P0", projectDialog, "Project"},
-    {"PA", printDatDialog, "Print DAT"},
     {"PE", printDesDialog, "Print DES"},
+    {"PA", printDatDialog, "Print DAT"},
     {"PX", printTxtDialog, "Print TXT"},
-    {"QC", supqcDialog, "Sup(s)qc"},
-    {"R0", relabelDialog, "Relabel"},
-    {"RR", supconrobsDialog, "Supconrobs"},
-    {"SA", showDatDialog, "Show DAT"},
-    {"SE", showDesDialog, "Show DES"},
-    {"SX", showTxt, "Show TXT"},
-    {"SN", supnormDialog, "Supnorm"},
-    {"SR", suprobsDialog, "Suprobs"},
-    {"SS", supscopDialog, "Supscop"},
-    {"UD", showUserDirectory, "User file directory"},
-    {"UM", uncertmodDialog, "Uncertmod"},
     {"Z1", developmentMenu1, "Development menu 1"},
     {"Z2", developmentMenu2, "Development menu 2"},
 };
 
-void drawProceduresMenu() {
-  clearScreen();
-  gotoXY(32, 4);
-  writeFormat("%s PROCEDURES", PROGRAM_NAME);
-  for (const MenuText& t : PROCEDURE_TEXTS) writeAt(t.column, t.row, t.text);
-  drawDirectoryFooter();
-  writeAt(31, 19, "Procedure desired: ");
-}
+// A takes the user back to a freshly drawn menu, as a code it does not
+// complete would.
+const Menu PROCEDURES_MENU{"%s PROCEDURES", PROCEDURE_CODES, std::size(PROCEDURE_CODES), false,
+                           {53, 17, "X: Exit to main menu"}, "A"};
 
 // --- The development menus ---------------------------------------------------------
 
 // Experimental procedures. The entries without a dialog stay listed and
-// say that this version lacks them.
+// say that this version lacks them; a digit without an entry draws the
+// menu again.
 const MenuEntry DEVELOPMENT_1[] = {
     {"0", pathToBlockDialog, "Path-to-Block"}, {"1", shortestPathDialog, "Shortest-path"}, {"2", nullptr, "ExtOCC"},
     {"3", nullptr, "ExLocalize"},    {"4", nullptr, "SupQC&LCC"},         {"5", nullptr, "Suprobs(language)"},
@@ -241,22 +275,8 @@ const MenuEntry DEVELOPMENT_2[] = {
     {"6", nullptr, "SupRelCoObs"}, {"7", nullptr, "Synthsupobs"}, {"8", statemapDialog, "Statemap"},
 };
 
-void runDevelopmentMenu(const MenuEntry* entries, std::size_t count) {
-  for (;;) {
-    clearScreen();
-    gotoXY(32, 4);
-    writeFormat("%s DEVELOPMENT", PROGRAM_NAME);
-    for (std::size_t k = 0; k < count; ++k) {
-      moveCursor(5, 5 + static_cast<int>(k));
-      writeFormat("%s: %s", entries[k].keys, entries[k].name);
-    }
-    writeAt(53, 16, "X: Exit to KAV PROCEDURES");
-    drawDirectoryFooter();
-    writeAt(31, 19, "Procedure desired: ");
-    const int key = readMenuKey("0123456789X", true);
-    if (key == 'X') return;
-    dispatch(key, entries, count);
-  }
+Menu developmentMenu(const MenuEntry* entries, std::size_t count) {
+  return {"%s DEVELOPMENT", entries, count, true, {53, 16, "X: Exit to KAV PROCEDURES"}, "0123456789"};
 }
 
 } // namespace
@@ -284,52 +304,67 @@ void drawStartupPicture() {
   writeFormat("%s %s", PROGRAM_NAME, PROGRAM_VERSION);
 }
 
+namespace {
+
+// --- The main menu ---------------------------------------------------------------
+
+// One option of the main menu: its key, its line (a format whose %s the
+// argument fills) and what it does.
+struct MainOption {
+  char key;
+  MenuText shown;
+  const char* (*argument)(); // null: the line has no %s
+  void (*act)();             // null for X, which ends the menu
+};
+
+const char* programName() { return PROGRAM_NAME; }
+
+const MainOption MAIN_OPTIONS[] = {
+    {'I', {24, 9, "I:  Introduction to %s"}, programName,
+     [] { runDialog({"I", openIntroduction, "Introduction"}); }},
+    {'T', {24, 10, "T:  %s Procedures"}, programName, runProceduresMenu},
+    {'R', {24, 11, "R:  Reset USER File Directory Path"}, nullptr,
+     [] { runDialog({"R", resetUserDirectory, "Reset"}); }},
+    {'B', {24, 12, "B:  Bell (%s)"}, [] { return onOff(session.bellOn); }, [] { session.bellOn = !session.bellOn; }},
+    {'D', {24, 13, "D:  Debug mode (%s)"}, [] { return onOff(session.debugMode); },
+     [] { session.debugMode = !session.debugMode; }},
+    {'C', {24, 14, "C:  Clocking mode (%s)"}, [] { return onOff(session.clockingMode); },
+     [] {
+       session.clockingMode = !session.clockingMode;
+       saveIni();
+     }},
+    {'X', {24, 15, "X:  Quit %s"}, programName, nullptr},
+};
+
+} // namespace
+
 void runMainMenu() {
+  std::string keys;
+  for (const MainOption& option : MAIN_OPTIONS) keys += option.key;
   for (;;) {
     clearScreen();
     gotoXY(25, 5);
     writeFormat("PROGRAM %s", PROGRAM_NAME);
     writeAt(24, 7, "MAIN OPTIONS");
-    gotoXY(25, 10);
-    writeFormat("I:  Introduction to %s", PROGRAM_NAME);
-    gotoXY(25, 11);
-    writeFormat("T:  %s Procedures", PROGRAM_NAME);
-    writeAt(24, 11, "R:  Reset USER File Directory Path");
-    gotoXY(25, 13);
-    writeFormat("B:  Bell (%s)", onOff(session.bellOn));
-    gotoXY(25, 14);
-    writeFormat("D:  Debug mode (%s)", onOff(session.debugMode));
-    gotoXY(25, 15);
-    writeFormat("C:  Clocking mode (%s)", onOff(session.clockingMode));
-    gotoXY(25, 16);
-    writeFormat("X:  Quit %s", PROGRAM_NAME);
+    for (const MainOption& option : MAIN_OPTIONS) {
+      moveCursor(option.shown.column, option.shown.row);
+      if (option.argument) writeFormat(option.shown.text, option.argument());
+      else writeText(option.shown.text);
+    }
     writeAt(24, 19, "Option desired?    ");
-    switch (readMenuKey("IRBTXDC", false)) {
-    case 'I': runDialog({"I", openIntroduction, "Introduction"}); break;
-    case 'T': runProceduresMenu(); break;
-    case 'R': runDialog({"R", resetUserDirectory, "Reset"}); break;
-    case 'B': session.bellOn = !session.bellOn; break;
-    case 'D': session.debugMode = !session.debugMode; break;
-    case 'C':
-      session.clockingMode = !session.clockingMode;
-      saveIni();
-      break;
-    case 'X': return;
+    const int key = readMenuKey(keys.c_str(), false);
+    for (const MainOption& option : MAIN_OPTIONS) {
+      if (option.key != key) continue;
+      if (!option.act) return;
+      option.act();
     }
   }
 }
 
-void runProceduresMenu() {
-  for (;;) {
-    drawProceduresMenu();
-    const int key = readMenuKey("0123456789ABCDEFHIMNOPQRSUXZ", true);
-    if (key == 'X') return;
-    dispatch(key, PROCEDURE_CODES, std::size(PROCEDURE_CODES));
-  }
-}
+void runProceduresMenu() { runMenu(PROCEDURES_MENU); }
 
-void runDevelopmentMenu1() { runDevelopmentMenu(DEVELOPMENT_1, std::size(DEVELOPMENT_1)); }
+void runDevelopmentMenu1() { runMenu(developmentMenu(DEVELOPMENT_1, std::size(DEVELOPMENT_1))); }
 
-void runDevelopmentMenu2() { runDevelopmentMenu(DEVELOPMENT_2, std::size(DEVELOPMENT_2)); }
+void runDevelopmentMenu2() { runMenu(developmentMenu(DEVELOPMENT_2, std::size(DEVELOPMENT_2))); }
 
 } // namespace kav

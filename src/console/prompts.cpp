@@ -28,32 +28,55 @@ DialogTitle currentTitle;
 // File names accepted by the prompts: at most this many characters.
 constexpr int NAME_LENGTH = 20;
 
-void writeTitle() {
-  // A dialog without a title word (Natobs) starts with its formula.
-  if (!currentTitle.word.empty()) {
-    writeText(currentTitle.word);
-    newLineIfRoom();
-    newLineIfRoom();
-  }
-  writeText(currentTitle.formula);
-  newLineIfRoom();
-  newLineIfRoom();
+// The rows at the top of a page: the title (its word and an empty row
+// left out when the word is empty: Natobs starts with its formula), or a
+// list's own heading, then an empty row.
+std::vector<std::string> headRows(std::string_view heading = {}) {
+  if (!heading.empty()) return {std::string(heading), ""};
+  if (currentTitle.word.empty()) return {currentTitle.formula, ""};
+  return {currentTitle.word, "", currentTitle.formula, ""};
 }
 
+void writeRows(const std::vector<std::string>& rows) {
+  for (const std::string& row : rows) {
+    writeText(row);
+    newLineIfRoom();
+  }
+}
+
+void writeTitle() { writeRows(headRows()); }
+
+// Each line followed by a line break, the last by two.
 void writeLines(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) {
-    writeText(line);
-    newLineIfRoom();
-  }
+  writeRows(lines);
   newLineIfRoom();
 }
 
-void startListPage(const ListTexts& texts) {
+void startListPage(const ListTexts& texts, const std::vector<std::string>& lines) {
   clearScreen();
-  writeTitle();
+  writeRows(headRows(texts.heading));
   showEscHint();
-  writeLines(texts.continuation);
+  writeLines(lines);
   setColumn(5);
+}
+
+// Moves the picture up one row and writes the head of the list's first
+// page again at the top, so that rows of entries run on below it.
+void scrollListPage(const ListTexts& texts) {
+  scrollUpOneLine();
+  std::vector<std::string> rows = headRows(texts.heading);
+  rows.insert(rows.end(), texts.request.begin(), texts.request.end());
+  rows.push_back("");
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    moveCursor(0, static_cast<int>(r));
+    clearToEndOfLine();
+    writeText(rows[r]);
+  }
+  writeStatusLine(22, "");
+  writeStatusLine(23, "");
+  showEscHint();
+  moveCursor(0, 21);
+  clearToEndOfLine();
 }
 
 } // namespace
@@ -109,9 +132,9 @@ PromptStatus promptName(std::string_view prompt, std::string_view extension, std
     if (present) {
       newLineIfRoom();
       writeFormat("Filename %s already exists.  OK to overwrite?  (*y/n)  ", name.c_str());
-      const int key = readAnswerKey();
-      if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-      if (!isYes(key) && key != ENTER_KEY) continue;
+      const Answer answer = readAnswer(Answer::NO);
+      if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
+      if (answer == Answer::NO) continue;
     }
     newLineIfRoom();
     nameOut = name;
@@ -133,7 +156,7 @@ PromptStatus promptExistingDes(std::string_view prompt, std::string& nameOut) {
   return promptFileName(prompt, ".DES", nameOut, false);
 }
 
-int readAnswerKey() {
+int readChoiceKey() {
   const int key = readKey();
   if (key == ESCAPE_KEY) return key;
   echoKey(key);
@@ -142,14 +165,28 @@ int readAnswerKey() {
   return key;
 }
 
+Answer readAnswer(Answer otherKeys) {
+  const int key = readChoiceKey();
+  if (key == ESCAPE_KEY) return Answer::CANCEL;
+  if (isYes(key)) return Answer::YES;
+  if (isNo(key)) return Answer::NO;
+  return key == ENTER_KEY ? Answer::DEFAULT : otherKeys;
+}
+
+Answer askYesNo(std::string_view question, int lastRow, Answer otherKeys) {
+  breakPageIfFull(lastRow);
+  writeText(question);
+  showEscHint();
+  return readAnswer(otherKeys);
+}
+
 PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
               std::string& outputName) {
-  breakPageIfFull();
-  writeFormat(question, inputName.c_str());
-  showEscHint();
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (isNo(key)) {
+  char text[160];
+  std::snprintf(text, sizeof text, question, inputName.c_str());
+  const Answer answer = askYesNo(text);
+  if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
+  if (answer == Answer::NO) {
     outputName = inputName;
     return PROMPT_OK;
   }
@@ -165,16 +202,23 @@ void beginList(const ListTexts& texts) {
   setColumn(5);
 }
 
+void beginListPage(const ListTexts& texts) { startListPage(texts, texts.request); }
+
+void continueListPage(const ListTexts& texts) { startListPage(texts, texts.continuation); }
+
 void beginListCell(int width, const ListTexts& texts) {
   if (whereX() >= SCREEN_COLUMNS - width) {
     newLineIfRoom();
     setColumn(5);
   }
-  if (whereY() > 21) startListPage(texts);
+  if (whereY() > 21) continueListPage(texts);
 }
 
-void beginListRow(const ListTexts& texts) {
-  if (whereY() > 21) startListPage(texts);
+void beginListRow(const ListTexts& texts, ListOverflow overflow) {
+  if (whereY() > 21) {
+    if (overflow == ListOverflow::SCROLL) scrollListPage(texts);
+    else continueListPage(texts);
+  }
   setColumn(5);
 }
 
@@ -316,12 +360,10 @@ std::string nullImageLogText(const NullImageChoice& choice) {
 PromptStatus checkNondeterminism(const DES& des, std::string_view name, bool pause) {
   const std::string title(name);
   clearScreen();
-  showEscHint();
   newLineIfRoom();
-  writeFormat("Check %s for nondeterminism?  (y/*n)  ", title.c_str());
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-  if (!isYes(key)) return PROMPT_OK;
+  const Answer answer = askYesNo("Check " + title + " for nondeterminism?  (y/*n)  ");
+  if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
+  if (answer != Answer::YES) return PROMPT_OK;
 
   // Reported: every transition whose label another transition of its state
   // shares, and every silent one; grouped by label.

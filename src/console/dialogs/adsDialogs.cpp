@@ -52,12 +52,9 @@ void reportSaveFailure(const std::string& name) {
 PromptStatus confirmSameName(std::string& name) {
   for (;;) {
     if (!userFileExists(name, ".DES")) return PROMPT_OK;
-    breakPageIfFull();
-    writeFormat("Filename %s already exists.  OK to overwrite?  (*y/n)  ", name.c_str());
-    showEscHint();
-    const int key = readAnswerKey();
-    if (key == ESCAPE_KEY) return PROMPT_CANCELLED;
-    if (isYes(key) || key == ENTER_KEY) return PROMPT_OK;
+    const Answer answer = askYesNo("Filename " + name + " already exists.  OK to overwrite?  (*y/n)  ", 22, Answer::NO);
+    if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
+    if (answer != Answer::NO) return PROMPT_OK;
     breakPageIfFull();
     writeText("Enter new name for DES2 ...............  ");
     showEscHint();
@@ -72,12 +69,9 @@ DialogResult fileOneAds() {
   startPage();
   std::string ads, des2;
   if (promptFileName("Enter name of ADS1 ........  ", ".ADS", ads, false) != PROMPT_OK) return CANCELLED;
-  breakPageIfFull();
-  writeText("Same name for DES2?   (*y/n)   ");
-  showEscHint();
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return CANCELLED;
-  if (isNo(key)) {
+  const Answer answer = askYesNo("Same name for DES2?   (*y/n)   ");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  if (answer == Answer::NO) {
     if (promptFileName("Enter new name for DES2 ....  ", ".DES", des2, true) != PROMPT_OK) return CANCELLED;
   } else {
     des2 = ads;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/dialogs/dialogs.h"
@@ -31,12 +32,12 @@ namespace {
 constexpr long CREATE_MAX_STATES = 2000000;
 constexpr long EDIT_MAX_STATE = 1999999;
 // The last row an entry may use; row 22 carries refusals, row 23 the
-// Escape hint.
+// Escape hint. The list pager keeps to it.
 constexpr int LAST_ENTRY_ROW = 21;
-// List cells start at column 5, every 10 columns, and wrap before 75.
+// List cells start at column 5, every 10 columns, and wrap before 75
+// (beginListCell with this width).
 constexpr int CELL_START = 5;
 constexpr int CELL_WIDTH = 10;
-constexpr int CELL_WRAP = 75;
 // Transitions shown before Edit asks whether the list is OK: about four
 // rows.
 constexpr std::size_t TRANSITION_SAMPLE = 24;
@@ -52,66 +53,12 @@ std::string format(const char* pattern, const std::string& text) {
 // A page of entries: the header ("CREATE(NAME)"), an empty line, the
 // section's lines and an empty line, then the entries. A page that fills
 // up either starts afresh (list cells) or scrolls by one row keeping its
-// head in place (rows of fields).
-struct EntryPage {
-  std::string header;
-  std::vector<std::string> lines;        // the section's request
-  std::vector<std::string> continuation; // on later pages, when it differs
-  bool continued = false;                // a later page is showing
-};
-
-std::vector<std::string> headRows(const EntryPage& page) {
-  std::vector<std::string> rows{page.header, ""};
-  const auto& lines = page.continued && !page.continuation.empty() ? page.continuation : page.lines;
-  rows.insert(rows.end(), lines.begin(), lines.end());
-  rows.push_back("");
-  return rows;
-}
-
-void drawPage(EntryPage& page, bool continued = false) {
-  page.continued = continued;
-  clearScreen();
-  for (const std::string& row : headRows(page)) {
-    writeText(row);
-    newLineIfRoom();
-  }
-  showEscHint();
-}
-
-// Moves the picture up one row and writes the head again at the top, so
-// the rows of fields run on below it.
-void scrollPage(const EntryPage& page) {
-  scrollUpOneLine();
-  const std::vector<std::string> rows = headRows(page);
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    moveCursor(0, static_cast<int>(r));
-    clearToEndOfLine();
-    writeText(rows[r]);
-  }
-  writeStatusLine(22, "");
-  writeStatusLine(23, "");
-  showEscHint();
-  moveCursor(0, LAST_ENTRY_ROW);
-  clearToEndOfLine();
-}
-
-// Before a list cell: wraps before column 75, starts a new page below the
-// last entry row, and puts the cursor at the cell.
-void beginCell(EntryPage& page) {
-  if (whereX() >= CELL_WRAP) newLineIfRoom();
-  if (whereY() > LAST_ENTRY_ROW) drawPage(page, true);
-  if (whereX() < CELL_START) setColumn(CELL_START);
-}
-
-// Before a row of fields.
-void beginRow(EntryPage& page, bool scroll) {
-  if (whereY() > LAST_ENTRY_ROW) {
-    if (scroll)
-      scrollPage(page);
-    else
-      drawPage(page, true);
-  }
-  setColumn(0);
+// head in place (rows of fields). Later pages repeat the section's lines
+// unless `continuation` says otherwise.
+ListTexts entryPage(const std::string& header, std::vector<std::string> lines,
+                    std::vector<std::string> continuation = {}) {
+  if (continuation.empty()) continuation = lines;
+  return {std::move(lines), std::move(continuation), header};
 }
 
 void endRow() { newLineIfRoom(); }
@@ -250,13 +197,11 @@ DialogResult createDes() {
   DES des = allocStates(size);
   const std::string header = "CREATE(" + name + ")";
 
-  EntryPage markers{
-      header,
-      {"Enter list of marker states in {0,1,...,Size-1}", "To mark all states, enter '*'", "To quit, enter -1"},
-      {}};
-  drawPage(markers);
+  const ListTexts markers = entryPage(
+      header, {"Enter list of marker states in {0,1,...,Size-1}", "To mark all states, enter '*'", "To quit, enter -1"});
+  beginListPage(markers);
   for (;;) {
-    beginCell(markers);
+    beginListCell(CELL_WIDTH, markers);
     const int row = whereY(), column = whereX();
     const long state = readStateOrStar(key, size - 1);
     if (key == ESCAPE_KEY) return CANCELLED;
@@ -270,11 +215,11 @@ DialogResult createDes() {
     moveCursor(column + CELL_WIDTH, row);
   }
 
-  EntryPage vocals{
-      header, {"Enter vocal states with output: integer in 10,...,99", "To quit, enter -1 for State."}, {}};
-  drawPage(vocals);
+  const ListTexts vocals =
+      entryPage(header, {"Enter vocal states with output: integer in 10,...,99", "To quit, enter -1 for State."});
+  beginListPage(vocals);
   for (;;) {
-    beginRow(vocals, false);
+    beginListRow(vocals);
     const int row = whereY();
     long state;
     for (;;) {
@@ -291,14 +236,13 @@ DialogResult createDes() {
     endRow();
   }
 
-  EntryPage transitions{header,
-                        {"Enter transitions using:", "States                : integers 0,1,2,...,Size-1",
+  const ListTexts transitions =
+      entryPage(header, {"Enter transitions using:", "States                : integers 0,1,2,...,Size-1",
                          "Uncontrollable Events : even integers 0,2,4,... <= 998 and e",
-                         "Controllable Events   : odd integers 1,3,5,... <= 999", "To quit, enter -1 for Exit State."},
-                        {}};
-  drawPage(transitions);
+                         "Controllable Events   : odd integers 1,3,5,... <= 999", "To quit, enter -1 for Exit State."});
+  beginListPage(transitions);
   for (;;) {
-    beginRow(transitions, true);
+    beginListRow(transitions, ListOverflow::SCROLL);
     const long from = readField(CELL_START, "Exit State:  ", NUMBER_FIELD, -1, size - 1, key);
     if (key == ESCAPE_KEY) return CANCELLED;
     if (from == -1) break;
@@ -359,15 +303,6 @@ std::string editLogEntry(const std::string& out, const std::string& in, const Ed
   return entry + ")" + sizesText(des) + "\n\n";
 }
 
-// A yes/no question on its own row; -1 on Escape, else the key.
-int askQuestion(const std::string& question, int lastRow = 22) {
-  breakPageIfFull(lastRow);
-  writeText(question);
-  showEscHint();
-  const int key = readAnswerKey();
-  return key == ESCAPE_KEY ? -1 : key;
-}
-
 // Back from an entry page to the dialog's own: a fresh page with the title.
 void resumeEditPage(const std::string& out, const std::string& in) {
   clearScreen();
@@ -387,19 +322,19 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
   writeFormat("List of marker states of %s is currently: ", out.c_str());
   writeSample(marked, 40, " empty");
   newLineIfRoom();
-  const int key = askQuestion("OK?  (*y/n)  ");
-  if (key < 0) return false;
-  if (!isNo(key)) return true;
+  const Answer answer = askYesNo("OK?  (*y/n)  ");
+  if (answer == Answer::CANCEL) return false;
+  if (answer != Answer::NO) return true;
 
   const std::string header = "EDIT(" + out + ")";
-  EntryPage mark{header,
-                 {format("Enter states of %s to be newly marked.  New states not in", out),
-                  "current structure may be listed if required (type -1 to quit).", "To mark all states, enter '*':"},
-                 {}};
-  drawPage(mark);
+  const ListTexts mark =
+      entryPage(header, {format("Enter states of %s to be newly marked.  New states not in", out),
+                         "current structure may be listed if required (type -1 to quit).",
+                         "To mark all states, enter '*':"});
+  beginListPage(mark);
   int entryKey = 0;
   for (;;) {
-    beginCell(mark);
+    beginListCell(CELL_WIDTH, mark);
     const int row = whereY(), column = whereX();
     const long state = readStateOrStar(entryKey, maxState);
     if (entryKey == ESCAPE_KEY) return false;
@@ -416,11 +351,11 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
     moveCursor(column + CELL_WIDTH, row);
   }
 
-  EntryPage unmark{
-      header, {"Enter old marker states to be unmarked (type -1 to quit).", "To unmark all states, enter '*':"}, {}};
-  drawPage(unmark);
+  const ListTexts unmark =
+      entryPage(header, {"Enter old marker states to be unmarked (type -1 to quit).", "To unmark all states, enter '*':"});
+  beginListPage(unmark);
   for (;;) {
-    beginCell(unmark);
+    beginListCell(CELL_WIDTH, unmark);
     const int row = whereY(), column = whereX();
     const long state = readStateOrStar(entryKey, maxState);
     if (entryKey == ESCAPE_KEY) return false;
@@ -452,9 +387,9 @@ struct TransitionEntry {
   long to = 0;
 };
 
-bool readTransitionEntry(EntryPage& page, const DES& des, long maxState, bool mustExist, TransitionEntry& entry,
+bool readTransitionEntry(const ListTexts& page, const DES& des, long maxState, bool mustExist, TransitionEntry& entry,
                          bool& done) {
-  beginRow(page, true);
+  beginListRow(page, ListOverflow::SCROLL);
   const int row = whereY();
   int key = 0;
   done = true;
@@ -507,16 +442,15 @@ DialogResult editTransitions(DES& des, const std::string& in, const std::string&
     for (const std::string& item : listed) writeText(" " + item);
     newLineIfRoom();
   }
-  const int key = askQuestion("Current transition list OK?  (*y/n)  ");
-  if (key < 0) return CANCELLED;
-  if (!isNo(key)) return DONE;
+  const Answer answer = askYesNo("Current transition list OK?  (*y/n)  ");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  if (answer != Answer::NO) return DONE;
 
   const std::string header = "EDIT(" + out + ")";
-  EntryPage add{header,
-                {"Enter new transitions to adjoin.", "To add multiple transitions, enter * for Exit state.",
-                 "New exit or entrance states may be introduced as needed;", "type -1 to quit:"},
-                {}};
-  drawPage(add);
+  const ListTexts add =
+      entryPage(header, {"Enter new transitions to adjoin.", "To add multiple transitions, enter * for Exit state.",
+                         "New exit or entrance states may be introduced as needed;", "type -1 to quit:"});
+  beginListPage(add);
   for (;;) {
     TransitionEntry e;
     bool done = false;
@@ -540,11 +474,10 @@ DialogResult editTransitions(DES& des, const std::string& in, const std::string&
     }
   }
 
-  EntryPage remove{
+  const ListTexts remove = entryPage(
       header,
-      {"Enter old transitions to delete.", "To delete multiple transitions, enter * for Exit state (type -1 to quit):"},
-      {}};
-  drawPage(remove);
+      {"Enter old transitions to delete.", "To delete multiple transitions, enter * for Exit state (type -1 to quit):"});
+  beginListPage(remove);
   for (;;) {
     TransitionEntry e;
     bool done = false;
@@ -570,22 +503,21 @@ bool editVocals(DES& des, const std::string& in, const std::string& out, long ma
   writeFormat("List of vocal states of %s is currently:", out.c_str());
   writeSample(pairs, 24, " none");
   newLineIfRoom();
-  int key = askQuestion("OK?  (*y/n)  ");
-  if (key < 0) return false;
-  if (!isNo(key)) return true;
+  Answer answer = askYesNo("OK?  (*y/n)  ");
+  if (answer == Answer::CANCEL) return false;
+  if (answer != Answer::NO) return true;
 
   const std::string header = "EDIT(" + out + ")";
-  key = askQuestion("Make uniform alteration in a vocal state output?  (y/*n)  ");
-  if (key < 0) return false;
+  answer = askYesNo("Make uniform alteration in a vocal state output?  (y/*n)  ");
+  if (answer == Answer::CANCEL) return false;
   int entryKey = 0;
-  if (isYes(key)) {
-    EntryPage uniform{header,
-                      {"Enter list of vocal state output pairs.",
-                       "To make all states with Old output silent, enter 0 for New output.", "Type -1 to quit:"},
-                      {}};
-    drawPage(uniform);
+  if (answer == Answer::YES) {
+    const ListTexts uniform =
+        entryPage(header, {"Enter list of vocal state output pairs.",
+                           "To make all states with Old output silent, enter 0 for New output.", "Type -1 to quit:"});
+    beginListPage(uniform);
     for (;;) {
-      beginRow(uniform, true);
+      beginListRow(uniform, ListOverflow::SCROLL);
       const int row = whereY();
       const long oldOutput = readField(CELL_START, "Old output:  ", NUMBER_FIELD, -1, 999, entryKey);
       if (entryKey == ESCAPE_KEY) return false;
@@ -608,13 +540,12 @@ bool editVocals(DES& des, const std::string& in, const std::string& out, long ma
     }
   }
 
-  EntryPage single{header,
-                   {"For each state output to be altered, enter state and new output.",
-                    "To make state silent, enter output 0.", "Type -1 to quit:"},
-                   {}};
-  drawPage(single);
+  const ListTexts single =
+      entryPage(header, {"For each state output to be altered, enter state and new output.",
+                         "To make state silent, enter output 0.", "Type -1 to quit:"});
+  beginListPage(single);
   for (;;) {
-    beginRow(single, true);
+    beginListRow(single, ListOverflow::SCROLL);
     const int row = whereY();
     long state;
     for (;;) {
@@ -649,9 +580,9 @@ bool editVocals(DES& des, const std::string& in, const std::string& out, long ma
 // The state that becomes initial when state 0 goes: one that stays, and
 // silent, as Create and Edit keep the initial state (a vocal one is made
 // silent when the user agrees). -1 on Escape.
-std::int64_t askNewInitialState(DES& des, const StateList& doomed, EntryPage& page, EditRecord& record) {
+std::int64_t askNewInitialState(DES& des, const StateList& doomed, const ListTexts& page, EditRecord& record) {
   for (;;) {
-    if (whereY() > LAST_ENTRY_ROW) drawPage(page, true);
+    beginListRow(page);
     const int row = whereY();
     setColumn(0);
     writeText("Please enter the new initial state ....  ");
@@ -669,9 +600,9 @@ std::int64_t askNewInitialState(DES& des, const StateList& doomed, EntryPage& pa
     twoBreaks();
     writeFormat("State %ld has vocal output %d; the initial state must be silent.", state, vocal);
     newLineIfRoom();
-    const int answer = askQuestion("Make it silent?  (*y/n)  ", LAST_ENTRY_ROW);
-    if (answer < 0) return -1;
-    if (!isNo(answer)) {
+    const Answer answer = askYesNo("Make it silent?  (*y/n)  ", LAST_ENTRY_ROW);
+    if (answer == Answer::CANCEL) return -1;
+    if (answer != Answer::NO) {
       des[state].vocal = 0;
       record.voc.push_back("[" + std::to_string(state) + ",0]");
       return state;
@@ -680,16 +611,16 @@ std::int64_t askNewInitialState(DES& des, const StateList& doomed, EntryPage& pa
 }
 
 bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& record) {
-  int key = askQuestion(format("Delete any states from %s?  (y/*n)  ", out));
-  if (key < 0) return false;
-  if (!isYes(key)) return true;
-  EntryPage page{"EDIT(" + out + ")",
-                 {format("Enter states of %s to delete", out), "To quit, enter -1"},
-                 {format("Continue to enter states of %s to delete (type -1 to quit):", out)}};
-  drawPage(page);
+  const Answer answer = askYesNo(format("Delete any states from %s?  (y/*n)  ", out));
+  if (answer == Answer::CANCEL) return false;
+  if (answer != Answer::YES) return true;
+  const ListTexts page = entryPage("EDIT(" + out + ")", {format("Enter states of %s to delete", out), "To quit, enter -1"},
+                                   {format("Continue to enter states of %s to delete (type -1 to quit):", out)});
+  beginListPage(page);
   StateList doomed;
+  int key = 0;
   for (;;) {
-    beginCell(page);
+    beginListCell(CELL_WIDTH, page);
     const int row = whereY(), column = whereX();
     const long state = readIntInRange(key, -1, maxState);
     if (key == ESCAPE_KEY) return false;
@@ -706,7 +637,10 @@ bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& 
   twoBreaks();
   std::int64_t newInitial = -1;
   if (findState(doomed, 0) && static_cast<std::int64_t>(doomed.size()) < des.size()) {
-    if (whereY() > 18) drawPage(page, true);
+    if (whereY() > 18) {
+      continueListPage(page);
+      setColumn(0);
+    }
     writeText("Former initial state 0 will be deleted.");
     newLineIfRoom();
     writeFormat("%s will be recoded with initial state relabelled to 0.", out.c_str());
@@ -758,9 +692,9 @@ DialogResult editDialog() {
     waitForEnterToReturn();
     return FAILED;
   }
-  const int key = askQuestion(format("Save DES2 under new name (or else overwrite %s)?  (*y/n)   ", in));
-  if (key < 0) return CANCELLED;
-  if (isNo(key))
+  const Answer rename = askYesNo(format("Save DES2 under new name (or else overwrite %s)?  (*y/n)   ", in));
+  if (rename == Answer::CANCEL) return CANCELLED;
+  if (rename == Answer::NO)
     out = in;
   else if (promptFileName("Enter new name of DES2 ....  ", ".DES", out, true) != PROMPT_OK)
     return CANCELLED;
@@ -778,9 +712,10 @@ DialogResult editDialog() {
   if (!editDeletions(des, out, maxState, record)) return CANCELLED;
   if (checkNondeterminism(des, out, true) != PROMPT_OK) return CANCELLED;
   resumeEditPage(out, in);
-  const int answer = askQuestion(format("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
-  if (answer < 0) return CANCELLED;
-  if (isYes(answer)) {
+  const Answer answer =
+      askYesNo(format("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
+  if (answer == Answer::CANCEL) return CANCELLED;
+  if (answer == Answer::YES) {
     inProcess::reachDES(des);
     record.reachedOnly = true;
   }

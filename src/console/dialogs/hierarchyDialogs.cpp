@@ -111,7 +111,7 @@ DialogResult hiconsisDialog() {
     breakPageIfFull();
     writeText("Select (*s/m)  ");
     showEscHint();
-    key = readAnswerKey();
+    key = readChoiceKey();
     if (key == ESCAPE_KEY) return CANCELLED;
     key = key == ENTER_KEY ? 's' : std::tolower(key);
     if (key == 's' || key == 'm') break;
@@ -206,12 +206,9 @@ DialogResult vocalizeDialog() {
     for (const Quadruple& q : found) insertQuadruple(quadruples, q);
   }
   twoBreaks();
-  breakPageIfFull();
-  writeText("Report full list of found triples (else report only * command) (y/*n)? ");
-  showEscHint();
-  const int answer = readAnswerKey();
-  if (answer == ESCAPE_KEY) return CANCELLED;
-  const bool full = isYes(answer);
+  const Answer answer = askYesNo("Report full list of found triples (else report only * command) (y/*n)? ");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  const bool full = answer == Answer::YES;
   std::string listed;
   const auto add = [&listed](const std::string& item) { listed += (listed.empty() ? "" : ",") + item; };
   if (full) {

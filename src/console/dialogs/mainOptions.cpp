@@ -200,8 +200,9 @@ void offerToCreateUserDirectory() {
   twoBreaks();
   writeText("Create it now?  (*y/n)  ");
   showEscHint();
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY || isNo(key)) return;
+  // No page break: the screen was cleared for this notice.
+  const Answer answer = readAnswer();
+  if (answer == Answer::CANCEL || answer == Answer::NO) return;
   std::error_code error;
   std::filesystem::create_directories(session.userDir, error);
   if (!isEnterableDirectory(session.userDir)) {
@@ -223,6 +224,8 @@ void offerToCreateUserDirectory() {
 DialogResult resetUserDirectory() {
   writeResetIntroduction();
   writeText("Current directory path is " + session.userDirLine + ". OK?  (*y/n)  ");
+  // Not readAnswer: only n, which goes on, is echoed, and Escape at the
+  // second question is the only way out without an answer.
   int key = readKey();
   if (!isNo(key)) return CANCELLED;
   echoKey(key);

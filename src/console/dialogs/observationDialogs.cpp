@@ -142,13 +142,10 @@ DialogResult supqcDialog() {
   if (promptFileName("Enter name of DES2 .....................  ", ".DES", out, true)) return CANCELLED;
   NullImageChoice choice;
   if (chooseNullImage(1, choice)) return CANCELLED;
-  breakPageIfFull();
-  writeText(strong ? "Report SQC state partition in MAKEIT.TXT?  (y/*n)  "
-                   : "Report QC state partition in MAKEIT.TXT?  (y/*n)  ");
-  showEscHint();
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return CANCELLED;
-  const bool reportPartition = isYes(key);
+  const Answer answer = askYesNo(strong ? "Report SQC state partition in MAKEIT.TXT?  (y/*n)  "
+                                        : "Report QC state partition in MAKEIT.TXT?  (y/*n)  ");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  const bool reportPartition = answer == Answer::YES;
 
   ParameterLines lines;
   addNumber(lines, strong ? 2 : 1);
@@ -247,7 +244,7 @@ DialogResult natobsDialog() {
     breakPageIfFull();
     writeText("DES2/DAT2/EVENTLIST?  (*d/a/e) ... ");
     showEscHint();
-    key = readAnswerKey();
+    key = readChoiceKey();
     if (key == ESCAPE_KEY) return CANCELLED;
     if (key == ENTER_KEY || key == 'd' || key == 'D' || key == 'a' || key == 'A' || key == 'e' || key == 'E') break;
   }

@@ -30,8 +30,7 @@ bool confirmLargePicture(const std::string& desName) {
   newLineIfRoom();
   writeFormat("more than a few thousand states readably.  Draw it anyway?  (y/*n)  ");
   showEscHint();
-  const int key = readAnswerKey();
-  return isYes(key);
+  return readAnswer() == Answer::YES;
 }
 
 } // namespace
@@ -41,21 +40,15 @@ DialogResult convertDialog() {
   showTitle("CONVERT_DES", "GIF = CONVERT (DES)");
   std::string desName;
   if (promptExistingDes("Enter name of DES ...............................  ", desName) != PROMPT_OK) return CANCELLED;
-  breakPageIfFull();
-  writeFormat("Assign new name to %s?  (y/*n)  ", desName.c_str());
-  showEscHint();
-  int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return CANCELLED;
+  Answer answer = askYesNo("Assign new name to " + desName + "?  (y/*n)  ");
+  if (answer == Answer::CANCEL) return CANCELLED;
   std::string gifName = desName;
-  if ((isYes(key)) &&
+  if (answer == Answer::YES &&
       promptFileName("Enter name of GIF ...............................  ", ".GIF", gifName, true) != PROMPT_OK)
     return CANCELLED;
-  breakPageIfFull();
-  writeText("Color transitions (controllable/uncontrollable as red/green)   (y/*n) ?");
-  showEscHint();
-  key = readAnswerKey();
-  if (key == ESCAPE_KEY) return CANCELLED;
-  const bool colour = isYes(key);
+  answer = askYesNo("Color transitions (controllable/uncontrollable as red/green)   (y/*n) ?");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  const bool colour = answer == Answer::YES;
   if (!confirmLargePicture(desName)) return CANCELLED;
 
   breakPageIfFull(20);

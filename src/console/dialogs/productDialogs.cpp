@@ -276,9 +276,9 @@ DialogResult isomorphDialog() {
       newLineIfRoom();
       writeText("Report state correspondence in MAKEIT.TXT? (y/*n) ");
       showEscHint();
-      const int key = readAnswerKey();
-      if (key == ESCAPE_KEY) return CANCELLED;
-      if (isYes(key)) {
+      const Answer answer = readAnswer();
+      if (answer == Answer::CANCEL) return CANCELLED;
+      if (answer == Answer::YES) {
         std::string pairs;
         for (std::size_t s = 0; s < map.size(); ++s)
           if (map[s] != static_cast<long>(s))

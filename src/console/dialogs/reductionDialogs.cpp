@@ -19,14 +19,6 @@ namespace kav {
 
 namespace {
 
-// A question answered by one key; ESCAPE_KEY cancels.
-int ask(const std::string& question) {
-  breakPageIfFull();
-  writeText(question);
-  showEscHint();
-  return readAnswerKey();
-}
-
 // The clean-up of a reduced supervisor: its self-loops that carry no
 // control information go, unless the user declines. Asked only when the
 // clean-up changes something. `applied` tells whether the cleaned
@@ -45,9 +37,9 @@ DialogResult offerCleanUp(DES& reduced, const std::string& controlData, bool& ap
   DES cleaned;
   applied = true;
   if (inProcess::cleanUpReduction(reduced, disabled, cleaned)) {
-    const int key = ask("Execute clean-up procedure? (*y/n)  ");
-    if (key == ESCAPE_KEY) return CANCELLED;
-    applied = !isNo(key);
+    const Answer answer = askYesNo("Execute clean-up procedure? (*y/n)  ");
+    if (answer == Answer::CANCEL) return CANCELLED;
+    applied = answer != Answer::NO;
   }
   if (applied) reduced = std::move(cleaned);
   return DONE;
@@ -158,9 +150,9 @@ DialogResult supreduceDialog() {
   if (promptFileName("Enter name of DAT2 [= Condat(DES1,DES2)] ....  ", ".DAT", controlData, false)) return CANCELLED;
   if (promptFileName("Enter name of DES3 ..........................  ", ".DES", out, true)) return CANCELLED;
   setTitleFormula(out + " = SUPREDUCE (" + plant + ", " + supervisor + ", " + controlData + ")");
-  const int key = ask("Compute slb estimate (at cost of run time increase)? ......  (*y/n)  ");
-  if (key == ESCAPE_KEY) return CANCELLED;
-  const bool estimate = !isNo(key);
+  const Answer answer = askYesNo("Compute slb estimate (at cost of run time increase)? ......  (*y/n)  ");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  const bool estimate = answer != Answer::NO;
 
   // The clean-up applies only when plant and supervisor share their events.
   const bool sameEvents = labelsOfFile(plant) == labelsOfFile(supervisor);
@@ -252,8 +244,7 @@ DialogResult localizeDialog() {
     breakPageIfFull(21);
     writeText("Input PLANT is not the synchronous product of input PLANT components,");
     newLineIfRoom();
-    key = ask("  and ControlEqu procedure will be invalid; continue?  (y/*n)  ");
-    if (!isYes(key)) return CANCELLED;
+    if (askYesNo("  and ControlEqu procedure will be invalid; continue?  (y/*n)  ") != Answer::YES) return CANCELLED;
     break;
   }
   }
@@ -274,9 +265,9 @@ DialogResult localizeDialog() {
       twoBreaks();
     }
   }
-  key = ask("Execute clean up procedure?  (*y/n)  ");
-  if (key == ESCAPE_KEY) return CANCELLED;
-  request.skipCleanUp = isNo(key);
+  Answer answer = askYesNo("Execute clean up procedure?  (*y/n)  ");
+  if (answer == Answer::CANCEL) return CANCELLED;
+  request.skipCleanUp = answer == Answer::NO;
 
   const int row = whereY();
   writeStatusLine(22, "");
@@ -296,10 +287,11 @@ DialogResult localizeDialog() {
     return FAILED;
   }
 
-  key = ask("Confirm localization control-equivalent to " + request.supervisor + "?  (*y/n)  ");
-  if (key == ESCAPE_KEY) return CANCELLED;
+  // Only y or Enter starts the check, which can take long.
+  answer = askYesNo("Confirm localization control-equivalent to " + request.supervisor + "?  (*y/n)  ", 22, Answer::NO);
+  if (answer == Answer::CANCEL) return CANCELLED;
   bool checked = false, equivalent = false;
-  if (isYes(key) || key == ENTER_KEY) {
+  if (answer != Answer::NO) {
     std::vector<DES> components, controllers;
     DES supervisor;
     std::int64_t init = 0;

@@ -139,6 +139,8 @@ template <typename Writer> DialogResult sendToPrinter(const std::string& lpr, Wr
 }
 
 // "Print with lpr?": y or Enter prints, n writes the listing to a file.
+// Not readAnswer: this question waits for one of its answers, ignoring
+// other keys, and shows Enter as the y it stands for.
 template <typename Writer>
 DialogResult printOrFile(const std::string& name, const char* inExtension, const char* fileExtension, Writer write) {
   breakPageIfFull();
@@ -337,7 +339,7 @@ DialogResult fileDesDialog() {
   breakPageIfFull();
   writeText("File as ADS (.ADS) or ASCII Text (.PDS)?  (*A/T) ");
   showEscHint();
-  const int key = readAnswerKey();
+  const int key = readChoiceKey();
   if (key == ESCAPE_KEY) return CANCELLED;
   std::string out;
   if (key == 't' || key == 'T') {
@@ -371,7 +373,7 @@ DialogResult fileDatDialog() {
   breakPageIfFull();
   writeText("File as ASCII text (.PDT) or Postscript (.PST)?  (*A/P) ");
   showEscHint();
-  const int key = readAnswerKey();
+  const int key = readChoiceKey();
   if (key == ESCAPE_KEY) return CANCELLED;
   std::string out;
   if (key == 'p' || key == 'P') {

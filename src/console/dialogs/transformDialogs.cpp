@@ -83,13 +83,10 @@ DialogResult complementDialog() {
   if (promptExistingDes("Enter name of DES1 ....  ", in)) return CANCELLED;
   if (promptFileName("Enter name of DES2 ....  ", ".DES", out, true)) return CANCELLED;
   setTitleFormula(out + " = COMPLEMENT (" + in + ", LIST)");
-  breakPageIfFull();
-  writeText("Compute complement using event labels of DES1 only? (*y/n)  ");
-  showEscHint();
-  const int key = readAnswerKey();
-  if (key == ESCAPE_KEY) return CANCELLED;
+  const Answer answer = askYesNo("Compute complement using event labels of DES1 only? (*y/n)  ");
+  if (answer == Answer::CANCEL) return CANCELLED;
   EventList events;
-  if ((isNo(key)) &&
+  if (answer == Answer::NO &&
       enterEventList(events, {{"Enter auxiliary LIST of event labels not in DES1;", "type -1 to quit:"},
                               {"Continue to enter auxilary LIST", "of event labels not in DES1;"}}))
     return CANCELLED;
@@ -116,7 +113,7 @@ DialogResult alleventsDialog() {
     breakPageIfFull();
     writeText("DES1/DAT1/EVENTLIST?  (*d/a/e) ... ");
     showEscHint();
-    key = readAnswerKey();
+    key = readChoiceKey();
     if (key == ESCAPE_KEY) return CANCELLED;
     key = key == ENTER_KEY ? 'd' : std::tolower(key);
     if (key == 'd' || key == 'a' || key == 'e') break;
