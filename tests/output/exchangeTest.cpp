@@ -135,6 +135,12 @@ TEST(ConvertModel, SharesLabelsAcrossImportsThroughTheEventMap) {
   w.write("EVENTS.MAP", "4 4\n0 reset\n1 start\n2 done\n6 halt\n");
   ASSERT_EQ(w.convert("PLANT.fsm", "PLANT.DES", o).status, CONVERT_OK);
   EXPECT_EQ(w.read("EVENTS.MAP"), "4 4\n0 reset\n1 start\n2 done\n6 halt\n");
+
+  // An integer name keeps its number behind an event that needs a free label.
+  Workspace fresh;
+  fresh.write("Z.fsm", "1\n\ns 1 2\na s uc o\n0 s uc o\n");
+  ASSERT_EQ(fresh.convert("Z.fsm", "Z.DES", withMaps(fresh)).status, CONVERT_OK);
+  EXPECT_EQ(fresh.read("EVENTS.MAP"), "0 0\n2 a\n");
 }
 
 TEST(ConvertModel, ReadsGenCommentsQuotedNamesIntegerStatesAndRanges) {
