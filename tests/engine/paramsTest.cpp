@@ -26,7 +26,7 @@ TEST(ReadParamName, RefusesNamesThatLeaveTheUserDirectory) {
 }
 
 TEST(ReadParamNumber, AcceptsOneIntegerInRangeOnItsLine) {
-  ParamReader in{" 12 \n+3\n21\n2 3\nx\n99999999999999999999999\n", 0};
+  ParamReader in{" 12 \n+3\n21\n2 3\nx\n99999999999999999999999\n++4\n\n", 0};
   long v;
   EXPECT_TRUE(readParamNumber(in, v, 2, 20));
   EXPECT_EQ(v, 12);
@@ -35,8 +35,7 @@ TEST(ReadParamNumber, AcceptsOneIntegerInRangeOnItsLine) {
   EXPECT_FALSE(readParamNumber(in, v, 2, 20));
   EXPECT_FALSE(readParamNumber(in, v, 0, 100));
   EXPECT_FALSE(readParamNumber(in, v, 0, 100));
-  EXPECT_FALSE(readParamNumber(in, v, LONG_MIN, LONG_MAX));
-  EXPECT_FALSE(readParamNumber(in, v, LONG_MIN, LONG_MAX));
+  for (int k = 0; k < 4; ++k) EXPECT_FALSE(readParamNumber(in, v, LONG_MIN, LONG_MAX)) << k;
 }
 
 TEST(ReadEvents, CollectsAnAscendingSetAndChecksLabels) {

@@ -303,6 +303,9 @@ TEST(ConvertModel, RefusesOptionsThatDoNotApplyAndWritesNothingOnFailure) {
   o.to = "FSM";
   EXPECT_EQ(w.convert("M.DES", "M.OUT", o).status, CONVERT_OK);
 
+  o = {};
+  o.stateMap = w.path("M.DES");
+  EXPECT_EQ(w.convert("M.fsm", "M.DES", o).message, "a map would overwrite the output " + w.path("M.DES"));
   o = withMaps(w);
   EXPECT_EQ(w.convert("M.fsm", "missing/M.DES", o).status, CONVERT_NOT_WRITTEN);
   EXPECT_FALSE(w.has("EVENTS.MAP") || w.has("STATES.MAP"));
