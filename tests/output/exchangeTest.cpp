@@ -215,6 +215,9 @@ TEST(ConvertModel, RefusesWhatKavCannotHoldNamingFileAndLine) {
       {"L.gen", gen + "<TransRel> \"s a t </TransRel>", "line 4: unterminated string"},
       // Cut off inside a tag of the alphabet: the line of the tag, not of the end.
       {"U.gen", "<Generator><Alphabet> a <b\n\n\n", "line 1: unterminated tag"},
+      // Cut off inside an element that is skipped: parsing stops there.
+      {"V.gen", "<Generator><Alphabet> a <x> b\n", "line 2: unexpected end of file inside <x>"},
+      {"W.gen", "<Generator><Alphabet/><States> s <x> t\n", "line 2: unexpected end of file inside <x>"},
       {"M.gen", gen + "<TransRel></TransRel>\n</Generator>", "line 5: section <InitStates> is missing"},
       {"N.gen", "<Generator><Alphabet/><States> 5 \"5\" </States>" + rest.substr(29),
        "line 1: state 5 is declared on line 1 already"},
