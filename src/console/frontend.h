@@ -66,6 +66,9 @@ void breakPageIfFull(int lastRow = 22);
 // one without gets defaultExtension. fileNameOut holds the extension.
 [[nodiscard]] PromptStatus promptAnyFile(std::string_view prompt, std::string_view defaultExtension, std::string& fileNameOut);
 
+// `pattern` with its one %s filled by `name` (texts up to 159 characters).
+std::string withName(const char* pattern, const std::string& name);
+
 // The question of the procedures that transform one DES. `question` has
 // one %s for the input name. n keeps the input name as the output name;
 // any other key (Enter included) asks for a new one with newNamePrompt.
@@ -225,6 +228,11 @@ struct ProcedureFiles {
 // checkResult, then for DONE the output DES (or DAT) loaded into `result`.
 // An output that is missing or unreadable is a failure, told on row 22.
 [[nodiscard]] DialogResult collectOutput(int code, const ProcedureFiles& files, DES& result);
+// A procedure whose result is the DES files.output: runProcedure,
+// collectOutput, then completeWithResult with `text` and the result's
+// sizes as the log entry.
+[[nodiscard]] DialogResult runAndLog(int code, const ParameterLines& lines, const ProcedureFiles& files,
+                                     const std::string& text, bool viaScratch);
 // One line on row 22 and the Enter pause.
 void reportProblem(std::string_view message);
 

@@ -180,11 +180,15 @@ Answer askYesNo(std::string_view question, int lastRow, Answer otherKeys) {
   return readAnswer(otherKeys);
 }
 
+std::string withName(const char* pattern, const std::string& name) {
+  char text[160];
+  std::snprintf(text, sizeof text, pattern, name.c_str());
+  return text;
+}
+
 PromptStatus askRename(const char* question, std::string_view newNamePrompt, const std::string& inputName,
               std::string& outputName) {
-  char text[160];
-  std::snprintf(text, sizeof text, question, inputName.c_str());
-  const Answer answer = askYesNo(text);
+  const Answer answer = askYesNo(withName(question, inputName));
   if (answer == Answer::CANCEL) return PROMPT_CANCELLED;
   if (answer == Answer::NO) {
     outputName = inputName;

@@ -139,6 +139,13 @@ DialogResult collectOutput(int code, const ProcedureFiles& files, DES& result) {
   return FAILED;
 }
 
+DialogResult runAndLog(int code, const ParameterLines& lines, const ProcedureFiles& files, const std::string& text,
+                       bool viaScratch) {
+  DES result;
+  if (DialogResult r = collectOutput(runProcedure(code, lines), files, result); r != DONE) return r;
+  return completeWithResult(files.output.name, text + sizesText(result), viaScratch, result);
+}
+
 DialogResult runProcedureForm(const ProcedureForm& form) {
   clearScreen();
   showTitle(form.word, form.formula);
@@ -174,7 +181,7 @@ DialogResult runProcedureForm(const ProcedureForm& form) {
   } else if (form.eventList) {
     text += ",[" + labelsText(events) + "]";
   }
-  for (std::uint16_t e : events) addNumber(lines, e);
+  addLabels(lines, events);
   const int rc = runProcedure(form.code, lines);
   if (form.explainCode)
     if (DialogResult r = form.explainCode(rc); r != DONE) return r;

@@ -97,6 +97,10 @@ void addPair(ParameterLines& lines, long a, long b) {
   lines.text += std::to_string(a) + ' ' + std::to_string(b) + '\n';
 }
 
+void addLabels(ParameterLines& lines, const EventList& labels) {
+  for (std::uint16_t e : labels) addNumber(lines, e);
+}
+
 namespace {
 
 bool writeParameterFile(int code, const ParameterLines& lines) {

@@ -47,6 +47,8 @@ struct ParameterLines {
 void addName(ParameterLines& lines, std::string_view name);
 void addNumber(ParameterLines& lines, long value);
 void addPair(ParameterLines& lines, long a, long b);
+// One number line per label.
+void addLabels(ParameterLines& lines, const EventList& labels);
 
 // Writes orva.prm (debug flag, minimizer selector, code, lines) and runs
 // the batch child (runChild with `reader`). Returns the child's result

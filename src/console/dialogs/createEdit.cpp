@@ -42,12 +42,6 @@ constexpr int CELL_WIDTH = 10;
 // rows.
 constexpr std::size_t TRANSITION_SAMPLE = 24;
 
-std::string format(const char* pattern, const std::string& text) {
-  char buffer[160];
-  std::snprintf(buffer, sizeof buffer, pattern, text.c_str());
-  return buffer;
-}
-
 // --- Entry pages ---------------------------------------------------------------------
 
 // A page of entries: the header ("CREATE(NAME)"), an empty line, the
@@ -328,7 +322,7 @@ bool editMarkers(DES& des, const std::string& in, const std::string& out, long m
 
   const std::string header = "EDIT(" + out + ")";
   const ListTexts mark =
-      entryPage(header, {format("Enter states of %s to be newly marked.  New states not in", out),
+      entryPage(header, {withName("Enter states of %s to be newly marked.  New states not in", out),
                          "current structure may be listed if required (type -1 to quit).",
                          "To mark all states, enter '*':"});
   beginListPage(mark);
@@ -611,11 +605,12 @@ std::int64_t askNewInitialState(DES& des, const StateList& doomed, const ListTex
 }
 
 bool editDeletions(DES& des, const std::string& out, long maxState, EditRecord& record) {
-  const Answer answer = askYesNo(format("Delete any states from %s?  (y/*n)  ", out));
+  const Answer answer = askYesNo(withName("Delete any states from %s?  (y/*n)  ", out));
   if (answer == Answer::CANCEL) return false;
   if (answer != Answer::YES) return true;
-  const ListTexts page = entryPage("EDIT(" + out + ")", {format("Enter states of %s to delete", out), "To quit, enter -1"},
-                                   {format("Continue to enter states of %s to delete (type -1 to quit):", out)});
+  const ListTexts page = entryPage("EDIT(" + out + ")",
+                                   {withName("Enter states of %s to delete", out), "To quit, enter -1"},
+                                   {withName("Continue to enter states of %s to delete (type -1 to quit):", out)});
   beginListPage(page);
   StateList doomed;
   int key = 0;
@@ -692,7 +687,7 @@ DialogResult editDialog() {
     waitForEnterToReturn();
     return FAILED;
   }
-  const Answer rename = askYesNo(format("Save DES2 under new name (or else overwrite %s)?  (*y/n)   ", in));
+  const Answer rename = askYesNo(withName("Save DES2 under new name (or else overwrite %s)?  (*y/n)   ", in));
   if (rename == Answer::CANCEL) return CANCELLED;
   if (rename == Answer::NO)
     out = in;
@@ -713,7 +708,7 @@ DialogResult editDialog() {
   if (checkNondeterminism(des, out, true) != PROMPT_OK) return CANCELLED;
   resumeEditPage(out, in);
   const Answer answer =
-      askYesNo(format("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
+      askYesNo(withName("Remove any unreachable state from %s and recode state set?   (y/*n)  ", out));
   if (answer == Answer::CANCEL) return CANCELLED;
   if (answer == Answer::YES) {
     inProcess::reachDES(des);

@@ -226,11 +226,8 @@ DialogResult vocalizeDialog() {
     lines.text += std::to_string(q.from) + " " + std::to_string(q.event) + " " + std::to_string(q.to) + " " +
                   std::to_string(q.value) + "\n";
   freeDES(input);
-  DES result;
-  if (DialogResult r = collectOutput(runProcedure(PROC_VOCALIZE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
-      r != DONE)
-    return r;
-  return completeWithResult(out, out + " = Vocalize(" + in + ",[" + listed + "])" + sizesText(result), true, result);
+  return runAndLog(PROC_VOCALIZE, lines, {{{in, ".DES"}}, {out, ".DES"}},
+                   out + " = Vocalize(" + in + ",[" + listed + "])", true);
 }
 
 DialogResult forceDialog() {
@@ -282,17 +279,13 @@ DialogResult forceDialog() {
   addName(lines, in);
   addName(lines, out);
   addNumber(lines, timeout);
-  for (std::uint16_t e : forcible) addNumber(lines, e);
+  addLabels(lines, forcible);
   addNumber(lines, -1);
-  for (std::uint16_t e : preemptable) addNumber(lines, e);
-  DES result;
-  if (DialogResult r = collectOutput(runProcedure(PROC_FORCE, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
-      r != DONE)
-    return r;
-  const std::string text = out + " = Force(" + in + ",Forcible [" + labelsText(forcible) + "]" + ",Preemptible [" +
-                           labelsText(preemptable) + "]" + ",Timeout [" + std::to_string(timeout) + "])" +
-                           sizesText(result);
-  return completeWithResult(out, text, true, result);
+  addLabels(lines, preemptable);
+  return runAndLog(PROC_FORCE, lines, {{{in, ".DES"}}, {out, ".DES"}},
+                   out + " = Force(" + in + ",Forcible [" + labelsText(forcible) + "]" + ",Preemptible [" +
+                       labelsText(preemptable) + "]" + ",Timeout [" + std::to_string(timeout) + "])",
+                   true);
 }
 
 } // namespace kav

@@ -26,10 +26,6 @@ void writeLine(const std::string& text) {
   newLineIfRoom();
 }
 
-void addLabels(ParameterLines& lines, const EventList& labels) {
-  for (std::uint16_t e : labels) addNumber(lines, e);
-}
-
 // A label in a report: "e" for the silent label, "_" for the marker.
 std::string reportLabel(std::uint16_t e) {
   return e == inProcess::MARKER_EVENT ? std::string("_") : labelText(e);

@@ -134,12 +134,8 @@ DialogResult meetDialog() {
   std::vector<std::string> inputs;
   std::string out;
   if (askProductNames("Enter value of k ...... (between 2 and 20) ", inputs, out) != DONE) return CANCELLED;
-  DES result;
-  if (DialogResult r = collectOutput(runProcedure(PROC_MEET, productLines(inputs, out)), productFiles(inputs, out),
-                                     result);
-      r != DONE)
-    return r;
-  return completeWithResult(out, out + " = Meet(" + joined(inputs) + ")" + sizesText(result), true, result);
+  return runAndLog(PROC_MEET, productLines(inputs, out), productFiles(inputs, out),
+                   out + " = Meet(" + joined(inputs) + ")", true);
 }
 
 DialogResult supconDialog() {
@@ -189,11 +185,8 @@ DialogResult mutexDialog() {
     addPair(lines, static_cast<long>(p.a), static_cast<long>(p.b));
     listed += (listed.empty() ? "[" : ",[") + std::to_string(p.a) + "," + std::to_string(p.b) + "]";
   }
-  DES result;
-  const ProcedureFiles files{{{first, ".DES"}, {second, ".DES"}}, {out, ".DES"}};
-  if (DialogResult r = collectOutput(runProcedure(PROC_MUTEX, lines), files, result); r != DONE) return r;
-  return completeWithResult(out, out + " = Mutex(" + first + "," + second + ",[" + listed + "])" + sizesText(result),
-                           true, result);
+  return runAndLog(PROC_MUTEX, lines, {{{first, ".DES"}, {second, ".DES"}}, {out, ".DES"}},
+                   out + " = Mutex(" + first + "," + second + ",[" + listed + "])", true);
 }
 
 DialogResult condatDialog() {

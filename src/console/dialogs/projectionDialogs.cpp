@@ -57,11 +57,8 @@ DialogResult relabelDialog() {
     addPair(lines, static_cast<long>(p.a), static_cast<long>(p.b));
     listed += (listed.empty() ? "[" : ",[") + labelText(p.a) + "," + labelText(p.b) + "]";
   }
-  DES result;
-  if (DialogResult r = collectOutput(runProcedure(PROC_RELABEL, lines), {{{in, ".DES"}}, {out, ".DES"}}, result);
-      r != DONE)
-    return r;
-  return completeWithResult(out, out + " = Relabel(" + in + ",[" + listed + "])" + sizesText(result), true, result);
+  return runAndLog(PROC_RELABEL, lines, {{{in, ".DES"}}, {out, ".DES"}},
+                   out + " = Relabel(" + in + ",[" + listed + "])", true);
 }
 
 } // namespace kav

@@ -16,19 +16,6 @@ ProcedureFiles filesOf(const std::string& input, const std::string& output) {
   return ProcedureFiles{{{input, ".DES"}}, {output, ".DES"}};
 }
 
-void addEvents(ParameterLines& lines, const EventList& events) {
-  for (std::uint16_t e : events) addNumber(lines, e);
-}
-
-// Runs a procedure whose result is the DES `output`, and on success logs
-// text + sizes.
-DialogResult runAndLog(int code, const ParameterLines& lines, const ProcedureFiles& files, const std::string& text,
-                       bool viaScratch) {
-  DES result;
-  if (DialogResult r = collectOutput(runProcedure(code, lines), files, result); r != DONE) return r;
-  return completeWithResult(files.output.name, text + sizesText(result), viaScratch, result);
-}
-
 } // namespace
 
 DialogResult selfloopDialog() {
@@ -93,7 +80,7 @@ DialogResult complementDialog() {
   ParameterLines lines;
   addName(lines, in);
   addName(lines, out);
-  addEvents(lines, events);
+  addLabels(lines, events);
   return runAndLog(PROC_COMPLEMENT, lines, filesOf(in, out),
                    out + " = Complement(" + in + ",[" + labelsText(events) + "])", true);
 }
@@ -151,7 +138,7 @@ DialogResult alleventsDialog() {
   addName(lines, mode == 3 ? out : source);
   addName(lines, out);
   addNumber(lines, mode);
-  addEvents(lines, events);
+  addLabels(lines, events);
   return runAndLog(PROC_ALLEVENTS, lines, files, out + " = Allevents(" + argument + ")", mode == 3);
 }
 
